@@ -1,0 +1,55 @@
+// SelectAllFromClass and SelectColumnsFromClass.
+#include "query/select.h"
+
+#include "query/table_printer.h"
+#include "repository/connection.h"
+#include "shell/output.h"
+#include "shell/tokenizer.h"
+
+void SelectAllFromClass(const char* className) {
+  if (!IsConnected()) {
+    ReportNotConnected();
+    return;
+  }
+  const awq_Class cls = Connection().database->FindClassDef(className);
+  if (cls.IsEmpty()) {
+    ReportClassNotFound(className);
+    return;
+  }
+  awq_autovector<awq_ClassProperty> members = cls.GetMembers();
+  if (members.count == 0) return;  // a class without members prints nothing
+  PrintObjectTable(cls, members);
+}
+
+void SelectColumnsFromClass(const char* className, const ColumnList& columns) {
+  if (!IsConnected()) {
+    ReportNotConnected();
+    return;
+  }
+  const awq_Class cls = Connection().database->FindClassDef(className);
+  if (cls.IsEmpty()) {
+    ReportClassNotFound(className);
+    return;
+  }
+  awq_autovector<awq_ClassProperty> members = cls.GetMembers();
+  const int32_t n = static_cast<int32_t>(columns.size());
+  awq_autovector<awq_ClassProperty> chosen(new awq_ClassProperty[n], n, true);
+  for (int32_t c = 0; c < n; ++c) {
+    bool found = false;
+    for (const awq_ClassProperty& m : members) {
+      if (EqualsIgnoreCase(m.GetName(), columns[c].c_str())) {
+        chosen[c] = m;  // the first match in the store's order
+        found = true;
+        break;
+      }
+    }
+    if (!found) {
+      out::Write("*E* column: ");
+      out::Write(columns[c]);
+      out::Write(" not found");
+      out::EndLine();
+      return;
+    }
+  }
+  PrintObjectTable(cls, chosen);
+}

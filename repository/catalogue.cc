@@ -1,0 +1,59 @@
+// ListClasses and ListClassStats.
+#include "repository/catalogue.h"
+
+#include "repository/class_description.h"
+#include "repository/connection.h"
+#include "shell/interrupt.h"
+#include "shell/output.h"
+
+void ListClasses() {
+  if (!IsConnected()) {
+    ReportNotConnected();
+    return;
+  }
+  awq_autovector<awq_Class> classes = Connection().database->GetClassDefs();
+  out::Write(" cid   size  name");
+  out::EndLine();
+  out::Write(" ---   ----  ----");
+  out::EndLine();
+  for (const awq_Class& c : classes) {
+    out::Int(c.GetClassNumber(), 4);
+    out::Int(c.GetObjectSize(), 5);
+    out::Put(' ');
+    out::Write(c.GetName());
+    out::EndLine();
+  }
+}
+
+void ListClassStats() {
+  if (!IsConnected()) {
+    ReportNotConnected();
+    return;
+  }
+  const awq_Database& db = *Connection().database;
+  awq_autovector<awq_Class> classes = db.GetClassDefs();
+  out::Write(" cid size minM maxM numM # objs name");
+  out::EndLine();
+  out::Write(" --- ---- ---- ---- ---- ------ ----");
+  out::EndLine();
+  for (const awq_Class& c : classes) {
+    if (InterruptRequested()) {
+      ReportInterrupted();
+      break;
+    }
+    const char* name = c.GetName();
+    const MemberStats stats = ComputeMemberStats(c);
+    // The count is the length of the whole object list, fetched anew.
+    awq_autovector<awq_Object> objects = db.FindObjects(c.GetClassNumber());
+    out::Int(c.GetClassNumber(), 4);
+    out::Int(c.GetObjectSize(), 5);
+    out::Int(stats.minM, 5);
+    out::Int(stats.maxM, 5);
+    out::Int(stats.numM, 5);
+    out::Put(stats.maxM != stats.numM ? '*' : ' ');
+    out::Int(objects.count, 6);
+    out::Put(' ');
+    out::Write(name);
+    out::EndLine();
+  }
+}

@@ -1,0 +1,65 @@
+// DescribeClass and ComputeMemberStats.
+#include "repository/class_description.h"
+
+#include "repository/connection.h"
+#include "shell/output.h"
+
+MemberStats ComputeMemberStats(awq_Class classDef) {
+  awq_autovector<awq_ClassProperty> members = classDef.GetMembers();
+  MemberStats s;
+  s.numM = members.count;
+  if (members.count > 0) {
+    s.minM = s.maxM = members[0].GetMemberNumber();
+    for (int32_t i = 1; i < members.count; ++i) {
+      const int32_t n = members[i].GetMemberNumber();
+      if (n > s.maxM) s.maxM = n;
+      if (n < s.minM) s.minM = n;
+    }
+  }
+  return s;
+}
+
+void DescribeClass(const char* className) {
+  if (!IsConnected()) {
+    ReportNotConnected();
+    return;
+  }
+  if (className == nullptr) {
+    out::Write("*E* class name expected after descr");
+    out::EndLine();
+    return;
+  }
+  const awq_Class cls = Connection().database->FindClassDef(className);
+  if (cls.IsEmpty()) {
+    ReportClassNotFound(className);
+    return;
+  }
+  const MemberStats stats = ComputeMemberStats(cls);
+  out::Write("class: ");
+  out::Write(cls.GetName());
+  out::Write(" classNumber=");
+  out::Int(cls.GetClassNumber());
+  out::Write(" objSize=");
+  out::Int(cls.GetObjectSize());
+  out::Write(" minM=");
+  out::Int(stats.minM);
+  out::Write(" maxM=");
+  out::Int(stats.maxM);
+  out::Write(" numM=");
+  out::Int(stats.numM);
+  out::EndLine();
+
+  awq_autovector<awq_ClassProperty> members = cls.GetMembers();
+  out::Write(" mid   type  Nulls    name");
+  out::EndLine();
+  out::Write(" ---   ----  -------- ----");
+  out::EndLine();
+  for (const awq_ClassProperty& m : members) {
+    out::Int(m.GetMemberNumber(), 4);
+    out::Field(GetDataTypeName(m.GetDataType()), 7);
+    out::Put(' ');
+    out::Write(m.AllowNullValue() ? "Allowed  " : "Not Null ");
+    out::Write(m.GetName());
+    out::EndLine();
+  }
+}

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Builds and runs every test: the unit tests and the transcript suite, then
+# the same under AddressSanitizer and UndefinedBehaviorSanitizer, then the
+# transcript suite under valgrind.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/deps.sh valgrind
+scripts/build.sh
+
+echo "== tests"
+ctest --test-dir build --output-on-failure -j2
+
+echo "== tests under ASan + UBSan"
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DWQ_SANITIZE=ON >/dev/null
+cmake --build build-asan -j2
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build-asan --output-on-failure -j2
+
+echo "== transcript suite under valgrind"
+WQ_VALGRIND=1 tests/transcripts/run.sh build/wqsql build/wqmake tests/transcripts/cases

@@ -1,0 +1,130 @@
+// The line editor on a terminal: GNU readline through its callback
+// interface, so that Ctrl-C at the prompt can discard the line being typed.
+#include "shell/console_input.h"
+
+#include <errno.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/select.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <vector>
+
+#include <readline/history.h>
+#include <readline/readline.h>
+
+#include "shell/completion.h"
+#include "shell/interrupt.h"
+
+namespace {
+
+constexpr int kHistoryLines = 1000;
+
+bool g_active = false;
+std::string g_history_path;  // empty: no history file
+
+// State of one ConsoleReadLine call, filled by the line handler.
+std::string* g_line = nullptr;
+bool g_done = false;
+bool g_eof = false;
+
+// Candidates of the current completion, handed out one by one.
+std::vector<std::string> g_candidates;
+size_t g_next = 0;
+
+char* NextCandidate(const char*, int state) {
+  if (state == 0) g_next = 0;
+  if (g_next >= g_candidates.size()) return nullptr;
+  return strdup(g_candidates[g_next++].c_str());
+}
+
+char** Complete(const char* text, int start, int /*end*/) {
+  bool files = false;
+  g_candidates = CompletionCandidates(rl_line_buffer, static_cast<size_t>(start), text, &files);
+  // After connect, file names come from the editor's own completion.
+  rl_attempted_completion_over = files ? 0 : 1;
+  if (g_candidates.empty()) return nullptr;
+  return rl_completion_matches(text, NextCandidate);
+}
+
+void OnLine(char* text) {
+  if (text == nullptr) {
+    g_eof = true;
+  } else {
+    g_line->assign(text);
+    if (text[0] != '\0') add_history(text);
+    free(text);
+  }
+  g_done = true;
+  rl_callback_handler_remove();
+}
+
+std::string HistoryPath() {
+  const char* home = getenv("HOME");
+  if (home == nullptr || home[0] == '\0') return "";
+  return std::string(home) + "/.wqsql_history";
+}
+
+}  // namespace
+
+bool ConsoleInit() {
+  if (isatty(STDIN_FILENO) != 1) return false;
+  g_active = true;
+  rl_readline_name = "wqsql";
+  rl_catch_signals = 0;  // SIGINT is ours; see ConsoleReadLine
+  rl_attempted_completion_function = Complete;
+  rl_basic_word_break_characters = const_cast<char*>(" \t\n;,");
+  rl_variable_bind("completion-ignore-case", "on");  // file names too
+  stifle_history(kHistoryLines);
+  g_history_path = HistoryPath();
+  if (!g_history_path.empty()) read_history(g_history_path.c_str());  // may not exist yet
+  InstallInterruptHandler();
+  return true;
+}
+
+bool ConsoleActive() { return g_active; }
+
+bool ConsoleReadLine(const char* prompt, std::string* line) {
+  line->clear();
+  g_line = line;
+  g_done = false;
+  g_eof = false;
+  ClearInterrupt();
+  rl_callback_handler_install(prompt, OnLine);
+  while (!g_done) {
+    fd_set fds;
+    FD_ZERO(&fds);
+    FD_SET(STDIN_FILENO, &fds);
+    const int r = select(STDIN_FILENO + 1, &fds, nullptr, nullptr, nullptr);
+    if (r < 0) {
+      if (errno != EINTR) {
+        g_eof = true;
+        rl_callback_handler_remove();
+        break;
+      }
+      if (InterruptRequested()) {
+        // Ctrl-C: drop what was typed and show a fresh prompt.
+        ClearInterrupt();
+        rl_free_line_state();
+        rl_callback_sigcleanup();
+        rl_replace_line("", 0);
+        rl_crlf();
+        rl_on_new_line();
+        rl_redisplay();
+      }
+      continue;
+    }
+    rl_callback_read_char();
+  }
+  g_line = nullptr;
+  return !g_eof;
+}
+
+void ConsoleShutdown() {
+  if (!g_active || g_history_path.empty()) return;
+  // Both fail quietly when HOME is not writable.
+  if (write_history(g_history_path.c_str()) == 0) {
+    history_truncate_file(g_history_path.c_str(), kHistoryLines);
+  }
+}

@@ -1,0 +1,19 @@
+// The operator's console: when standard input is a terminal, lines are read
+// through the line editor, with history kept in ~/.wqsql_history and Tab
+// completion of command words, keywords, class and member names.
+#ifndef WQSQL_SHELL_CONSOLE_INPUT_H_
+#define WQSQL_SHELL_CONSOLE_INPUT_H_
+
+#include <string>
+
+// Sets the console up when standard input is a terminal; returns whether it
+// did. Loads the history and installs the interrupt handler.
+bool ConsoleInit();
+bool ConsoleActive();
+// Shows `prompt` and reads one edited line. Ctrl-C discards the line being
+// typed and prompts again. False at end of input (Ctrl-D on an empty line).
+bool ConsoleReadLine(const char* prompt, std::string* line);
+// Saves the history (at most 1,000 lines); silent when it cannot.
+void ConsoleShutdown();
+
+#endif  // WQSQL_SHELL_CONSOLE_INPUT_H_

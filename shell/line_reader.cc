@@ -1,0 +1,64 @@
+// Line input: the line editor on a terminal, otherwise standard input
+// through a buffer of its own.
+#include "shell/line_reader.h"
+
+#include <errno.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "shell/console_input.h"
+#include "shell/output.h"
+
+namespace {
+
+char g_buf[64 * 1024];
+size_t g_pos = 0;
+size_t g_len = 0;
+bool g_eof = false;
+
+bool Fill() {
+  if (g_eof) return false;
+  for (;;) {
+    ssize_t r = ::read(STDIN_FILENO, g_buf, sizeof g_buf);
+    if (r < 0 && errno == EINTR) continue;
+    if (r <= 0) {
+      g_eof = true;
+      return false;
+    }
+    g_pos = 0;
+    g_len = static_cast<size_t>(r);
+    return true;
+  }
+}
+
+bool ReadRawLine(std::string* line) {
+  line->clear();
+  bool got_any = false;
+  for (;;) {
+    if (g_pos == g_len && !Fill()) return got_any;
+    got_any = true;
+    const char* start = g_buf + g_pos;
+    const void* nl = std::memchr(start, '\n', g_len - g_pos);
+    if (nl != nullptr) {
+      const size_t n = static_cast<size_t>(static_cast<const char*>(nl) - start);
+      line->append(start, n);
+      g_pos += n + 1;
+      return true;
+    }
+    line->append(start, g_len - g_pos);
+    g_pos = g_len;
+  }
+}
+
+}  // namespace
+
+bool ReadPromptedLine(const char* prompt, std::string* line) {
+  if (ConsoleActive()) {
+    out::Flush();
+    return ConsoleReadLine(prompt, line);
+  }
+  out::Write(prompt);
+  out::Flush();
+  return ReadRawLine(line);
+}

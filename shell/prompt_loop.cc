@@ -1,0 +1,40 @@
+// The read-and-execute loop and the timed validation run at end of input.
+#include <chrono>
+#include <string>
+
+#include "repository/store_api.h"
+#include "shell/line_reader.h"
+#include "shell/output.h"
+#include "shell/shell.h"
+
+namespace {
+// The repository validated when the input ends, in the working directory.
+constexpr char kDefaultRepository[] = "dravik.rtm";
+}  // namespace
+
+long long ElapsedMillisNow() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+void TimeRepositoryValidation() {
+  awq_Database db;
+  db.Open(kDefaultRepository, omReadOnly, 0, false);  // failure shows in Validate
+  const long long start = ElapsedMillisNow();
+  db.ValidateRepository();
+  const long long end = ElapsedMillisNow();
+  out::Write("test2 ValidateRepository time: ");
+  out::Double(static_cast<double>(end - start) / 1000.0);
+  out::EndLine();
+}
+
+void RunPromptLoop() {
+  std::string line;
+  for (;;) {
+    if (!ReadPromptedLine("wq> ", &line)) break;
+    const bool stop = ExecuteCommand(line.c_str());
+    out::Flush();
+    if (stop) return;
+  }
+  TimeRepositoryValidation();
+}

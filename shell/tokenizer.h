@@ -1,0 +1,30 @@
+// Splits a command line into tokens. Each call names its delimiter set; runs
+// of delimiters count as one and never appear inside a token. Works on a
+// private copy of the line.
+#ifndef WQSQL_SHELL_TOKENIZER_H_
+#define WQSQL_SHELL_TOKENIZER_H_
+
+#include <string>
+
+// Blank, tab, newline and semicolon.
+extern const char kCommandDelimiters[];
+// The same with a comma added.
+extern const char kColumnDelimiters[];
+
+class Tokenizer {
+ public:
+  explicit Tokenizer(const char* line);
+  // The next token under `delimiters`, or null when the line is used up.
+  // The delimiter that ends a token is consumed with it.
+  const char* Next(const char* delimiters);
+
+ private:
+  std::string copy_;
+  size_t pos_ = 0;
+};
+
+// Compares ASCII letters without regard to case; every other byte must be
+// equal.
+bool EqualsIgnoreCase(const char* a, const char* b);
+
+#endif  // WQSQL_SHELL_TOKENIZER_H_

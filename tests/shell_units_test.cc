@@ -1,0 +1,175 @@
+// Unit tests of the shell's small pieces: tokenizer, separator rule, cell
+// formats, text and console conversion.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/console.h"
+#include "platform/i18n_string.h"
+#include "query/cell_format.h"
+#include "shell/settings.h"
+#include "shell/tokenizer.h"
+
+namespace {
+
+struct Step {
+  const char* delimiters;
+  const char* want;  // null: no more tokens
+};
+
+TEST(Tokenizer, DelimiterSetsChangeBetweenCalls) {
+  const char* C = kCommandDelimiters;
+  const char* L = kColumnDelimiters;
+  struct Case {
+    const char* line;
+    std::vector<Step> steps;
+  } cases[] = {
+      {"select a,b , c from T\n", {{C, "select"}, {L, "a"}, {L, "b"}, {L, "c"}, {L, "from"},
+                                   {C, "T"}, {C, nullptr}}},
+      {"select *;from;sys$tables", {{C, "select"}, {L, "*"}, {C, "from"}, {C, "sys$tables"},
+                                    {C, nullptr}}},
+      // The class name is read under the command delimiters: its comma stays.
+      {"select a from x,y", {{C, "select"}, {L, "a"}, {L, "from"}, {C, "x,y"}, {C, nullptr}}},
+      {" \t;;\n", {{C, nullptr}}},
+      {"", {{C, nullptr}}},
+      {"connect to 'a,b'.rtm", {{C, "connect"}, {C, "to"}, {C, "'a,b'.rtm"}, {C, nullptr}}},
+      // One delimiter is consumed with the token that it ends.
+      {"set separator ,", {{C, "set"}, {C, "separator"}, {C, ","}, {C, nullptr}}},
+  };
+  for (const Case& c : cases) {
+    Tokenizer tok(c.line);
+    for (const Step& s : c.steps) {
+      const char* got = tok.Next(s.delimiters);
+      if (s.want == nullptr) {
+        EXPECT_EQ(got, nullptr) << c.line;
+      } else {
+        ASSERT_NE(got, nullptr) << c.line << " wanted " << s.want;
+        EXPECT_STREQ(got, s.want) << c.line;
+      }
+    }
+  }
+}
+
+TEST(Tokenizer, CaseFoldingIsAsciiOnly) {
+  EXPECT_TRUE(EqualsIgnoreCase("SyS$TaBlEs", "sys$tables"));
+  EXPECT_TRUE(EqualsIgnoreCase("FROM", "from"));
+  EXPECT_FALSE(EqualsIgnoreCase("fro", "from"));
+  EXPECT_FALSE(EqualsIgnoreCase("\xC3\x89", "\xC3\xA9"));  // É and é differ
+  EXPECT_FALSE(EqualsIgnoreCase("[", "{"));                  // not letters
+}
+
+TEST(SeparatorRule, TokenToCharacter) {
+  const struct {
+    const char* token;
+    char want;
+  } cases[] = {{",", ','}, {"'x'", 'x'}, {"\"x\"", 'x'}, {"abc", 'a'}, {"\"", '"'},
+               {"'", '\''}, {"''", '\''}, {"x'", 'x'}};
+  for (const auto& c : cases) EXPECT_EQ(SeparatorFromToken(c.token), c.want) << c.token;
+}
+
+TEST(CellFormat, Numbers) {
+  char buf[kCellBufferSize];
+  EXPECT_EQ(FormatIntCell(42, buf), 10u);
+  EXPECT_STREQ(buf, "        42");
+  // The most negative value is one character wider than its column.
+  EXPECT_EQ(FormatIntCell(-2147483647 - 1, buf), 11u);
+  EXPECT_STREQ(buf, "-2147483648");
+  const struct {
+    double v;
+    const char* want;
+  } doubles[] = {{1.5, "    1.5"}, {1234567.0, "1.23e+06"}, {0.0001234, "0.000123"},
+                 {-0.5, "   -0.5"}, {100.0, "    100"}, {2.0 / 3.0, "  0.667"}};
+  for (const auto& d : doubles) {
+    FormatDoubleCell(d.v, buf);
+    EXPECT_STREQ(buf, d.want) << d.v;
+  }
+}
+
+TEST(CellFormat, CharBlobAndCut) {
+  char buf[kCellBufferSize];
+  EXPECT_EQ(FormatCharCell('Y', buf), 1u);
+  EXPECT_STREQ(buf, "Y");
+  EXPECT_EQ(FormatCharCell(0, buf), 0u);
+  EXPECT_EQ(FormatCharCell(static_cast<char>(233), buf), 0u);
+
+  const unsigned char bytes[] = {0x01, 0xAB, 0xFF, 0x00, 0x10, 0x7F, 0x80, 0x99, 0x42, 0x43};
+  const struct {
+    int32_t len;
+    const char* want;
+  } blobs[] = {{0, ""}, {1, "01"}, {3, "01 ab ff"}, {6, "01 ab ff 00 10 7f"},
+               {10, "01 ab ff 00 10 7f"}};
+  for (const auto& b : blobs) {
+    FormatBlobCell(bytes, b.len, buf);
+    EXPECT_STREQ(buf, b.want) << b.len;
+  }
+  EXPECT_EQ(FormatBlobCell(nullptr, 5, buf), 0u);
+
+  EXPECT_EQ(CutText("abcdef", 3, buf), 3u);
+  EXPECT_STREQ(buf, "abc");
+  EXPECT_EQ(CutText("ab", 75, buf), 2u);
+}
+
+TEST(CellFormat, ColumnWidths) {
+  const int want[] = {3, 75, 10, 11, 1, 18, 50, 3, 50, 3, 3, 3, 3};
+  for (int code = 0; code <= 12; ++code) EXPECT_EQ(ColumnWidth(code), want[code]) << code;
+  EXPECT_EQ(ColumnWidth(255), 3);
+  EXPECT_EQ(ColumnWidth(-1), 3);
+}
+
+TEST(CellFormat, Utf8PrefixNeverSplitsASequence) {
+  size_t chars = 0;
+  // "Größe": G r ö ß e, with ö and ß two bytes each.
+  EXPECT_EQ(Utf8PrefixBytes("Gr\xC3\xB6\xC3\x9F" "e", 3, &chars), 4u);
+  EXPECT_EQ(chars, 3u);
+  EXPECT_EQ(Utf8PrefixBytes("Gr\xC3\xB6\xC3\x9F" "e", 10, &chars), 7u);
+  EXPECT_EQ(chars, 5u);
+  EXPECT_EQ(Utf8PrefixBytes("\xE2\x82\xAC" "x", 1, &chars), 3u);  // the euro sign whole
+  EXPECT_EQ(Utf8PrefixBytes("objectnumber", 10, &chars), 10u);
+}
+
+TEST(I18NString, Utf8ToLatin1) {
+  const struct {
+    const char* in;
+    const char* want;
+  } cases[] = {
+      {"plain", "plain"},
+      {"M\xC3\xBCller", "M\xFCller"},           // ü is in ISO-8859-1
+      {"\xE2\x82\xAC" "5", "?5"},                // the euro sign is not
+      {"\xF0\x9F\x98\x80", "?"},                 // nor is an emoji
+      {"a\xFF" "b", "a?b"},                      // invalid byte
+      {"\xC3", "?"},                             // truncated sequence
+      {"\xC0\xAF", "??"},                        // overlong form
+      {"\xED\xA0\x80", "???"},                   // surrogate
+      {"\xC2\x85", "\x85"},                      // a C1 control survives; the console stops it
+  };
+  for (const auto& c : cases) {
+    I18NString s(c.in, nullptr, -1, nullptr, nullptr);
+    EXPECT_STREQ(s.c_str("iso-8859-1", nullptr, nullptr, nullptr), c.want) << c.in;
+  }
+  I18NString same("M\xC3\xBCller", nullptr, -1, nullptr, nullptr);
+  EXPECT_STREQ(same.c_str("utf-8", nullptr, nullptr, nullptr), "M\xC3\xBCller");
+}
+
+TEST(Console, ConversionByCodeset) {
+  const ConsoleCodeset saved = GetConsoleCodeset();
+  const char* in = "a\x1B[1m\x7F\x85\xE9\xFF\t\n";
+  const struct {
+    ConsoleCodeset cs;
+    const char* want;
+  } cases[] = {
+      {ConsoleCodeset::kUtf8, "a?[1m???\xC3\xA9\xC3\xBF??"},
+      {ConsoleCodeset::kLatin1, "a?[1m???\xE9\xFF??"},
+      {ConsoleCodeset::kAscii, "a?[1m?????"
+                               "??"},
+  };
+  for (const auto& c : cases) {
+    SetConsoleCodeset(c.cs);
+    char dst[64];
+    const size_t n = ConsoleConvert(in, std::string(in).size(), dst);
+    EXPECT_EQ(std::string(dst, n), c.want);
+  }
+  SetConsoleCodeset(saved);
+}
+
+}  // namespace
