@@ -4,7 +4,7 @@
 # transcript suite under valgrind.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/deps.sh valgrind
+scripts/deps.sh valgrind tmux python3
 scripts/build.sh
 
 echo "== tests"

@@ -158,9 +158,9 @@ TEST(Console, ConversionByCodeset) {
     ConsoleCodeset cs;
     const char* want;
   } cases[] = {
-      {ConsoleCodeset::kUtf8, "a?[1m???\xC3\xA9\xC3\xBF??"},
-      {ConsoleCodeset::kLatin1, "a?[1m???\xE9\xFF??"},
-      {ConsoleCodeset::kAscii, "a?[1m?????"
+      {ConsoleCodeset::kUtf8, "a?[1m??\xC3\xA9\xC3\xBF??"},
+      {ConsoleCodeset::kLatin1, "a?[1m??\xE9\xFF??"},
+      {ConsoleCodeset::kAscii, "a?[1m????"
                                "??"},
   };
   for (const auto& c : cases) {

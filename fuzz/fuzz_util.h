@@ -1,0 +1,16 @@
+// Helpers shared by the fuzz targets: bytes to a file the store can open.
+#ifndef WQSQL_FUZZ_FUZZ_UTIL_H_
+#define WQSQL_FUZZ_FUZZ_UTIL_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// Writes `data` to an in-memory file and returns a path that opens it
+// ("/proc/self/fd/N"); the file lives until the next call.
+std::string BytesAsFile(const uint8_t* data, size_t size);
+
+// Sends standard output to /dev/null for the life of the process.
+void DiscardStdout();
+
+#endif  // WQSQL_FUZZ_FUZZ_UTIL_H_

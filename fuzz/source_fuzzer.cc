@@ -1,0 +1,40 @@
+// Fuzz target: arbitrary text as a wqmake JSON source. A source is either
+// refused with a SourceError or builds a repository that opens and
+// validates, and whose classes and objects are all there.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "fuzz/fuzz_util.h"
+#include "repository/store_api.h"
+#include "tools/json_source.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  std::unique_ptr<wqstore::RepositoryWriter> writer;
+  try {
+    writer = wqsource::BuildFromJson(text);
+  } catch (const wqsource::SourceError&) {
+    return 0;
+  }
+  std::string image;
+  try {
+    image = writer->Serialize();
+  } catch (const awq_StoreError&) {
+    std::abort();  // an accepted source must always serialise
+  }
+  const std::string path = BytesAsFile(reinterpret_cast<const uint8_t*>(image.data()), image.size());
+  awq_Database db;
+  if (db.Open(path.c_str(), omReadOnly, 0, false) == nullptr) std::abort();
+  db.ValidateRepository();  // throws, and so fails, on an unsound build
+  awq_autovector<awq_Class> classes = db.GetClassDefs();
+  if (static_cast<uint32_t>(classes.count) != writer->class_count()) std::abort();
+  for (int32_t i = 0; i < classes.count; ++i) {
+    awq_autovector<awq_Object> objects = db.FindObjects(classes[i].GetClassNumber());
+    if (static_cast<uint32_t>(objects.count) != writer->object_count(static_cast<uint32_t>(i))) {
+      std::abort();
+    }
+  }
+  return 0;
+}
