@@ -1,0 +1,82 @@
+// awq_Database: opening a repository read-only, class lookup, object lists
+// and validation, on top of wqstore::Repository.
+#include <new>
+
+#include "repository/store_api.h"
+#include "store/repository.h"
+
+using wqstore::ClassInfo;
+using wqstore::Repository;
+
+awq_Database::awq_Database() = default;
+
+awq_Database::~awq_Database() { delete repo_; }
+
+const char* awq_Database::Open(const char* path, openMode mode, int flags, bool create) {
+  (void)flags;  // no flags are defined
+  delete repo_;
+  repo_ = nullptr;
+  open_error_.clear();
+  path_ = path != nullptr ? path : "";
+  if (path == nullptr) {
+    open_error_ = "no file name given";
+    return nullptr;
+  }
+  if (mode != omReadOnly) {
+    open_error_ = "unsupported open mode " + std::to_string(static_cast<int>(mode));
+    return nullptr;
+  }
+  if (create) {
+    open_error_ = "repositories are created with the writer, not by Open";
+    return nullptr;
+  }
+  try {
+    std::unique_ptr<Repository> repo = Repository::Open(path_, &open_error_);
+    if (repo == nullptr) {
+      if (open_error_.empty()) open_error_ = "cannot open file";
+      return nullptr;
+    }
+    repo_ = repo.release();
+  } catch (const std::bad_alloc&) {
+    open_error_ = "out of memory";
+    return nullptr;
+  }
+  return path_.c_str();
+}
+
+awq_Class awq_Database::FindClassDef(const char* name) const {
+  if (repo_ == nullptr || name == nullptr || *name == '\0') return awq_Class();
+  return awq_Class(repo_->FindByName(name));
+}
+
+awq_autovector<awq_Class> awq_Database::GetClassDefs() const {
+  if (repo_ == nullptr || repo_->class_count() == 0)
+    return awq_autovector<awq_Class>(nullptr, 0, true);
+  const int32_t n = static_cast<int32_t>(repo_->class_count());
+  awq_Class* arr = new awq_Class[n];
+  for (int32_t i = 0; i < n; i++) arr[i] = awq_Class(&repo_->class_at(static_cast<uint32_t>(i)));
+  return awq_autovector<awq_Class>(arr, n, true);
+}
+
+awq_autovector<awq_Object> awq_Database::FindObjects(int classNumber) const {
+  const ClassInfo* c = repo_ != nullptr ? repo_->FindByNumber(classNumber) : nullptr;
+  if (c == nullptr || c->object_count == 0) return awq_autovector<awq_Object>(nullptr, 0, true);
+  const int32_t n = static_cast<int32_t>(c->object_count);
+  awq_Object* arr;
+  try {
+    arr = new awq_Object[n];
+  } catch (const std::bad_alloc&) {
+    throw awq_StoreError("repository " + path_ + ": cannot list the " + std::to_string(n) +
+                         " objects of class " + std::to_string(c->number) + ": out of memory");
+  }
+  for (int32_t i = 0; i < n; i++) arr[i] = awq_Object(c, c->Record(static_cast<uint32_t>(i)));
+  return awq_autovector<awq_Object>(arr, n, true);
+}
+
+void awq_Database::ValidateRepository() const {
+  if (repo_ == nullptr) {
+    if (open_error_.empty()) throw awq_StoreError("no repository is open");
+    throw awq_StoreError("no repository is open (" + path_ + ": " + open_error_ + ")");
+  }
+  repo_->Validate(path_);
+}

@@ -1,0 +1,109 @@
+// Layout constants of the repository file format, version 1, shared by the
+// reader, the validator and the writer. docs/format.md describes every field.
+#ifndef WQSQL_STORE_FORMAT_H_
+#define WQSQL_STORE_FORMAT_H_
+
+#include <cstddef>
+#include <cstdint>
+
+namespace wqstore {
+namespace format {
+
+constexpr unsigned char kMagic[8] = {0x89, 'W', 'Q', 'R', 'E', 'P', 'O', 0x0A};
+constexpr uint32_t kVersion = 1;
+
+// Header: 64 bytes at offset 0.
+constexpr size_t kHeaderSize = 64;
+constexpr size_t kHeaderMagic = 0;
+constexpr size_t kHeaderVersion = 8;
+constexpr size_t kHeaderHeaderSize = 12;
+constexpr size_t kHeaderFileSize = 16;
+constexpr size_t kHeaderDirOffset = 24;
+constexpr size_t kHeaderDirLength = 32;
+constexpr size_t kHeaderHeapOffset = 40;
+constexpr size_t kHeaderHeapLength = 48;
+constexpr size_t kHeaderDirCrc = 56;
+constexpr size_t kHeaderCrc = 60;  // over bytes [0, 60)
+
+// Directory prefix: 32 bytes at the start of the directory.
+constexpr size_t kPrefixSize = 32;
+constexpr size_t kPrefixClassCount = 0;
+constexpr size_t kPrefixMemberCount = 4;
+constexpr size_t kPrefixNamesLength = 8;
+constexpr size_t kPrefixHeapCrc = 16;
+constexpr size_t kPrefixReserved32 = 20;
+constexpr size_t kPrefixReserved64 = 24;
+
+// Class entry: 64 bytes.
+constexpr size_t kClassEntrySize = 64;
+constexpr size_t kClassNumber = 0;
+constexpr size_t kClassObjectSize = 4;
+constexpr size_t kClassNameOffset = 8;
+constexpr size_t kClassNameLength = 12;
+constexpr size_t kClassFirstMember = 16;
+constexpr size_t kClassMemberCount = 20;
+constexpr size_t kClassRecordSize = 24;
+constexpr size_t kClassObjectCount = 28;
+constexpr size_t kClassDataOffset = 32;
+constexpr size_t kClassDataCrc = 40;
+constexpr size_t kClassReserved = 44;  // 20 bytes of zero up to the end
+constexpr size_t kClassReservedLength = 20;
+
+// Member entry: 32 bytes.
+constexpr size_t kMemberEntrySize = 32;
+constexpr size_t kMemberNumber = 0;
+constexpr size_t kMemberType = 4;
+constexpr size_t kMemberFlags = 5;
+constexpr size_t kMemberReserved16 = 6;
+constexpr size_t kMemberFieldOffset = 8;
+constexpr size_t kMemberNameOffset = 12;
+constexpr size_t kMemberNameLength = 16;
+constexpr size_t kMemberReserved = 20;  // 12 bytes of zero up to the end
+constexpr size_t kMemberReservedLength = 12;
+
+constexpr uint8_t kFlagNullable = 0x01;
+
+// The heap starts with this many zero bytes so that offset 0 can mean a null
+// string or an empty blob. An entry is a u32 length, the bytes and, for a
+// string, one NUL.
+constexpr size_t kHeapReserved = 8;
+constexpr size_t kHeapEntryHeader = 4;
+
+// A reference field: u32 class index, u32 object index; unset is both all ones.
+constexpr uint32_t kUnsetIndex = 0xFFFFFFFFu;
+
+constexpr uint32_t kMaxObjectCount = 0x7FFFFFFFu;
+
+// Objects of a class whose records are empty take no bytes, so their count
+// is not bounded by the file's size; this bound keeps a tiny file from
+// demanding gigabytes of object handles.
+constexpr uint32_t kMaxObjectsWithoutFields = 1u << 24;
+
+// Bytes a value of type `code` takes in a record; 0 for codes that carry no
+// value.
+constexpr uint32_t FieldWidth(int code) {
+  switch (code) {
+    case 1:
+      return 8;  // string: heap offset
+    case 2:
+      return 4;  // int
+    case 3:
+      return 8;  // double
+    case 4:
+      return 1;  // char
+    case 5:
+      return 8;  // blob: heap offset
+    case 6:
+    case 8:
+      return 8;  // reference: class index, object index
+    default:
+      return 0;
+  }
+}
+
+constexpr bool IsReference(int code) { return code == 6 || code == 8; }
+
+}  // namespace format
+}  // namespace wqstore
+
+#endif  // WQSQL_STORE_FORMAT_H_

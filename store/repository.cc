@@ -1,0 +1,344 @@
+// Repository: opening a repository file and parsing its header and
+// directory. Everything Open accepts can be read without going out of
+// bounds: offsets, counts and lengths are checked against the bytes present
+// before anything is allocated or dereferenced. Data sections are not
+// checksummed here; Validate does that.
+#include "store/repository.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "store/coding.h"
+#include "store/crc32c.h"
+#include "store/format.h"
+
+namespace wqstore {
+
+using namespace format;
+
+namespace {
+
+// Classes with more members than this get a sorted lookup array.
+constexpr uint32_t kLinearMemberLimit = 8;
+
+const unsigned char kEmptyBlob[1] = {0};
+
+std::string Num(uint64_t v) { return std::to_string(v); }
+
+bool AsciiCaseEqual(const char* a, const char* b, size_t n) {
+  for (size_t i = 0; i < n; i++) {
+    unsigned char x = static_cast<unsigned char>(a[i]);
+    unsigned char y = static_cast<unsigned char>(b[i]);
+    if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+const MemberInfo* ClassInfo::FindMember(int32_t member_number) const {
+  if (lookup == nullptr) {
+    for (uint32_t i = 0; i < member_count; i++) {
+      if (members[i].number == member_number) return &members[i];
+    }
+    return nullptr;
+  }
+  const MemberLookup* end = lookup + lookup_count;
+  const MemberLookup* it = std::lower_bound(
+      lookup, end, member_number, [](const MemberLookup& e, int32_t n) { return e.number < n; });
+  if (it == end || it->number != member_number) return nullptr;
+  return &members[it->member];
+}
+
+std::unique_ptr<Repository> Repository::Open(const std::string& path, std::string* error) {
+  std::unique_ptr<Repository> repo(new Repository());
+  repo->file_ = MappedFile::Open(path, error);
+  if (repo->file_ == nullptr) return nullptr;
+  if (!repo->Parse(error)) return nullptr;
+  repo->BuildIndexes();
+  return repo;
+}
+
+bool Repository::Parse(std::string* error) {
+  const unsigned char* p = file_->data();
+  const uint64_t size = file_->size();
+
+  if (size < kHeaderSize) {
+    *error = "file too short for a repository header (" + Num(size) + " bytes)";
+    return false;
+  }
+  if (std::memcmp(p + kHeaderMagic, kMagic, sizeof kMagic) != 0) {
+    *error = "not a repository file (bad magic)";
+    return false;
+  }
+  uint32_t version = DecodeFixed32(p + kHeaderVersion);
+  if (version != kVersion) {
+    *error = "unsupported format version " + Num(version);
+    return false;
+  }
+  if (crc32c::Value(p, kHeaderCrc) != DecodeFixed32(p + kHeaderCrc)) {
+    *error = "header checksum mismatch";
+    return false;
+  }
+  uint32_t header_size = DecodeFixed32(p + kHeaderHeaderSize);
+  if (header_size != kHeaderSize) {
+    *error = "header size " + Num(header_size) + ", expected " + Num(kHeaderSize);
+    return false;
+  }
+  uint64_t file_size = DecodeFixed64(p + kHeaderFileSize);
+  if (file_size != size) {
+    *error =
+        "file size in header " + Num(file_size) + " does not match the actual size " + Num(size);
+    return false;
+  }
+  uint64_t dir_offset = DecodeFixed64(p + kHeaderDirOffset);
+  if (dir_offset != kHeaderSize) {
+    *error = "directory offset " + Num(dir_offset) + ", expected " + Num(kHeaderSize);
+    return false;
+  }
+  dir_length_ = DecodeFixed64(p + kHeaderDirLength);
+  if (dir_length_ < kPrefixSize || dir_length_ > size - kHeaderSize) {
+    *error = "directory length " + Num(dir_length_) + " out of bounds";
+    return false;
+  }
+  heap_offset_ = DecodeFixed64(p + kHeaderHeapOffset);
+  heap_length_ = DecodeFixed64(p + kHeaderHeapLength);
+  if (heap_length_ < kHeapReserved) {
+    *error = "heap length " + Num(heap_length_) + " is below the " + Num(kHeapReserved) +
+             " reserved bytes";
+    return false;
+  }
+  if (heap_offset_ > size || heap_length_ != size - heap_offset_) {
+    *error = "heap at offset " + Num(heap_offset_) + " with length " + Num(heap_length_) +
+             " does not end the file";
+    return false;
+  }
+  if (heap_offset_ < kHeaderSize + dir_length_) {
+    *error = "heap at offset " + Num(heap_offset_) + " overlaps the directory";
+    return false;
+  }
+  dir_ = p + kHeaderSize;
+  if (crc32c::Value(dir_, dir_length_) != DecodeFixed32(p + kHeaderDirCrc)) {
+    *error = "directory checksum mismatch";
+    return false;
+  }
+
+  // The directory: its length must be exactly what the counts say, which
+  // also bounds the counts by the bytes present before anything is sized
+  // by them.
+  const uint32_t class_count = DecodeFixed32(dir_ + kPrefixClassCount);
+  const uint32_t member_count = DecodeFixed32(dir_ + kPrefixMemberCount);
+  names_length_ = DecodeFixed64(dir_ + kPrefixNamesLength);
+  heap_crc_ = DecodeFixed32(dir_ + kPrefixHeapCrc);
+  const uint64_t tables = kPrefixSize + uint64_t{kClassEntrySize} * class_count +
+                          uint64_t{kMemberEntrySize} * member_count;
+  if (names_length_ > dir_length_ || tables != dir_length_ - names_length_) {
+    *error = "directory length " + Num(dir_length_) + " does not match " + Num(class_count) +
+             " classes, " + Num(member_count) + " members and " + Num(names_length_) +
+             " bytes of names";
+    return false;
+  }
+  // Lists of classes and members are handed out with signed 32-bit counts.
+  if (class_count > kMaxObjectCount || member_count > kMaxObjectCount) {
+    *error = "class count " + Num(class_count) + " or member count " + Num(member_count) +
+             " exceeds the maximum";
+    return false;
+  }
+  const unsigned char* class_table = dir_ + kPrefixSize;
+  const unsigned char* member_table = class_table + uint64_t{kClassEntrySize} * class_count;
+  names_ = member_table + uint64_t{kMemberEntrySize} * member_count;
+
+  // A name is a range of the names area followed by a NUL and holding
+  // none, so that the NUL-terminated text handed out is the whole name.
+  auto name_ok = [this](uint32_t off, uint32_t len) {
+    return uint64_t{off} + len < names_length_ && names_[uint64_t{off} + len] == 0 &&
+           std::memchr(names_ + off, 0, len) == nullptr;
+  };
+
+  classes_.reserve(class_count);
+  members_.reserve(member_count);
+  uint32_t next_member = 0;
+  uint64_t next_data = kHeaderSize + dir_length_;
+  for (uint32_t ci = 0; ci < class_count; ci++) {
+    const unsigned char* e = class_table + uint64_t{kClassEntrySize} * ci;
+    const std::string where = "class entry " + Num(ci) + ": ";
+    ClassInfo c;
+    c.repo = this;
+    c.index = ci;
+    c.number = DecodeSigned32(e + kClassNumber);
+    c.object_size = DecodeSigned32(e + kClassObjectSize);
+    uint32_t name_off = DecodeFixed32(e + kClassNameOffset);
+    c.name_length = DecodeFixed32(e + kClassNameLength);
+    if (!name_ok(name_off, c.name_length)) {
+      *error = where + "name at offset " + Num(name_off) + " with length " + Num(c.name_length) +
+               " is not a NUL-terminated name inside the names area";
+      return false;
+    }
+    if (c.name_length == 0) {
+      *error = where + "empty class name";  // it could never be looked up
+      return false;
+    }
+    c.name = reinterpret_cast<const char*>(names_ + name_off);
+    uint32_t first = DecodeFixed32(e + kClassFirstMember);
+    c.member_count = DecodeFixed32(e + kClassMemberCount);
+    if (first != next_member) {
+      *error = where + "first member " + Num(first) + ", expected " + Num(next_member);
+      return false;
+    }
+    if (c.member_count > member_count - next_member) {
+      *error = where + "member count " + Num(c.member_count) + " runs past the member table";
+      return false;
+    }
+    uint32_t field_offset = 0;
+    for (uint32_t mi = first; mi < first + c.member_count; mi++) {
+      const unsigned char* m = member_table + uint64_t{kMemberEntrySize} * mi;
+      const std::string mwhere = "member entry " + Num(mi) + " (class entry " + Num(ci) + "): ";
+      MemberInfo info;
+      info.index = mi;
+      info.number = DecodeSigned32(m + kMemberNumber);
+      info.type = m[kMemberType];
+      info.nullable = (m[kMemberFlags] & kFlagNullable) != 0;
+      info.field_offset = DecodeFixed32(m + kMemberFieldOffset);
+      uint32_t moff = DecodeFixed32(m + kMemberNameOffset);
+      info.name_length = DecodeFixed32(m + kMemberNameLength);
+      if (!name_ok(moff, info.name_length)) {
+        *error = mwhere + "name at offset " + Num(moff) + " with length " + Num(info.name_length) +
+                 " is not a NUL-terminated name inside the names area";
+        return false;
+      }
+      info.name = reinterpret_cast<const char*>(names_ + moff);
+      if (info.field_offset != field_offset) {
+        *error =
+            mwhere + "field offset " + Num(info.field_offset) + ", expected " + Num(field_offset);
+        return false;
+      }
+      field_offset += FieldWidth(info.type);  // at most 8 * 2^32 / 32 members: no overflow
+      members_.push_back(info);
+    }
+    next_member += c.member_count;
+    c.record_size = DecodeFixed32(e + kClassRecordSize);
+    if (c.record_size != field_offset) {
+      *error = where + "record size " + Num(c.record_size) + ", expected " + Num(field_offset) +
+               " from its members";
+      return false;
+    }
+    c.object_count = DecodeFixed32(e + kClassObjectCount);
+    if (c.object_count > kMaxObjectCount) {
+      *error = where + "object count " + Num(c.object_count) + " exceeds the maximum";
+      return false;
+    }
+    if (c.record_size == 0 && c.object_count > kMaxObjectsWithoutFields) {
+      *error = where + "object count " + Num(c.object_count) + " exceeds the maximum of " +
+               Num(kMaxObjectsWithoutFields) + " for empty records";
+      return false;
+    }
+    c.data_offset = DecodeFixed64(e + kClassDataOffset);
+    if (c.data_offset != next_data) {
+      *error =
+          where + "object data at offset " + Num(c.data_offset) + ", expected " + Num(next_data);
+      return false;
+    }
+    const uint64_t data_length = uint64_t{c.object_count} * c.record_size;
+    if (data_length > heap_offset_ - next_data) {
+      *error = where + Num(c.object_count) + " objects of " + Num(c.record_size) +
+               " bytes run past the start of the heap";
+      return false;
+    }
+    c.data = p + c.data_offset;
+    c.data_crc = DecodeFixed32(e + kClassDataCrc);
+    next_data += data_length;
+    classes_.push_back(c);
+  }
+  if (next_member != member_count) {
+    *error =
+        "classes own " + Num(next_member) + " members, the member table holds " + Num(member_count);
+    return false;
+  }
+  if (next_data != heap_offset_) {
+    *error = "object data ends at offset " + Num(next_data) + " but the heap starts at " +
+             Num(heap_offset_);
+    return false;
+  }
+  heap_ = p + heap_offset_;
+  return true;
+}
+
+void Repository::BuildIndexes() {
+  by_name_.reserve(classes_.size());
+  by_number_.reserve(classes_.size());
+  std::vector<size_t> lookup_start(classes_.size(), 0);
+  for (ClassInfo& c : classes_) {
+    by_name_.emplace(std::string_view(c.name, c.name_length), c.index);  // first one wins
+    by_number_.emplace(c.number, c.index);
+  }
+  // Members of class i start where the counts of the classes before it end.
+  size_t first = 0;
+  for (ClassInfo& c : classes_) {
+    c.members = members_.data() + first;
+    first += c.member_count;
+    if (c.member_count <= kLinearMemberLimit) continue;
+    lookup_start[c.index] = lookups_.size();
+    size_t begin = lookups_.size();
+    for (uint32_t i = 0; i < c.member_count; i++) lookups_.push_back({c.members[i].number, i});
+    // Stable by number keeps the first member of a duplicated number first.
+    std::stable_sort(
+        lookups_.begin() + begin, lookups_.end(),
+        [](const MemberLookup& a, const MemberLookup& b) { return a.number < b.number; });
+    auto last = std::unique(
+        lookups_.begin() + begin, lookups_.end(),
+        [](const MemberLookup& a, const MemberLookup& b) { return a.number == b.number; });
+    lookups_.erase(last, lookups_.end());
+    c.lookup_count = static_cast<uint32_t>(lookups_.size() - begin);
+  }
+  for (ClassInfo& c : classes_) {
+    if (c.member_count > kLinearMemberLimit) c.lookup = lookups_.data() + lookup_start[c.index];
+  }
+}
+
+const ClassInfo* Repository::FindByNumber(int32_t number) const {
+  auto it = by_number_.find(number);
+  return it == by_number_.end() ? nullptr : &classes_[it->second];
+}
+
+const ClassInfo* Repository::FindByName(std::string_view name) const {
+  auto it = by_name_.find(name);
+  if (it != by_name_.end()) return &classes_[it->second];
+  for (const ClassInfo& c : classes_) {
+    if (c.name_length == name.size() && AsciiCaseEqual(c.name, name.data(), name.size())) {
+      return &c;
+    }
+  }
+  return nullptr;
+}
+
+const char* Repository::HeapString(uint64_t off) const {
+  // Room for the length, the bytes and the NUL.
+  if (off < kHeapReserved || off > heap_length_ - kHeapEntryHeader - 1) return nullptr;
+  uint64_t len = DecodeFixed32(heap_ + off);
+  if (len > heap_length_ - off - kHeapEntryHeader - 1) return nullptr;
+  const unsigned char* s = heap_ + off + kHeapEntryHeader;
+  if (s[len] != 0) return nullptr;
+  return reinterpret_cast<const char*>(s);
+}
+
+void Repository::HeapBlob(uint64_t off, int32_t* size, const unsigned char** data) const {
+  *size = 0;
+  *data = kEmptyBlob;
+  if (off < kHeapReserved || off > heap_length_ - kHeapEntryHeader) return;
+  uint64_t len = DecodeFixed32(heap_ + off);
+  if (len > heap_length_ - off - kHeapEntryHeader || len > uint64_t{INT32_MAX}) return;
+  *size = static_cast<int32_t>(len);
+  *data = heap_ + off + kHeapEntryHeader;
+}
+
+awq_Object Repository::Resolve(const unsigned char* field) const {
+  uint32_t ci = DecodeFixed32(field);
+  uint32_t oi = DecodeFixed32(field + 4);
+  if (ci >= classes_.size() || oi >= classes_[ci].object_count) return awq_Object();
+  const ClassInfo& c = classes_[ci];
+  return awq_Object(&c, c.Record(oi));
+}
+
+}  // namespace wqstore

@@ -1,0 +1,363 @@
+// Repository::Validate: the full check of a repository file. Every checksum
+// (header, directory, each class's object data, heap) and every structural
+// rule: reserved fields, names, uniqueness of class and member numbers and
+// names, and every value of every object (heap entries in bounds, strings
+// well-formed UTF-8, references resolving, non-nullable members set).
+// Checksums and object checks share one pass over the file, but a checksum
+// fault is always the one reported. The per-object loops only ask "is this
+// field sound"; the wording of a fault is worked out afterwards, off the
+// fast path.
+#include <sys/mman.h>
+#include <unistd.h>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "store/coding.h"
+#include "store/crc32c.h"
+#include "store/format.h"
+#include "store/repository.h"
+#include "store/utf8.h"
+
+namespace wqstore {
+
+using namespace format;
+
+namespace {
+
+std::string Num(uint64_t v) { return std::to_string(v); }
+std::string Num(int32_t v) { return std::to_string(v); }
+
+std::string ClassLabel(const ClassInfo& c) {
+  return "class " + Num(c.number) + " (" + std::string(c.name, c.name_length) + ")";
+}
+
+bool AllZero(const unsigned char* p, size_t n) {
+  for (size_t i = 0; i < n; i++) {
+    if (p[i] != 0) return false;
+  }
+  return true;
+}
+
+// Records are checked in blocks of about this many bytes, small enough to
+// stay in cache between their checksum and their checks.
+constexpr size_t kScanBlock = 64 * 1024;
+
+// True when s[0, n) is well-formed UTF-8 without a NUL. Strings are mostly
+// ASCII, so that case is tested 16 bytes at a time: a short string (when 48
+// bytes from s lie inside the heap, which ends at `end`) with three loads
+// and the bytes past n masked off, so without branching on its length; a
+// long one in a loop that ends on the string's last 16 bytes. Strings that
+// are not plain ASCII go to FindInvalidUtf8.
+inline bool IsValidHeapText(const unsigned char* s, uint64_t n, const unsigned char* end) {
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  // Lanes with the high bit set (non-ASCII) or zero.
+  auto suspect = [zero](const unsigned char* q) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
+    return _mm_or_si128(v, _mm_cmpeq_epi8(v, zero));
+  };
+  auto flags = [](__m128i v) { return static_cast<uint64_t>(_mm_movemask_epi8(v)); };
+  if (n < 48 && end - s >= 48) {
+    uint64_t bad = flags(suspect(s)) | flags(suspect(s + 16)) << 16 | flags(suspect(s + 32)) << 32;
+    return (bad & ((uint64_t{1} << n) - 1)) == 0 || FindInvalidUtf8(s, static_cast<size_t>(n)) == n;
+  }
+  if (n >= 48) {
+    __m128i acc = zero;
+    uint64_t i = 0;
+    for (; i + 64 <= n; i += 64) {
+      acc = _mm_or_si128(acc, _mm_or_si128(_mm_or_si128(suspect(s + i), suspect(s + i + 16)),
+                                           _mm_or_si128(suspect(s + i + 32), suspect(s + i + 48))));
+    }
+    for (; i + 16 <= n; i += 16) acc = _mm_or_si128(acc, suspect(s + i));
+    acc = _mm_or_si128(acc, suspect(s + n - 16));  // the last, possibly overlapping, 16 bytes
+    return flags(acc) == 0 || FindInvalidUtf8(s, static_cast<size_t>(n)) == n;
+  }
+#else
+  (void)end;
+#endif
+  return IsValidText(s, static_cast<size_t>(n));
+}
+
+// Paging advice for one sequential read of the whole file, back to normal
+// when validation ends, also by a throw. The page tables are filled in one
+// call up front (much cheaper than a fault per few pages), unless the file
+// is too big a share of memory to hold at once.
+class AdviceScope {
+ public:
+  explicit AdviceScope(const MappedFile& f) : f_(f) {
+    f_.Advise(0, f_.size(), MADV_SEQUENTIAL);
+    f_.Advise(0, f_.size(), MADV_WILLNEED);
+    long pages = ::sysconf(_SC_PHYS_PAGES);
+    long page_size = ::sysconf(_SC_PAGESIZE);
+    if (pages > 0 && page_size > 0 &&
+        f_.size() < static_cast<uint64_t>(pages) / 4 * static_cast<uint64_t>(page_size)) {
+      f_.Prefault();
+    }
+  }
+  ~AdviceScope() { f_.Advise(0, f_.size(), MADV_NORMAL); }
+
+ private:
+  const MappedFile& f_;
+};
+
+}  // namespace
+
+void Repository::Validate(const std::string& display_path) const {
+  const std::string prefix = "repository " + display_path + ": ";
+  auto fail = [&prefix](const std::string& what) { throw awq_StoreError(prefix + what); };
+  const unsigned char* p = file_->data();
+  AdviceScope advice(*file_);
+
+  // Header and directory checksums come first: every rule below reads the
+  // directory.
+  if (crc32c::Value(p, kHeaderCrc) != DecodeFixed32(p + kHeaderCrc)) {
+    fail("checksum mismatch in header");
+  }
+  if (crc32c::Value(dir_, dir_length_) != DecodeFixed32(p + kHeaderDirCrc)) {
+    fail("checksum mismatch in directory at offset " + Num(uint64_t{kHeaderSize}));
+  }
+
+  // The first structural fault is kept, not thrown, until every checksum
+  // has been compared: damage is reported as damage, not as whatever rule
+  // the damaged bytes happen to break.
+  std::string fault = CheckDirectoryRules();
+
+  // Object data and heap in one pass: each block of records is
+  // checksummed and then checked while it is in cache, and the heap
+  // checksum runs just ahead of the entries the records point at.
+  HeapScan heap{heap_, heap_length_};
+  std::vector<uint32_t> data_crcs(classes_.size(), 0);
+  std::vector<FieldCheck> checks;
+  for (const ClassInfo& c : classes_) {
+    checks.clear();
+    for (uint32_t i = 0; i < c.member_count; i++) {
+      const MemberInfo& m = c.members[i];
+      if (m.type == wqTypeString) {
+        checks.push_back({m.field_offset, FieldKind::kString, m.nullable, &m});
+      } else if (m.type == wqTypeBlob) {
+        checks.push_back({m.field_offset, FieldKind::kBlob, m.nullable, &m});
+      } else if (IsReference(m.type)) {
+        checks.push_back({m.field_offset, FieldKind::kRef, m.nullable, &m});
+      }
+    }
+    const uint64_t data_length = uint64_t{c.object_count} * c.record_size;
+    if (checks.empty() || !fault.empty()) {
+      data_crcs[c.index] = crc32c::Value(c.data, data_length);
+      continue;
+    }
+    const uint32_t per_block =
+        c.record_size >= kScanBlock ? 1 : static_cast<uint32_t>(kScanBlock / c.record_size);
+    uint32_t crc = 0;
+    for (uint32_t first = 0; first < c.object_count; first += per_block) {
+      const uint32_t count = std::min(per_block, c.object_count - first);
+      const unsigned char* block = c.Record(first);
+      crc = crc32c::Extend(crc, block, size_t{count} * c.record_size);
+      if (!fault.empty()) continue;
+      for (const FieldCheck& k : checks) {
+        uint32_t bad = CheckFieldRun(k, block, c.record_size, count, &heap);
+        if (bad != count) {
+          fault = DescribeFieldFault(c, first + bad, *k.member);
+          break;
+        }
+      }
+    }
+    data_crcs[c.index] = crc;
+  }
+  heap.Finish();
+
+  for (const ClassInfo& c : classes_) {
+    if (data_crcs[c.index] != c.data_crc) {
+      fail("checksum mismatch in object data of " + ClassLabel(c) + " at offset " +
+           Num(c.data_offset));
+    }
+  }
+  if (heap.crc() != heap_crc_) fail("checksum mismatch in heap at offset " + Num(heap_offset_));
+  if (!fault.empty()) fail(fault);
+}
+
+uint32_t Repository::CheckFieldRun(const FieldCheck& k, const unsigned char* block,
+                                   uint32_t record_size, uint32_t count, HeapScan* heap) const {
+  const uint64_t heap_len = heap_length_;
+  const unsigned char* hp = heap_;
+  const unsigned char* heap_end = heap_ + heap_length_;
+  const unsigned char* f = block + k.offset;
+  switch (k.kind) {
+    case FieldKind::kString:
+      for (uint32_t i = 0; i < count; i++, f += record_size) {
+        uint64_t off = DecodeFixed64(f);
+        if (off == 0) {
+          if (!k.nullable) return i;
+          continue;
+        }
+        if (off < kHeapReserved || off > heap_len - kHeapEntryHeader - 1) return i;
+        uint64_t len = DecodeFixed32(hp + off);
+        if (len > heap_len - off - kHeapEntryHeader - 1) return i;
+        heap->Reach(off + kHeapEntryHeader + len + 1);
+        const unsigned char* s = hp + off + kHeapEntryHeader;
+        if (s[len] != 0 || !IsValidHeapText(s, len, heap_end)) return i;
+      }
+      return count;
+    case FieldKind::kBlob:
+      for (uint32_t i = 0; i < count; i++, f += record_size) {
+        uint64_t off = DecodeFixed64(f);
+        if (off == 0) continue;
+        if (off < kHeapReserved || off > heap_len - kHeapEntryHeader) return i;
+        uint64_t len = DecodeFixed32(hp + off);
+        if (len > heap_len - off - kHeapEntryHeader || len > uint64_t{INT32_MAX}) return i;
+        heap->Reach(off + kHeapEntryHeader + len);
+      }
+      return count;
+    case FieldKind::kRef: {
+      const uint32_t class_count = static_cast<uint32_t>(classes_.size());
+      const ClassInfo* classes = classes_.data();
+      for (uint32_t i = 0; i < count; i++, f += record_size) {
+        uint32_t ci = DecodeFixed32(f);
+        uint32_t target = DecodeFixed32(f + 4);
+        if (ci == kUnsetIndex) {
+          if (!k.nullable || target != kUnsetIndex) return i;
+        } else if (ci >= class_count || target >= classes[ci].object_count) {
+          return i;
+        }
+      }
+      return count;
+    }
+  }
+  return 0;
+}
+
+std::string Repository::CheckDirectoryRules() const {
+  // Reserved fields.
+  if (DecodeFixed32(dir_ + kPrefixReserved32) != 0 ||
+      DecodeFixed64(dir_ + kPrefixReserved64) != 0) {
+    return "directory: reserved field not zero";
+  }
+  const unsigned char* class_table = dir_ + kPrefixSize;
+  const unsigned char* member_table = class_table + uint64_t{kClassEntrySize} * classes_.size();
+  for (const ClassInfo& c : classes_) {
+    const unsigned char* e = class_table + uint64_t{kClassEntrySize} * c.index;
+    if (!AllZero(e + kClassReserved, kClassReservedLength)) {
+      return "class entry " + Num(uint64_t{c.index}) + ": reserved bytes not zero";
+    }
+  }
+  for (const MemberInfo& m : members_) {
+    const unsigned char* e = member_table + uint64_t{kMemberEntrySize} * m.index;
+    if ((e[kMemberFlags] & ~kFlagNullable) != 0) {
+      return "member entry " + Num(uint64_t{m.index}) + ": unknown flag bits set";
+    }
+    if (DecodeFixed16(e + kMemberReserved16) != 0 ||
+        !AllZero(e + kMemberReserved, kMemberReservedLength)) {
+      return "member entry " + Num(uint64_t{m.index}) + ": reserved bytes not zero";
+    }
+  }
+  if (!AllZero(heap_, kHeapReserved)) return "heap: the first 8 bytes are not zero";
+
+  // Names, and uniqueness of numbers and names.
+  std::unordered_map<int32_t, uint32_t> numbers;
+  std::unordered_map<std::string_view, uint32_t> names;
+  numbers.reserve(classes_.size());
+  names.reserve(classes_.size());
+  for (const ClassInfo& c : classes_) {
+    const std::string entry = "class entry " + Num(uint64_t{c.index});
+    size_t at;
+    if (const char* why =
+            CheckName(reinterpret_cast<const unsigned char*>(c.name), c.name_length, &at)) {
+      return entry + ": name " + why + (c.name_length > 0 ? " at byte " + Num(uint64_t{at}) : "");
+    }
+    auto num = numbers.emplace(c.number, c.index);
+    if (!num.second) {
+      return entry + ": class number " + Num(c.number) + " is also used by class entry " +
+             Num(uint64_t{num.first->second});
+    }
+    auto nm = names.emplace(std::string_view(c.name, c.name_length), c.index);
+    if (!nm.second) {
+      return entry + ": class name " + std::string(c.name, c.name_length) +
+             " is also used by class entry " + Num(uint64_t{nm.first->second});
+    }
+  }
+  for (const ClassInfo& c : classes_) {
+    numbers.clear();
+    names.clear();
+    for (uint32_t i = 0; i < c.member_count; i++) {
+      const MemberInfo& m = c.members[i];
+      const std::string entry = ClassLabel(c) + ", member entry " + Num(uint64_t{m.index});
+      size_t at;
+      if (const char* why =
+              CheckName(reinterpret_cast<const unsigned char*>(m.name), m.name_length, &at)) {
+        return entry + ": name " + why + (m.name_length > 0 ? " at byte " + Num(uint64_t{at}) : "");
+      }
+      auto num = numbers.emplace(m.number, m.index);
+      if (!num.second) {
+        return entry + ": member number " + Num(m.number) + " is also used by member entry " +
+               Num(uint64_t{num.first->second});
+      }
+      auto nm = names.emplace(std::string_view(m.name, m.name_length), m.index);
+      if (!nm.second) {
+        return entry + ": member name " + std::string(m.name, m.name_length) +
+               " is also used by member entry " + Num(uint64_t{nm.first->second});
+      }
+    }
+  }
+  return std::string();
+}
+
+void HeapScan::Advance(uint64_t end) {
+  // Checksum in steps of at least this much, so each step is worth a call
+  // and the entries just ahead are already in cache.
+  constexpr uint64_t kStep = 256 * 1024;
+  if (end < done_ + kStep) end = done_ + kStep;
+  if (end > length_) end = length_;
+  if (end <= done_) return;
+  crc_ = crc32c::Extend(crc_, heap_ + done_, static_cast<size_t>(end - done_));
+  done_ = end;
+}
+
+std::string Repository::DescribeFieldFault(const ClassInfo& c, uint32_t object,
+                                           const MemberInfo& m) const {
+  std::string where = "object " + Num(uint64_t{object}) + " of " + ClassLabel(c) + ", member " +
+                      Num(m.number) + " (" + std::string(m.name, m.name_length) + "): ";
+  const unsigned char* f = c.Record(object) + m.field_offset;
+  if (IsReference(m.type)) {
+    uint32_t ci = DecodeFixed32(f);
+    uint32_t target = DecodeFixed32(f + 4);
+    if (ci == kUnsetIndex && target != kUnsetIndex) {
+      return where + "unset reference with object index " + Num(uint64_t{target});
+    }
+    if (ci == kUnsetIndex) return where + "unset reference in a member that does not allow null";
+    if (ci >= classes_.size()) {
+      return where + "reference to class index " + Num(uint64_t{ci}) + " out of range (" +
+             Num(uint64_t{classes_.size()}) + " classes)";
+    }
+    return where + "reference to object " + Num(uint64_t{target}) + " of " +
+           ClassLabel(classes_[ci]) + ", which has " + Num(uint64_t{classes_[ci].object_count}) +
+           " objects";
+  }
+  const bool is_string = m.type == wqTypeString;
+  const char* kind = is_string ? "string" : "blob";
+  const uint64_t tail = is_string ? 1 : 0;
+  uint64_t off = DecodeFixed64(f);
+  if (off == 0) return where + "null string in a member that does not allow null";
+  if (off < kHeapReserved || off > heap_length_ - kHeapEntryHeader - tail) {
+    return where + kind + " offset " + Num(off) + " out of heap bounds";
+  }
+  uint64_t len = DecodeFixed32(heap_ + off);
+  if (len > heap_length_ - off - kHeapEntryHeader - tail) {
+    return where + kind + " at heap offset " + Num(off) + " with length " + Num(len) +
+           " runs past the end of the heap";
+  }
+  if (!is_string) return where + "blob at heap offset " + Num(off) + " is too long";
+  const unsigned char* s = heap_ + off + kHeapEntryHeader;
+  if (s[len] != 0) return where + "string at heap offset " + Num(off) + " is not NUL-terminated";
+  size_t bad = FindInvalidUtf8(s, len);
+  return where + "string at heap offset " + Num(off) + ": " +
+         (s[bad] == 0 ? "NUL byte" : "invalid UTF-8") + " at byte " + Num(uint64_t{bad});
+}
+
+}  // namespace wqstore
