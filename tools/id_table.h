@@ -1,0 +1,62 @@
+// IdTable: the object ids of a source, mapped to the objects they name. The
+// ids' text lives in one arena and the map is an open-addressing index over a
+// dense entry list, so a million ids cost a few allocations, not a million.
+#ifndef WQSQL_TOOLS_ID_TABLE_H_
+#define WQSQL_TOOLS_ID_TABLE_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "store/writer.h"
+
+namespace wqsource {
+
+// A piece of text kept in the table's arena.
+struct TextRef {
+  uint64_t offset = 0;
+  uint32_t size = 0;
+};
+
+class IdTable {
+ public:
+  // Maps `id` to `object`. Returns false, and changes nothing, when `id` is
+  // already mapped.
+  bool Insert(std::string_view id, wqstore::ObjectId object);
+  // The object `id` names, or null. Valid until the next Insert.
+  const wqstore::ObjectId* Find(std::string_view id) const;
+  // Sets `id` to the id of `object`; false when it has none. Linear: meant
+  // for error messages.
+  bool FindIdOf(wqstore::ObjectId object, std::string_view& id) const;
+
+  // Keeps a copy of `text` in the arena, outside the map. Throws
+  // std::length_error for a text of 4 GiB or more.
+  TextRef Keep(std::string_view text);
+  std::string_view View(TextRef ref) const {
+    return std::string_view(arena_.data() + ref.offset, ref.size);
+  }
+
+  size_t size() const { return entries_.size(); }
+
+ private:
+  struct Entry {
+    TextRef text;
+    uint32_t hash;
+    wqstore::ObjectId object;
+  };
+  static uint32_t Hash(std::string_view text);
+  void Grow();
+
+  std::string arena_;
+  std::vector<Entry> entries_;
+  // Per slot the entry's hash in the high half and its index + 1 in the low
+  // half; 0 for an empty slot. Probes compare hashes without touching the
+  // entries.
+  std::vector<uint64_t> slots_;
+};
+
+}  // namespace wqsource
+
+#endif  // WQSQL_TOOLS_ID_TABLE_H_
