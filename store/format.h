@@ -74,11 +74,6 @@ constexpr uint32_t kUnsetIndex = 0xFFFFFFFFu;
 
 constexpr uint32_t kMaxObjectCount = 0x7FFFFFFFu;
 
-// Objects of a class whose records are empty take no bytes, so their count
-// is not bounded by the file's size; this bound keeps a tiny file from
-// demanding gigabytes of object handles.
-constexpr uint32_t kMaxObjectsWithoutFields = 1u << 24;
-
 // Bytes a value of type `code` takes in a record; 0 for codes that carry no
 // value.
 constexpr uint32_t FieldWidth(int code) {

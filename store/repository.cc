@@ -219,19 +219,16 @@ bool Repository::Parse(std::string* error) {
     }
     next_member += c.member_count;
     c.record_size = DecodeFixed32(e + kClassRecordSize);
-    if (c.record_size != field_offset) {
-      *error = where + "record size " + Num(c.record_size) + ", expected " + Num(field_offset) +
+    // A record is at least one byte, so every object takes room in the file.
+    const uint32_t expected_size = field_offset == 0 ? 1 : field_offset;
+    if (c.record_size != expected_size) {
+      *error = where + "record size " + Num(c.record_size) + ", expected " + Num(expected_size) +
                " from its members";
       return false;
     }
     c.object_count = DecodeFixed32(e + kClassObjectCount);
     if (c.object_count > kMaxObjectCount) {
       *error = where + "object count " + Num(c.object_count) + " exceeds the maximum";
-      return false;
-    }
-    if (c.record_size == 0 && c.object_count > kMaxObjectsWithoutFields) {
-      *error = where + "object count " + Num(c.object_count) + " exceeds the maximum of " +
-               Num(kMaxObjectsWithoutFields) + " for empty records";
       return false;
     }
     c.data_offset = DecodeFixed64(e + kClassDataOffset);

@@ -127,6 +127,8 @@ class Repository {
   void BuildIndexes();
   // What is wrong with the value of member m of an object Validate found
   // unsound.
+  // The fault of a class whose one-byte padding records are not 0, or "".
+  std::string CheckPaddingRecords(const ClassInfo& c) const;
   std::string DescribeFieldFault(const ClassInfo& c, uint32_t object, const MemberInfo& m) const;
   // The reserved-field, name and uniqueness rules of the directory: the
   // first broken one, or "".

@@ -151,6 +151,7 @@ void Repository::Validate(const std::string& display_path) const {
     const uint64_t data_length = uint64_t{c.object_count} * c.record_size;
     if (checks.empty() || !fault.empty()) {
       data_crcs[c.index] = crc32c::Value(c.data, data_length);
+      if (fault.empty()) fault = CheckPaddingRecords(c);
       continue;
     }
     const uint32_t per_block =
@@ -181,6 +182,19 @@ void Repository::Validate(const std::string& display_path) const {
   }
   if (heap.crc() != heap_crc_) fail("checksum mismatch in heap at offset " + Num(heap_offset_));
   if (!fault.empty()) fail(fault);
+}
+
+std::string Repository::CheckPaddingRecords(const ClassInfo& c) const {
+  // A class whose members store nothing has one-byte records that are 0.
+  for (uint32_t i = 0; i < c.member_count; i++) {
+    if (FieldWidth(c.members[i].type) != 0) return "";
+  }
+  for (uint32_t i = 0; i < c.object_count; i++) {
+    if (c.data[i] != 0) {
+      return "object " + Num(uint64_t{i}) + " of " + ClassLabel(c) + ": padding byte is not 0";
+    }
+  }
+  return "";
 }
 
 uint32_t Repository::CheckFieldRun(const FieldCheck& k, const unsigned char* block,

@@ -88,8 +88,11 @@ struct WriterClass {
   std::vector<WriterMember> members;
   std::unordered_set<std::string> member_names;
   std::unordered_set<int32_t> member_numbers;
-  uint32_t record_size = 0;
-  std::vector<unsigned char> blank;  // the record of a new object
+  uint32_t record_size = 0;          // sum of the members' field widths
+  std::vector<unsigned char> blank{0};  // the record of a new object
+  // Bytes per stored record: at least one, so that every object takes room
+  // in the file and a count of objects is bounded by the file's size.
+  uint32_t stride() const { return record_size == 0 ? 1 : record_size; }
   ByteChunks records;
   uint32_t object_count = 0;
 };
@@ -129,7 +132,7 @@ struct RepositoryWriter::Impl {
            " value");
     }
     *out = &c;
-    return uint64_t{o.obj} * c.record_size + m.field_offset;
+    return uint64_t{o.obj} * c.stride() + m.field_offset;
   }
 
   uint64_t AppendHeapEntry(const void* data, size_t len, bool terminate) {
@@ -213,7 +216,7 @@ uint32_t RepositoryWriter::AddMember(uint32_t cls, std::string_view name, int32_
   WriterMember m{std::string(name), number, static_cast<uint8_t>(type), nullable, c.record_size};
   uint32_t width = FieldWidth(type);
   c.record_size += width;
-  c.blank.resize(c.record_size, 0);
+  c.blank.resize(c.stride(), 0);
   if (IsReference(type)) std::memset(c.blank.data() + m.field_offset, 0xFF, width);  // unset
   c.member_names.insert(m.name);
   c.member_numbers.insert(number);
@@ -224,10 +227,8 @@ uint32_t RepositoryWriter::AddMember(uint32_t cls, std::string_view name, int32_
 
 ObjectId RepositoryWriter::AddObject(uint32_t cls) {
   WriterClass& c = impl_->Class(cls);
-  const uint32_t limit = c.record_size == 0 ? kMaxObjectsWithoutFields : kMaxObjectCount;
-  if (c.object_count >= limit) {
-    Fail("class " + Quoted(c.name) + " cannot hold more than " + Num(limit) + " objects" +
-         (c.record_size == 0 ? " without stored fields" : ""));
+  if (c.object_count >= kMaxObjectCount) {
+    Fail("class " + Quoted(c.name) + " cannot hold more than " + Num(kMaxObjectCount) + " objects");
   }
   c.records.Append(c.blank.data(), c.blank.size());
   return ObjectId{cls, c.object_count++};
@@ -334,7 +335,7 @@ void RepositoryWriter::Impl::CheckNullables() const {
       if (m.nullable || !(m.type == wqTypeString || IsReference(m.type))) continue;
       unsigned char field[8];
       for (uint32_t oi = 0; oi < c.object_count; oi++) {
-        c.records.Read(uint64_t{oi} * c.record_size + m.field_offset, field, sizeof field);
+        c.records.Read(uint64_t{oi} * c.stride() + m.field_offset, field, sizeof field);
         bool null = m.type == wqTypeString ? DecodeFixed64(field) == 0
                                            : DecodeFixed32(field) == kUnsetIndex;
         if (null) {
@@ -370,7 +371,7 @@ std::string RepositoryWriter::Impl::BuildDirectory() const {
     names.append(c.name).push_back('\0');
     EncodeFixed32(e + kClassFirstMember, first_member);
     EncodeFixed32(e + kClassMemberCount, static_cast<uint32_t>(c.members.size()));
-    EncodeFixed32(e + kClassRecordSize, c.record_size);
+    EncodeFixed32(e + kClassRecordSize, c.stride());
     EncodeFixed32(e + kClassObjectCount, c.object_count);
     relative_offsets.push_back(data_offset);
     EncodeFixed32(e + kClassDataCrc, RecordsCrc(c.records));

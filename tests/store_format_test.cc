@@ -216,7 +216,8 @@ TEST_F(StoreFormatTest, OpenRefusesWithReason) {
          Put64(i, kHeaderHeapLength, DecodeFixed64(&(*i)[kHeaderHeapLength]) - 1);
        },
        true},
-      {"class entry 2: object count 16777217 exceeds the maximum of 16777216 for empty records",
+      // Padding records are one byte each: a claim beyond the bytes is refused.
+      {"class entry 2: 16777217 objects of 1 bytes run past the start of the heap",
        [](std::string* i) { Put32(i, ClassEntry(2) + kClassObjectCount, (1u << 24) + 1); }, true},
   };
   for (const Case& c : cases) {
