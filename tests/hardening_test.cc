@@ -1,0 +1,226 @@
+// Hostile input end to end: stored text that tries to reach the terminal,
+// huge values and classes, a reference cycle and a 1 MB command line; and
+// wqmake killed at many points while it replaces a repository.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "repository/store_api.h"
+#include "store/writer.h"
+
+namespace {
+
+using wqstore::ObjectId;
+using wqstore::RepositoryWriter;
+
+// A scratch folder for this process, removed when the tests end.
+struct ScratchFolder {
+  std::string path = testing::TempDir() + "wqhardening_" + std::to_string(getpid());
+  ScratchFolder() { std::system(("rm -rf '" + path + "' && mkdir -p '" + path + "'").c_str()); }
+  ~ScratchFolder() { std::system(("rm -rf '" + path + "'").c_str()); }
+};
+
+std::string Folder() {
+  static const ScratchFolder folder;
+  return folder.path;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// Runs the shell in Folder() on `input` and returns its standard output.
+std::string RunShell(const std::string& input) {
+  WriteFile(Folder() + "/input", input);
+  const std::string cmd = "cd '" + Folder() + "' && LC_ALL=C.UTF-8 '" WQSQL_PATH
+                          "' < input > output 2>/dev/null";
+  EXPECT_EQ(std::system(cmd.c_str()), 0);
+  return ReadFile(Folder() + "/output");
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string l; std::getline(in, l);) lines.push_back(l);
+  return lines;
+}
+
+size_t Utf8Chars(const std::string& s) {
+  size_t n = 0;
+  for (unsigned char c : s) n += (c & 0xC0) != 0x80;
+  return n;
+}
+
+// True when `s` holds a control character: C0 (but newline), DEL, or C1
+// (U+0080 to U+009F, two bytes in UTF-8).
+bool HasControl(const std::string& s) {
+  for (size_t i = 0; i < s.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    if ((c < 0x20 && c != '\n') || c == 0x7F) return true;
+    if (c == 0xC2 && i + 1 < s.size() && static_cast<unsigned char>(s[i + 1]) < 0xA0) return true;
+  }
+  return false;
+}
+
+TEST(Hardening, HostileContentStaysInItsCells) {
+  RepositoryWriter w;
+  const uint32_t h = w.AddClass("Hostile", 1, true, 0);
+  const uint32_t text = w.AddMember(h, "text", 1, wqTypeString, true);
+  const uint32_t label = w.AddMember(h, "label", 3, wqTypeString, true);
+  const uint32_t next = w.AddMember(h, "next", 4, wqTypeObjectRef, true);
+  const char* const texts[] = {
+      "\x1b[2J\x1b[31mred alert",  // clear the screen, then colour
+      "line one\nline two\r\n",    // a row split in three
+      "tab\there\x7f\xc2\x85",     // tab, DEL and a C1 control
+      "\x1b]0;title\x07",          // set the window title
+      "M\xc3\xbcller \xe2\x82\xac",  // text outside ISO-8859-1
+  };
+  std::vector<ObjectId> objs;
+  for (const char* t : texts) {
+    const ObjectId o = w.AddObject(h);
+    w.SetString(o, text, t);
+    w.SetString(o, label, t);
+    objs.push_back(o);
+  }
+  const ObjectId huge = w.AddObject(h);
+  w.SetString(huge, text, std::string(100000, 'x'));
+  w.SetString(huge, label, std::string(100000, '\x1b'));
+  objs.push_back(huge);
+  for (size_t i = 0; i < objs.size(); ++i) {  // a cycle through every object
+    w.SetRef(objs[i], next, objs[(i + 1) % objs.size()]);
+  }
+  const uint32_t wide = w.AddClass("Wide", 2, false, 0);
+  for (int i = 0; i < 10000; ++i) {
+    w.AddMember(wide, "m" + std::to_string(i), i, i % 2 ? wqTypeInt : wqTypeString, true);
+  }
+  const ObjectId wo = w.AddObject(wide);
+  w.SetString(wo, 0, "\x1b[0m");
+  w.Commit(Folder() + "/h.rtm");
+
+  // Invalid UTF-8 cannot be written, but a damaged file can hold it: the
+  // shell reads data without checksums, so patch one string in place.
+  std::string image = ReadFile(Folder() + "/h.rtm");
+  const size_t at = image.find("red alert");
+  ASSERT_NE(at, std::string::npos);
+  image[at] = static_cast<char>(0xFF);
+  image[at + 1] = static_cast<char>(0xC3);
+  WriteFile(Folder() + "/h.rtm", image);
+
+  const std::string long_line = "select " + std::string(1 << 20, 'c') + " from Hostile\n";
+  const std::string out =
+      RunShell("connect h.rtm\nselect * from Hostile\nselect * from Wide\n" + long_line +
+               "help\nselect * from sys$tablestats\n");
+  EXPECT_FALSE(HasControl(out));
+
+  const std::vector<std::string> lines = Lines(out);
+  // Hostile: the header, the underline and one row per object, all as wide.
+  size_t first = 0;
+  while (first < lines.size() && lines[first].find("text|") == std::string::npos) ++first;
+  ASSERT_LT(first + 2 + objs.size(), lines.size());
+  const size_t width = Utf8Chars(lines[first]) - 4;  // the prompt "wq> " is on the header line
+  EXPECT_EQ(width, 75u + 1 + 75 + 1 + 50);
+  for (size_t i = 1; i < 2 + objs.size(); ++i) {
+    EXPECT_EQ(Utf8Chars(lines[first + i]), width) << lines[first + i];
+  }
+  EXPECT_NE(lines[first + 2].find("??d alert"), std::string::npos);  // invalid bytes
+  EXPECT_NE(out.find("M\xc3\xbcller ?"), std::string::npos);
+  // Wide: 10,000 columns on one row.
+  size_t wide_row = first + 2 + objs.size() + 1;
+  while (wide_row < lines.size() && lines[wide_row].rfind("=====", 0) != 0) ++wide_row;
+  ASSERT_LT(wide_row + 1, lines.size());
+  EXPECT_EQ(Utf8Chars(lines[wide_row + 1]), Utf8Chars(lines[wide_row]));
+  EXPECT_EQ(Utf8Chars(lines[wide_row]), 5000u * 75 + 5000u * 10 + 9999);
+  // The 1 MB line is one command, and the shell goes on.
+  EXPECT_NE(out.find("*E* column: " + std::string(1 << 20, 'c') + " not found\n"),
+            std::string::npos);
+  EXPECT_NE(out.find("wq> wqsql valid commands: "), std::string::npos);
+  EXPECT_NE(out.find("   1    0    1    4    3*     6 Hostile\n"), std::string::npos);
+  EXPECT_NE(out.find("   260000    0 999910000*     1 Wide\n"), std::string::npos);
+}
+
+// A large source, so that wqmake runs long enough to be killed mid-way.
+std::string BigSource(const char* tag, int objects) {
+  std::string s = "{\"classes\":[{\"name\":\"C\",\"members\":[{\"name\":\"s\",\"type\":\"string\"},"
+                  "{\"name\":\"n\",\"type\":\"int\"}],\"objects\":[";
+  for (int i = 0; i < objects; ++i) {
+    if (i > 0) s += ',';
+    s += "{\"values\":{\"s\":\"" + std::string(tag) + std::to_string(i) + "\",\"n\":" +
+         std::to_string(i) + "}}";
+  }
+  return s + "]}]}";
+}
+
+long long MillisSince(std::chrono::steady_clock::time_point t) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t)
+      .count();
+}
+
+pid_t StartWqmake(const std::string& source, const std::string& target) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    execl(WQMAKE_PATH, WQMAKE_PATH, source.c_str(), target.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  return pid;
+}
+
+TEST(Hardening, KilledWqmakeLeavesOldOrNewFile) {
+  const std::string dir = Folder() + "/kill";
+  std::system(("mkdir -p '" + dir + "'").c_str());
+  WriteFile(dir + "/old.json", BigSource("old", 2000));
+  WriteFile(dir + "/new.json", BigSource("new", 200000));
+  const std::string target = dir + "/r.rtm";
+  ASSERT_EQ(std::system(("'" WQMAKE_PATH "' '" + dir + "/new.json' '" + dir + "/new.rtm'").c_str()),
+            0);
+  const std::string new_image = ReadFile(dir + "/new.rtm");
+
+  // How long a whole run takes, to spread the kills over it.
+  ASSERT_EQ(std::system(("'" WQMAKE_PATH "' '" + dir + "/old.json' '" + target + "'").c_str()), 0);
+  const std::string old_image = ReadFile(target);
+  const auto t0 = std::chrono::steady_clock::now();
+  int status = 0;
+  waitpid(StartWqmake(dir + "/new.json", dir + "/timing.rtm"), &status, 0);
+  const long long full = std::max(1LL, MillisSince(t0));
+
+  int saw_old = 0, saw_new = 0;
+  const int kKills = 40;
+  for (int k = 0; k < kKills; ++k) {
+    WriteFile(target, old_image);
+    const pid_t pid = StartWqmake(dir + "/new.json", target);
+    std::this_thread::sleep_for(std::chrono::microseconds(full * 1000 * k / (kKills - 8)));
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    const std::string now = ReadFile(target);
+    if (now == old_image) {
+      ++saw_old;
+    } else {
+      ASSERT_EQ(now, new_image) << "kill " << k << " left a file that is neither";
+      awq_Database db;
+      ASSERT_NE(db.Open(target.c_str(), omReadOnly, 0, false), nullptr);
+      EXPECT_NO_THROW(db.ValidateRepository());
+      ++saw_new;
+    }
+  }
+  std::printf("%d kills of a %lld ms run: %d left the old file, %d the new one\n", kKills, full,
+              saw_old, saw_new);
+  EXPECT_EQ(saw_old + saw_new, kKills);
+  EXPECT_GT(saw_old, 0);  // some kills landed before the rename
+}
+
+}  // namespace
