@@ -4,7 +4,7 @@
 # transcript suite under valgrind.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/deps.sh valgrind tmux python3
+scripts/deps.sh valgrind tmux python3 clang libclang-rt-14-dev
 scripts/build.sh
 
 echo "== tests"
@@ -18,3 +18,6 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
 
 echo "== transcript suite under valgrind"
 WQ_VALGRIND=1 tests/transcripts/run.sh build/wqsql build/wqmake tests/transcripts/cases
+
+echo "== fuzz targets, 30 s each"
+scripts/fuzz.sh 30
