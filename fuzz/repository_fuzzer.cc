@@ -2,12 +2,18 @@
 // listing and every getter of every member of every object, and validates.
 // Whatever the bytes, nothing may crash or read out of bounds, and a file
 // that validates must read back consistently.
+//
+// The first byte chooses how the rest is taken: as it is, or with the
+// header and directory checksums recomputed (so Open parses the tables and
+// the getters meet damaged data), or with every checksum recomputed (so
+// ValidateRepository's structural checks meet the damage).
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
 #include "fuzz/fuzz_util.h"
 #include "repository/store_api.h"
+#include "store/checksums.h"
 
 namespace {
 
@@ -56,7 +62,12 @@ void ReadEverything(const awq_Database& db) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const std::string path = BytesAsFile(data, size);
+  if (size == 0) return 0;
+  std::string image(reinterpret_cast<const char*>(data) + 1, size - 1);
+  if (data[0] % 3 == 1) wqstore::RecomputeChecksums(&image, wqstore::Checksums::kHeaderAndDirectory);
+  if (data[0] % 3 == 2) wqstore::RecomputeChecksums(&image, wqstore::Checksums::kAll);
+  const std::string path =
+      BytesAsFile(reinterpret_cast<const uint8_t*>(image.data()), image.size());
   awq_Database db;
   if (db.Open(path.c_str(), omReadOnly, 0, false) == nullptr) {
     try {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "repository/store_api.h"
+#include "store/checksums.h"
 #include "store/coding.h"
 #include "store/crc32c.h"
 #include "store/format.h"
@@ -70,29 +71,7 @@ void Put32(std::string* img, size_t at, uint32_t v) { EncodeFixed32(&(*img)[at],
 void Put64(std::string* img, size_t at, uint64_t v) { EncodeFixed64(&(*img)[at], v); }
 
 // Recomputes every checksum so that only the structural fault remains.
-void Reseal(std::string* img) {
-  char* p = &(*img)[0];
-  const uint64_t heap = Heap(*img);
-  const uint64_t heap_len = DecodeFixed64(p + kHeaderHeapLength);
-  const uint64_t dir_len = DecodeFixed64(p + kHeaderDirLength);
-  const uint32_t classes = ClassCount(*img);
-  const uint64_t size = img->size();
-  auto inside = [size](uint64_t off, uint64_t len) { return off <= size && len <= size - off; };
-  for (uint32_t i = 0; i < classes && inside(ClassEntry(i), kClassEntrySize); i++) {
-    char* e = p + ClassEntry(i);
-    uint64_t off = DecodeFixed64(e + kClassDataOffset);
-    uint64_t len =
-        uint64_t{DecodeFixed32(e + kClassRecordSize)} * DecodeFixed32(e + kClassObjectCount);
-    if (inside(off, len)) EncodeFixed32(e + kClassDataCrc, crc32c::Value(p + off, len));
-  }
-  if (inside(heap, heap_len)) {
-    EncodeFixed32(p + kHeaderSize + kPrefixHeapCrc, crc32c::Value(p + heap, heap_len));
-  }
-  if (inside(kHeaderSize, dir_len)) {
-    EncodeFixed32(p + kHeaderDirCrc, crc32c::Value(p + kHeaderSize, dir_len));
-  }
-  EncodeFixed32(p + kHeaderCrc, crc32c::Value(p, kHeaderCrc));
-}
+void Reseal(std::string* img) { RecomputeChecksums(img, Checksums::kAll); }
 
 class StoreFormatTest : public testing::Test {
  protected:
