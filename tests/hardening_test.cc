@@ -154,6 +154,54 @@ TEST(Hardening, HostileContentStaysInItsCells) {
   EXPECT_NE(out.find("   260000    0 999910000*     1 Wide\n"), std::string::npos);
 }
 
+// Refused by Open, or found by ValidateRepository: never silently sound.
+bool Caught(const std::string& path) {
+  awq_Database db;
+  if (db.Open(path.c_str(), omReadOnly, 0, false) == nullptr) return true;
+  try {
+    db.ValidateRepository();
+  } catch (const awq_StoreError&) {
+    return true;
+  }
+  return false;
+}
+
+// Every single flipped byte and every truncation of the sample repository
+// is caught, and the shell reports such files instead of trusting them.
+TEST(Hardening, CorruptionSweepOfTheSample) {
+  const std::string good = Folder() + "/sample.rtm";
+  ASSERT_EQ(std::system(("'" WQMAKE_PATH "' '" WQ_SOURCE_DIR "/examples/dravik.json' '" + good + "'")
+                            .c_str()),
+            0);
+  const std::string image = ReadFile(good);
+  ASSERT_FALSE(Caught(good));
+  const std::string bad = Folder() + "/dravik.rtm";
+  size_t tried = 0;
+  for (size_t at = 0; at < image.size(); ++at) {
+    std::string img = image;
+    img[at] = static_cast<char>(img[at] ^ (1 << (at % 8)));
+    WriteFile(bad, img);
+    ASSERT_TRUE(Caught(bad)) << "flipped byte at offset " << at;
+    WriteFile(bad, image.substr(0, at));
+    ASSERT_TRUE(Caught(bad)) << "truncated to " << at << " bytes";
+    tried += 2;
+  }
+  std::printf("%zu corrupted files of a %zu-byte repository tried\n", tried, image.size());
+
+  // Through the shell, for a spread of offsets: connect refuses the file or
+  // the end-of-input validation names the fault.
+  for (size_t at = 3; at < image.size(); at += image.size() / 23) {
+    std::string img = image;
+    img[at] = static_cast<char>(img[at] ^ 0x20);
+    WriteFile(bad, img);
+    const std::string out = RunShell("connect dravik.rtm\nselect * from sys$tablestats\n");
+    const bool refused = out.find("*E* error connecting to repository\n") != std::string::npos;
+    const bool found = out.find("**Exception: repository dravik.rtm: ") != std::string::npos;
+    EXPECT_TRUE(refused || found) << "offset " << at << ":\n" << out;
+    EXPECT_EQ(out.find("test2 ValidateRepository time"), std::string::npos) << "offset " << at;
+  }
+}
+
 // A large source, so that wqmake runs long enough to be killed mid-way.
 std::string BigSource(const char* tag, int objects) {
   std::string s = "{\"classes\":[{\"name\":\"C\",\"members\":[{\"name\":\"s\",\"type\":\"string\"},"
