@@ -6,31 +6,33 @@
 #include "shell/output.h"
 #include "shell/tokenizer.h"
 
-void SelectAllFromClass(const char* className) {
+namespace {
+
+// The class a select reads, or an empty class after reporting that the shell
+// is not connected or that there is no such class.
+awq_Class LookUpClass(const char* className) {
   if (!IsConnected()) {
     ReportNotConnected();
-    return;
+    return awq_Class();
   }
   const awq_Class cls = Connection().database->FindClassDef(className);
-  if (cls.IsEmpty()) {
-    ReportClassNotFound(className);
-    return;
-  }
+  if (cls.IsEmpty()) ReportClassNotFound(className);
+  return cls;
+}
+
+}  // namespace
+
+void SelectAllFromClass(const char* className) {
+  const awq_Class cls = LookUpClass(className);
+  if (cls.IsEmpty()) return;
   awq_autovector<awq_ClassProperty> members = cls.GetMembers();
   if (members.count == 0) return;  // a class without members prints nothing
   PrintObjectTable(cls, members);
 }
 
 void SelectColumnsFromClass(const char* className, const ColumnList& columns) {
-  if (!IsConnected()) {
-    ReportNotConnected();
-    return;
-  }
-  const awq_Class cls = Connection().database->FindClassDef(className);
-  if (cls.IsEmpty()) {
-    ReportClassNotFound(className);
-    return;
-  }
+  const awq_Class cls = LookUpClass(className);
+  if (cls.IsEmpty()) return;
   awq_autovector<awq_ClassProperty> members = cls.GetMembers();
   const int32_t n = static_cast<int32_t>(columns.size());
   awq_autovector<awq_ClassProperty> chosen(new awq_ClassProperty[n], n, true);

@@ -52,8 +52,21 @@ void RunHelp() {
   out::EndLine();
 }
 
-// The select command reports extra tokens with the descr command's text.
-constexpr char kSelectTooMany[] = "*E* too many tokens for descr command";
+// Reads the table name after "from" and checks that nothing follows it.
+// Returns null after printing the error when either check fails.
+const char* ReadTableName(Tokenizer& tok) {
+  const char* table = tok.Next(kCommandDelimiters);
+  if (table == nullptr) {
+    Error("*E* tablename expected after from keyword");
+    return nullptr;
+  }
+  if (tok.Next(kCommandDelimiters) != nullptr) {
+    // The select command reports extra tokens with the descr command's text.
+    Error("*E* too many tokens for descr command");
+    return nullptr;
+  }
+  return table;
+}
 
 void RunSelect(Tokenizer& tok) {
   const char* first = tok.Next(kColumnDelimiters);
@@ -67,15 +80,8 @@ void RunSelect(Tokenizer& tok) {
       Error("*E* keyword from expected after select *");
       return;
     }
-    const char* table = tok.Next(kCommandDelimiters);
-    if (table == nullptr) {
-      Error("*E* tablename expected after from keyword");
-      return;
-    }
-    if (tok.Next(kCommandDelimiters) != nullptr) {
-      Error(kSelectTooMany);
-      return;
-    }
+    const char* table = ReadTableName(tok);
+    if (table == nullptr) return;
     if (EqualsIgnoreCase(table, "sys$tables")) {
       ListClasses();
     } else if (EqualsIgnoreCase(table, "sys$tablestats")) {
@@ -102,15 +108,8 @@ void RunSelect(Tokenizer& tok) {
     Error("*E* keyword from expected after column list");
     return;
   }
-  const char* table = tok.Next(kCommandDelimiters);
-  if (table == nullptr) {
-    Error("*E* tablename expected after from keyword");
-    return;
-  }
-  if (tok.Next(kCommandDelimiters) != nullptr) {
-    Error(kSelectTooMany);
-    return;
-  }
+  const char* table = ReadTableName(tok);
+  if (table == nullptr) return;
   SelectColumnsFromClass(table, columns);
 }
 
