@@ -18,6 +18,7 @@
 #include "store/writer.h"
 #include "tools/id_table.h"
 #include "tools/json_source.h"
+#include "tools/source_text.h"
 
 namespace {
 
@@ -524,6 +525,52 @@ TEST(WqmakeIdTable, MapsManyIdsThroughGrowth) {
   std::string_view id;
   ASSERT_TRUE(table.FindIdOf(wqstore::ObjectId{123 % 7, 123}, id));
   EXPECT_EQ(id, "id123");
+}
+
+// The pairwise hex decoder against a digit-by-digit one, over every string of
+// up to six characters from digits of both cases, non-digits and a high byte:
+// the result, the decoded bytes and the offset named in the message agree.
+TEST(WqmakeSourceText, DecodeHexMatchesDigitByDigitDecoding) {
+  const auto digit = [](char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  };
+  const auto reference = [&](const std::string& t, std::vector<uint8_t>& out, size_t& bad) {
+    out.clear();
+    for (size_t i = 0; i < t.size(); i += 2) {
+      if (digit(t[i]) < 0) return bad = i, false;
+      if (i + 1 == t.size()) return bad = t.size(), false;
+      if (digit(t[i + 1]) < 0) return bad = i + 1, false;
+      out.push_back(static_cast<uint8_t>(digit(t[i]) << 4 | digit(t[i + 1])));
+    }
+    return true;
+  };
+  const std::string alphabet = "09afAFgG \xff";
+  std::vector<uint8_t> got, want;
+  std::string text;
+  size_t cases = 0;
+  for (size_t len = 0; len <= 6; ++len) {
+    std::vector<size_t> pick(len, 0);
+    while (true) {
+      text.clear();
+      for (size_t k : pick) text += alphabet[k];
+      size_t got_bad = SIZE_MAX, want_bad = SIZE_MAX;
+      const bool ok = wqsource::DecodeHex(text, got, got_bad);
+      ASSERT_EQ(ok, reference(text, want, want_bad)) << wqsource::Quote(text);
+      if (ok) {
+        ASSERT_EQ(got, want) << wqsource::Quote(text);
+      } else {
+        ASSERT_EQ(got_bad, want_bad) << wqsource::Quote(text);
+      }
+      ++cases;
+      size_t k = 0;
+      while (k < len && ++pick[k] == alphabet.size()) pick[k++] = 0;
+      if (k == len) break;
+    }
+  }
+  EXPECT_GT(cases, 1000000u);
 }
 
 }  // namespace

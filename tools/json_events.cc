@@ -20,8 +20,8 @@ const char* KindName(Scalar::Kind k) {
 
 const Scalar& OneValue::Read(std::string_view text, size_t offset) {
   v_ = Scalar();
-  Json::sax_parse(text.data() + offset, text.data() + text.size(), this,
-                  Json::input_format_t::json, false, false);
+  Cursor cursor{text.data() + offset, text.data() + text.size()};
+  ParseJson(cursor, this, false);
   if (v_.kind == Scalar::kString) v_.s = str_;
   return v_;
 }

@@ -102,16 +102,17 @@ enum TopKey { kTopClasses };
 enum ClassKey { kClassName, kClassNumber, kClassObjectSize, kClassMembers, kClassObjects };
 enum MemberKey { kMemberName, kMemberType, kMemberNumber, kMemberNullable };
 enum ObjectKey { kObjectId, kObjectValues };
-const char* const kTopKeys[] = {"classes", nullptr};
-const char* const kClassKeys[] = {"name", "number", "objectSize", "members", "objects", nullptr};
-const char* const kMemberKeys[] = {"name", "type", "number", "nullable", nullptr};
-const char* const kObjectKeys[] = {"id", "values", nullptr};
+constexpr std::string_view kTopKeys[] = {"classes", {}};
+constexpr std::string_view kClassKeys[] = {"name",    "number",  "objectSize",
+                                           "members", "objects", {}};
+constexpr std::string_view kMemberKeys[] = {"name", "type", "number", "nullable", {}};
+constexpr std::string_view kObjectKeys[] = {"id", "values", {}};
 
 struct Frame {
   Ctx ctx;
   uint32_t seen = 0;
   int field = -1;  // the key whose value comes next; in "values" a member index
-  size_t key_offset = 0;
+  size_t key_from = 0;  // where the scan for the current key's token starts
 };
 
 class Reader {
@@ -126,12 +127,11 @@ class Reader {
       : text_(text), writer_(writer), fast_(fast) {}
 
   void Run() {
-    const char* cursor = text_.data();
+    Cursor cursor{text_.data(), text_.data() + text_.size()};
     cursor_ = &cursor;
     frames_.reserve(16);
     frames_.push_back(Frame{Ctx::kRoot});
-    Json::sax_parse(CursorIterator(&cursor), CursorIterator(text_.data() + text_.size()), this,
-                    Json::input_format_t::json, true, false);
+    ParseJson(cursor, this, true);
     ResolvePending();
   }
 
@@ -173,7 +173,8 @@ class Reader {
     if (skip_ > 0) return true;
     Scalar v;
     // The parser hands integer literals beyond 64 bits over as floats.
-    v.kind = raw.find_first_of(".eE") == std::string::npos ? Scalar::kBigInt : Scalar::kFloat;
+    v.kind = raw.view().find_first_of(".eE") == std::string_view::npos ? Scalar::kBigInt
+                                                                        : Scalar::kFloat;
     v.d = d;
     Value(v);
     return true;
@@ -183,7 +184,7 @@ class Reader {
     if (skip_ > 0) return true;
     Scalar v;
     v.kind = Scalar::kString;
-    v.s = s;
+    v.s = s.view();
     Value(v);
     return true;
   }
@@ -225,7 +226,7 @@ class Reader {
   bool end_array() { return end_object(); }
   bool key(string_t& k) {
     Begin(false);
-    if (skip_ == 0) Key(k);
+    if (skip_ == 0) Key(k.view());
     return true;
   }
   bool parse_error(std::size_t position, const std::string& last_token,
@@ -248,13 +249,19 @@ class Reader {
   void Begin(bool number) {
     token_from_ = mark_;
     const char* end = text_.data() + text_.size();
-    const char* p = *cursor_;
+    const char* p = cursor_->pos;
     if (number && p != end) --p;
     mark_ = static_cast<size_t>(p - text_.data());
   }
 
-  size_t TokenStart() const {
-    size_t i = token_from_;
+  size_t TokenStart() const { return TokenStartFrom(token_from_); }
+
+  // The offset of the token that the scan from `from` finds. Offsets of
+  // tokens are kept as the scan's start where they are needed for messages
+  // only, and resolved when a message is made; resolving the offset of a
+  // token itself gives that offset again.
+  size_t TokenStartFrom(size_t from) const {
+    size_t i = from;
     if (i == 0 && text_.substr(0, 3) == "\xEF\xBB\xBF") i = 3;
     while (i < text_.size()) {
       const char c = text_[i];
@@ -268,6 +275,11 @@ class Reader {
     const LineColumn lc = LocateOffset(text_, offset);
     throw SourceError(lc.line, lc.column, detail);
   }
+  // Fail at the token that the scan from `from` finds.
+  [[noreturn]] void FailAt(size_t from, const std::string& detail) const {
+    Fail(TokenStartFrom(from), detail);
+  }
+
 
   // --- Labels for messages -------------------------------------------------
 
@@ -290,10 +302,10 @@ class Reader {
 
   // --- Dispatch ------------------------------------------------------------
 
-  void Key(const std::string& k) {
+  void Key(std::string_view k) {
     Frame& f = frames_.back();
-    f.key_offset = TokenStart();
-    const char* const* keys = nullptr;
+    f.key_from = token_from_;
+    const std::string_view* keys = nullptr;
     switch (f.ctx) {
       case Ctx::kTop: keys = kTopKeys; break;
       case Ctx::kClass: keys = kClassKeys; break;
@@ -303,11 +315,14 @@ class Reader {
       default: return;  // the parser gives keys in objects only
     }
     int field = -1;
-    for (int i = 0; keys[i] != nullptr; ++i) {
-      if (k == keys[i]) field = i;
+    for (int i = 0; !keys[i].empty(); ++i) {
+      if (k == keys[i]) {
+        field = i;
+        break;
+      }
     }
-    if (field < 0) Fail(f.key_offset, Where(f.ctx) + "unknown key " + Quote(k));
-    if (f.seen & (1u << field)) Fail(f.key_offset, Where(f.ctx) + "duplicate key " + Quote(k));
+    if (field < 0) FailAt(f.key_from, Where(f.ctx) + "unknown key " + Quote(k));
+    if (f.seen & (1u << field)) FailAt(f.key_from, Where(f.ctx) + "duplicate key " + Quote(k));
     f.seen |= 1u << field;
     f.field = field;
     if (f.ctx == Ctx::kClass && Cur().flushed &&
@@ -606,23 +621,22 @@ class Reader {
 
   void BeginObject() {
     ClassState& c = Cur();
-    const size_t offset = TokenStart();
     ++serial_;
     obj_has_id_ = false;
     obj_id_ = std::string_view();
     obj_ordinal_ = ++c.object_count;
     if (c.buffering) {
       BufferedObject b;
-      b.offset = offset;
+      b.offset = TokenStart();
       c.buffered_objects.push_back(b);
       return;
     }
-    object_offset_ = offset;
+    object_from_ = token_from_;
     next_guess_ = 0;
     try {
       object_ = writer_.AddObject(static_cast<uint32_t>(classes_.size() - 1));
     } catch (const awq_StoreError& e) {
-      Fail(offset, ClassLabel(c) + ", " + ObjectLabel() + ": " + e.what());
+      Fail(TokenStart(), ClassLabel(c) + ", " + ObjectLabel() + ": " + e.what());
     }
   }
 
@@ -653,21 +667,22 @@ class Reader {
     frames_.push_back(Frame{Ctx::kValues});
   }
 
-  void ValuesKey(Frame& f, const std::string& k) {
+  void ValuesKey(Frame& f, std::string_view k) {
     ClassState& c = Cur();
     if (c.buffering) {
-      auto it = c.buffered_name_index.find(k);
+      key_text_.assign(k);
+      auto it = c.buffered_name_index.find(key_text_);
       uint32_t idx;
       if (it == c.buffered_name_index.end()) {
         idx = static_cast<uint32_t>(c.buffered_names.size());
-        c.buffered_names.push_back(k);
-        c.buffered_name_index.emplace(k, idx);
+        c.buffered_names.push_back(key_text_);
+        c.buffered_name_index.emplace(key_text_, idx);
         buffered_stamps_.push_back(0);
       } else {
         idx = it->second;
       }
       if (buffered_stamps_[idx] == serial_) {
-        Fail(f.key_offset, Where(Ctx::kValues) + "duplicate key " + Quote(k));
+        FailAt(f.key_from, Where(Ctx::kValues) + "duplicate key " + Quote(k));
       }
       buffered_stamps_[idx] = serial_;
       f.field = static_cast<int>(idx);
@@ -677,14 +692,17 @@ class Reader {
     if (next_guess_ < c.members.size() && c.members[next_guess_].name == k) {
       m = next_guess_;
     } else {
-      auto it = c.member_by_name.find(k);
+      key_text_.assign(k);
+      auto it = c.member_by_name.find(key_text_);
       if (it == c.member_by_name.end()) {
-        Fail(f.key_offset, Where(Ctx::kValues) + "unknown member " + Quote(k));
+        FailAt(f.key_from, Where(Ctx::kValues) + "unknown member " + Quote(k));
       }
       m = it->second;
     }
     next_guess_ = m + 1;
-    if (stamps_[m] == serial_) Fail(f.key_offset, Where(Ctx::kValues) + "duplicate key " + Quote(k));
+    if (stamps_[m] == serial_) {
+      FailAt(f.key_from, Where(Ctx::kValues) + "duplicate key " + Quote(k));
+    }
     stamps_[m] = serial_;
     f.field = static_cast<int>(m);
   }
@@ -692,12 +710,13 @@ class Reader {
   void MemberValueOfObject(Frame& f, const Scalar& v) {
     ClassState& c = Cur();
     if (!c.buffering) {
-      Apply(c, object_, static_cast<uint32_t>(f.field), v, TokenStart());
+      Apply(c, object_, static_cast<uint32_t>(f.field), v, token_from_);
       return;
     }
     BufferedValue b;
     b.offset = TokenStart();
-    b.key_delta = static_cast<uint32_t>(std::min<uint64_t>(b.offset - f.key_offset, UINT32_MAX));
+    b.key_delta = static_cast<uint32_t>(
+        std::min<uint64_t>(b.offset - TokenStartFrom(f.key_from), UINT32_MAX));
     b.name = static_cast<uint32_t>(f.field);
     // An array or object is rejected when the class ends; skip its insides.
     if (v.kind == Scalar::kArray || v.kind == Scalar::kObject) skip_ = 1;
@@ -708,15 +727,16 @@ class Reader {
   void EndObject() {
     ClassState& c = Cur();
     if (c.buffering) return;
-    CheckRequired(c, object_offset_);
+    CheckRequired(c, object_from_);
   }
 
   // Fails when a member that may not be null got no value in the current
-  // object (the members given are stamped with serial_).
-  void CheckRequired(const ClassState& c, size_t offset) const {
+  // object (the members given are stamped with serial_). `from` is the scan
+  // start or the offset of the object.
+  void CheckRequired(const ClassState& c, size_t from) const {
     for (uint32_t m : c.required) {
       if (stamps_[m] != serial_) {
-        Fail(offset, ClassLabel(c) + ", " + ObjectLabel() + ": no value for member " +
+        FailAt(from, ClassLabel(c) + ", " + ObjectLabel() + ": no value for member " +
                          Quote(c.members[m].name) + ", which is not nullable");
       }
     }
@@ -767,33 +787,35 @@ class Reader {
 
   // --- Values --------------------------------------------------------------
 
-  [[noreturn]] void WrongType(const ClassState& c, uint32_t m, const Scalar& v, size_t offset,
+  // `from` in these is the scan start or the offset of the value; see
+  // TokenStartFrom.
+  [[noreturn]] void WrongType(const ClassState& c, uint32_t m, const Scalar& v, size_t from,
                               const char* expected) const {
-    Fail(offset, ValueLabel(c, m) + ": expected " + expected + ", not " + KindName(v.kind));
+    FailAt(from, ValueLabel(c, m) + ": expected " + expected + ", not " + KindName(v.kind));
   }
 
-  void Apply(const ClassState& c, ObjectId o, uint32_t m, const Scalar& v, size_t offset) {
+  void Apply(const ClassState& c, ObjectId o, uint32_t m, const Scalar& v, size_t from) {
     const MemberDef& def = c.members[m];
     try {
       switch (def.type) {
         case wqTypeString:
           if (v.kind == Scalar::kString) {
             if (v.s.find('\0') != std::string_view::npos) {
-              Fail(offset, ValueLabel(c, m) + ": a string value cannot hold U+0000");
+              FailAt(from, ValueLabel(c, m) + ": a string value cannot hold U+0000");
             }
             writer_.SetString(o, m, v.s);
           } else if (v.kind == Scalar::kNull) {
-            NullValue(c, m, offset);
+            NullValue(c, m, from);
           } else {
-            WrongType(c, m, v, offset, "a string or null");
+            WrongType(c, m, v, from, "a string or null");
           }
           return;
         case wqTypeInt: {
-          if (!IsInteger(v.kind)) WrongType(c, m, v, offset, "an integer");
+          if (!IsInteger(v.kind)) WrongType(c, m, v, from, "an integer");
           const bool ok = (v.kind == Scalar::kInt && v.i >= INT32_MIN && v.i <= INT32_MAX) ||
                           (v.kind == Scalar::kUnsigned && v.u <= uint64_t{INT32_MAX});
           if (!ok) {
-            Fail(offset, ValueLabel(c, m) + ": integer out of range (-2147483648 to 2147483647)");
+            FailAt(from, ValueLabel(c, m) + ": integer out of range (-2147483648 to 2147483647)");
           }
           writer_.SetInt(o, m, v.kind == Scalar::kInt ? static_cast<int32_t>(v.i)
                                                       : static_cast<int32_t>(v.u));
@@ -806,9 +828,9 @@ class Reader {
             case Scalar::kUnsigned: d = static_cast<double>(v.u); break;
             case Scalar::kFloat:
             case Scalar::kBigInt: d = v.d; break;
-            default: WrongType(c, m, v, offset, "a number");
+            default: WrongType(c, m, v, from, "a number");
           }
-          if (!std::isfinite(d)) Fail(offset, ValueLabel(c, m) + ": number out of range");
+          if (!std::isfinite(d)) FailAt(from, ValueLabel(c, m) + ": number out of range");
           writer_.SetDouble(o, m, d);
           return;
         }
@@ -817,29 +839,31 @@ class Reader {
           if (v.kind == Scalar::kString) {
             code = DecodeLatin1Char(v.s);
             if (code < 0) {
-              Fail(offset, ValueLabel(c, m) + ": expected a one-character string in U+0000 to "
+              FailAt(from, ValueLabel(c, m) + ": expected a one-character string in U+0000 to "
                                               "U+00FF");
             }
           } else if (IsInteger(v.kind)) {
             if (v.kind == Scalar::kInt && v.i >= 0 && v.i <= 255) code = static_cast<int>(v.i);
             if (v.kind == Scalar::kUnsigned && v.u <= 255) code = static_cast<int>(v.u);
-            if (code < 0) Fail(offset, ValueLabel(c, m) + ": character code out of range (0 to 255)");
+            if (code < 0) {
+              FailAt(from, ValueLabel(c, m) + ": character code out of range (0 to 255)");
+            }
           } else {
-            WrongType(c, m, v, offset, "a character code or a one-character string");
+            WrongType(c, m, v, from, "a character code or a one-character string");
           }
           writer_.SetChar(o, m, static_cast<uint8_t>(code));
           return;
         }
         case wqTypeBlob: {
           if (v.kind != Scalar::kString) {
-            WrongType(c, m, v, offset, "a string of hexadecimal digit pairs");
+            WrongType(c, m, v, from, "a string of hexadecimal digit pairs");
           }
           size_t bad = 0;
           if (!DecodeHex(v.s, blob_, bad)) {
             if (bad == v.s.size()) {
-              Fail(offset, ValueLabel(c, m) + ": blob has an odd number of hexadecimal digits");
+              FailAt(from, ValueLabel(c, m) + ": blob has an odd number of hexadecimal digits");
             }
-            Fail(offset, ValueLabel(c, m) + ": blob character " + std::to_string(bad + 1) +
+            FailAt(from, ValueLabel(c, m) + ": blob character " + std::to_string(bad + 1) +
                              " is not a hexadecimal digit");
           }
           writer_.SetBlob(o, m, blob_.data(), blob_.size());
@@ -852,27 +876,27 @@ class Reader {
             if (target != nullptr) {
               writer_.SetRef(o, m, *target);
             } else {
-              pending_.push_back(PendingRef{o, m, ids_.Keep(v.s), offset});
+              pending_.push_back(PendingRef{o, m, ids_.Keep(v.s), TokenStartFrom(from)});
             }
           } else if (v.kind == Scalar::kNull) {
-            NullValue(c, m, offset);
+            NullValue(c, m, from);
           } else {
-            WrongType(c, m, v, offset, "an object id (a string) or null");
+            WrongType(c, m, v, from, "an object id (a string) or null");
           }
           return;
         default:
-          Fail(offset, ValueLabel(c, m) + ": a member of type code " + std::to_string(def.type) +
+          FailAt(from, ValueLabel(c, m) + ": a member of type code " + std::to_string(def.type) +
                            " takes no value");
       }
     } catch (const awq_StoreError& e) {
-      Fail(offset, ValueLabel(c, m) + ": " + e.what());
+      FailAt(from, ValueLabel(c, m) + ": " + e.what());
     }
   }
 
-  void NullValue(const ClassState& c, uint32_t m, size_t offset) const {
+  void NullValue(const ClassState& c, uint32_t m, size_t from) const {
     // A new object's strings and references are null already.
     if (!c.members[m].nullable) {
-      Fail(offset, ValueLabel(c, m) + ": null given for a member that is not nullable");
+      FailAt(from, ValueLabel(c, m) + ": null given for a member that is not nullable");
     }
   }
 
@@ -897,7 +921,7 @@ class Reader {
   std::string_view text_;
   RepositoryWriter& writer_;
   const bool fast_;
-  const char** cursor_ = nullptr;
+  const Cursor* cursor_ = nullptr;
   size_t mark_ = 0;        // end of the previous event's token
   size_t token_from_ = 0;  // where the scan for this event's token starts
   size_t skip_ = 0;        // depth inside a value being skipped
@@ -916,12 +940,13 @@ class Reader {
 
   // The object being read, and what messages say about it.
   ObjectId object_;
-  size_t object_offset_ = 0;
+  size_t object_from_ = 0;  // the scan start of its '{'; see TokenStartFrom
   uint32_t next_guess_ = 0;  // members usually come in definition order
   uint32_t obj_ordinal_ = 0;
   bool obj_has_id_ = false;
   std::string_view obj_id_;
   std::string obj_id_text_;
+  std::string key_text_;  // a key being looked up in a map by std::string
 
   uint64_t serial_ = 0;                    // counts objects
   std::vector<uint64_t> stamps_;           // per member: serial_ of the last object giving it

@@ -41,13 +41,6 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 bool IsContinuation(unsigned char c) { return (c & 0xc0) == 0x80; }
 
 }  // namespace
@@ -89,25 +82,44 @@ std::string Quote(std::string_view text, size_t max_chars) {
   return out;
 }
 
+namespace {
+
+// Per byte its value as a hexadecimal digit, or 0xff.
+struct HexTable {
+  uint8_t value[256];
+  constexpr HexTable() : value() {
+    for (int c = 0; c < 256; ++c) value[c] = 0xff;
+    for (int c = '0'; c <= '9'; ++c) value[c] = static_cast<uint8_t>(c - '0');
+    for (int c = 'a'; c <= 'f'; ++c) value[c] = static_cast<uint8_t>(c - 'a' + 10);
+    for (int c = 'A'; c <= 'F'; ++c) value[c] = static_cast<uint8_t>(c - 'A' + 10);
+  }
+};
+constexpr HexTable kHexTable;
+
+}  // namespace
+
 bool DecodeHex(std::string_view text, std::vector<uint8_t>& out, size_t& bad) {
-  out.clear();
-  out.reserve(text.size() / 2);
-  for (size_t i = 0; i < text.size(); i += 2) {
-    const int hi = HexDigit(text[i]);
-    if (hi < 0) {
-      bad = i;
+  // Pairs are decoded straight into the sized vector; on the first faulty
+  // pair the digits are looked at one by one to name the offending one.
+  out.resize(text.size() / 2);
+  const unsigned char* in = reinterpret_cast<const unsigned char*>(text.data());
+  uint8_t* o = out.data();
+  const size_t pairs = text.size() / 2;
+  for (size_t p = 0; p < pairs; ++p) {
+    const uint8_t hi = kHexTable.value[in[2 * p]];
+    const uint8_t lo = kHexTable.value[in[2 * p + 1]];
+    if ((hi | lo) & 0xf0) {
+      bad = hi == 0xff ? 2 * p : 2 * p + 1;
+      out.clear();
       return false;
     }
-    if (i + 1 == text.size()) {
-      bad = text.size();
-      return false;
-    }
-    const int lo = HexDigit(text[i + 1]);
-    if (lo < 0) {
-      bad = i + 1;
-      return false;
-    }
-    out.push_back(static_cast<uint8_t>(hi << 4 | lo));
+    o[p] = static_cast<uint8_t>(hi << 4 | lo);
+  }
+  if (text.size() % 2 != 0) {
+    const size_t last = text.size() - 1;
+    bad = kHexTable.value[in[last]] == 0xff ? last : text.size();
+    out.clear();
+    return false;
   }
   return true;
 }
