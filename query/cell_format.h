@@ -1,4 +1,5 @@
-// Column widths and the text of object-table cells by data type.
+// Column widths and the cells of the object table by data type, each cell
+// written right-justified into the row in place.
 #ifndef WQSQL_QUERY_CELL_FORMAT_H_
 #define WQSQL_QUERY_CELL_FORMAT_H_
 
@@ -11,14 +12,33 @@ constexpr size_t kCellBufferSize = 200;
 // The width of a column by its member's data type code.
 int ColumnWidth(int type);
 
-// Each formatter writes a zero-terminated cell text to `buf` and returns its
-// length in bytes.
-size_t FormatIntCell(int32_t v, char* buf);        // "%10d"
-size_t FormatDoubleCell(double v, char* buf);      // "%7.3g"
-size_t FormatCharCell(char c, char* buf);          // the character below 128, else empty
-size_t FormatBlobCell(const unsigned char* data, int32_t len, char* buf);  // first 6 bytes hex
-// Copies at most `width` bytes of the one-byte-per-character text `s`.
-size_t CutText(const char* s, size_t width, char* buf);
+// The cell writers. Each writes one cell at `p` exactly as its text padded
+// on the left with blanks to the column width reads on the console, and
+// returns the end of the cell. A writer may scribble on up to kCellSlack
+// bytes after that end, which the next cell or the newline overwrites; a
+// cell with its slack takes at most kMaxCellRoom bytes.
+constexpr size_t kCellSlack = 16;
+constexpr size_t kMaxCellRoom = 2 * 75 + kCellSlack;
+
+// printf("%10d"): 10 bytes, 11 for a negative value of ten digits.
+char* PutIntCell(char* p, int32_t v);
+// printf("%7.3g") in a column of 11: always 11 bytes.
+char* PutDoubleCell(char* p, double v);
+// The character when below 128 ("?" for a control character), else blank.
+char* PutCharCell(char* p, char c);
+// The first 6 bytes in hex with blanks between, in a column of 18; null
+// data or a length of 0 or less is an empty cell.
+char* PutBlobCell(char* p, const unsigned char* data, int32_t len);
+// The first `width` characters of the UTF-8 text `s` (null: empty) in the
+// console's character set, in a column of `width` characters (at most 75).
+char* PutTextCell(char* p, const char* s, size_t width);
+
+// The same formats as zero-terminated text in `buf` (kCellBufferSize
+// bytes); they return the length.
+size_t FormatIntCell(int32_t v, char* buf);    // "%10d"
+size_t FormatDoubleCell(double v, char* buf);  // "%7.3g"
+// "%.3g" without padding or terminator into `buf` (at least 32 bytes).
+size_t FormatG3(double v, char* buf);
 
 // The number of bytes of the first `max_chars` characters of the UTF-8
 // text `s` (never ending inside a sequence); the characters counted are

@@ -1,11 +1,9 @@
 // The object table: widths by data type, header and underline rows, and
-// one row per object, each cell converted for the console.
+// one row per object, each row formatted in place in the output buffer.
 #include "query/table_printer.h"
 
 #include <memory>
 
-#include "platform/console.h"
-#include "platform/i18n_string.h"
 #include "query/cell_format.h"
 #include "repository/connection.h"
 #include "shell/interrupt.h"
@@ -14,85 +12,114 @@
 
 namespace {
 
-// Builds the text of one cell into `buf` (ISO-8859-1, one byte per
-// character) and returns its length.
-size_t BuildCell(const awq_Object& obj, const awq_ClassProperty& member, int width, char* buf) {
-  const int number = member.GetMemberNumber();
-  buf[0] = 0;
-  switch (member.GetDataType()) {
-    case 1: {
-      const char* s = obj.GetStringProperty(number);
-      if (s == nullptr) return 0;
-      I18NString text(s, nullptr, -1, nullptr, nullptr);
-      return CutText(text.c_str("iso-8859-1", nullptr, nullptr, nullptr),
-                     static_cast<size_t>(width), buf);
-    }
-    case 2: return FormatIntCell(obj.GetIntProperty(number), buf);
-    case 3: return FormatDoubleCell(obj.GetDoubleProperty(number), buf);
-    case 4: return FormatCharCell(obj.GetCharProperty(number), buf);
-    case 5: {
-      int32_t size = 0;
-      const unsigned char* data = nullptr;
-      obj.GetBlobProperty(number, size, data);
-      return FormatBlobCell(data, size, buf);
-    }
+// What a column shows, looked up once per table.
+enum class CellKind { kString, kInt, kDouble, kChar, kBlob, kRef, kNotAvailable, kEmpty };
+
+struct Column {
+  CellKind kind;
+  int number;    // member number
+  int width;
+};
+
+CellKind KindOf(int type) {
+  switch (type) {
+    case 1: return CellKind::kString;
+    case 2: return CellKind::kInt;
+    case 3: return CellKind::kDouble;
+    case 4: return CellKind::kChar;
+    case 5: return CellKind::kBlob;
     case 6:
-    case 8: {
-      const awq_Object target = obj.GetObjectRefProperty(number);
-      if (target.IsEmpty()) return CutText("[].[].[]", static_cast<size_t>(width), buf);
-      // A referenced object shows its display text, member 3.
-      const char* s = target.GetStringProperty(3);
-      if (s == nullptr) return 0;
-      I18NString text(s, nullptr, -1, nullptr, nullptr);
-      return CutText(text.c_str("iso-8859-1", nullptr, nullptr, nullptr),
-                     static_cast<size_t>(width), buf);
-    }
+    case 8: return CellKind::kRef;
     case 7:
     case 9:
-    case 11: return CutText("n/a", 3, buf);
-    default: return 0;
+    case 11: return CellKind::kNotAvailable;
+    default: return CellKind::kEmpty;
   }
+}
+
+char* PutCell(char* p, const awq_Object& obj, const Column& c) {
+  switch (c.kind) {
+    case CellKind::kString:
+      return PutTextCell(p, obj.GetStringProperty(c.number), static_cast<size_t>(c.width));
+    case CellKind::kInt: return PutIntCell(p, obj.GetIntProperty(c.number));
+    case CellKind::kDouble: return PutDoubleCell(p, obj.GetDoubleProperty(c.number));
+    case CellKind::kChar: return PutCharCell(p, obj.GetCharProperty(c.number));
+    case CellKind::kBlob: {
+      int32_t size = 0;
+      const unsigned char* data = nullptr;
+      obj.GetBlobProperty(c.number, size, data);
+      return PutBlobCell(p, data, size);
+    }
+    case CellKind::kRef: {
+      const awq_Object target = obj.GetObjectRefProperty(c.number);
+      // A referenced object shows its display text, member 3.
+      const char* s = target.IsEmpty() ? "[].[].[]" : target.GetStringProperty(3);
+      return PutTextCell(p, s, static_cast<size_t>(c.width));
+    }
+    case CellKind::kNotAvailable: return PutTextCell(p, "n/a", static_cast<size_t>(c.width));
+    case CellKind::kEmpty: break;
+  }
+  return PutTextCell(p, nullptr, static_cast<size_t>(c.width));
 }
 
 }  // namespace
 
 void PrintObjectTable(const awq_Class& cls, const awq_autovector<awq_ClassProperty>& members) {
-  const int32_t columns = members.count;
-  std::unique_ptr<int[]> widths(new int[columns > 0 ? columns : 1]);
-  for (int32_t i = 0; i < columns; ++i) widths[i] = ColumnWidth(members[i].GetDataType());
+  const int32_t count = members.count;
+  std::unique_ptr<Column[]> columns(new Column[count > 0 ? count : 1]);
+  for (int32_t i = 0; i < count; ++i) {
+    const int type = members[i].GetDataType();
+    columns[i] = Column{KindOf(type), members[i].GetMemberNumber(), ColumnWidth(type)};
+  }
   const char separator = Settings().separator;
 
   // Header: member names as the store holds them, cut by characters.
-  for (int32_t i = 0; i < columns; ++i) {
+  for (int32_t i = 0; i < count; ++i) {
     if (i > 0) out::Put(separator);
     const char* name = members[i].GetName();
     size_t chars = 0;
-    const size_t bytes = Utf8PrefixBytes(name, static_cast<size_t>(widths[i]), &chars);
-    out::Field(name, bytes, chars, widths[i]);
+    const size_t bytes = Utf8PrefixBytes(name, static_cast<size_t>(columns[i].width), &chars);
+    out::Field(name, bytes, chars, columns[i].width);
   }
   out::EndLine();
-  for (int32_t i = 0; i < columns; ++i) {
+  for (int32_t i = 0; i < count; ++i) {
     if (i > 0) out::Put(separator);
-    for (int w = 0; w < widths[i]; ++w) out::Put('=');
+    for (int w = 0; w < columns[i].width; ++w) out::Put('=');
   }
   out::EndLine();
 
   awq_autovector<awq_Object> objects =
       Connection().database->FindObjects(cls.GetClassNumber());
-  char cell[kCellBufferSize];
-  char converted[2 * kCellBufferSize];
+  // Room for a separator and a cell, or the newline.
+  constexpr size_t kStep = 1 + kMaxCellRoom;
+  const Column* const first = columns.get();
+  const Column* const last = first + count;
   for (const awq_Object& obj : objects) {
     if (InterruptRequested()) {  // Ctrl-C on the console: the rows so far stay
       ReportInterrupted();
       break;
     }
-    for (int32_t i = 0; i < columns; ++i) {
-      if (i > 0) out::Put(separator);
-      const size_t chars = BuildCell(obj, members[i], widths[i], cell);
-      const size_t bytes = ConsoleConvert(cell, chars, converted);
-      out::Field(converted, bytes, chars, widths[i]);
+    char* p = out::Room(kStep);
+    try {
+      for (const Column* c = first; c != last; ++c) {
+        if (c != first) {
+          if (out::Left(p) < kStep) {
+            out::Commit(p);
+            p = out::Room(kStep);
+          }
+          *p++ = separator;
+        }
+        p = PutCell(p, obj, *c);
+      }
+    } catch (...) {
+      out::Commit(p);  // the row as far as it got, as if written cell by cell
+      throw;
     }
-    out::EndLine();
+    if (out::Left(p) < 1) {
+      out::Commit(p);
+      p = out::Room(1);
+    }
+    out::EndLineAt(p);
     if (out::Broken()) break;  // nobody reads the rest
   }
 }

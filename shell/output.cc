@@ -2,6 +2,8 @@
 #include "shell/output.h"
 
 #include <errno.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -9,10 +11,15 @@
 namespace out {
 namespace {
 
-constexpr size_t kBufferSize = 64 * 1024;
+// Block-buffered output goes out in chunks of this size: large enough that a
+// table costs few system calls, small enough to stay in the CPU's cache.
+constexpr size_t kBufferSize = 256 * 1024;
+static_assert(kBufferSize >= kRoomMax, "Room must always fit");
+// The pipe capacity asked for when stdout is a pipe, so that the reader does
+// not wake up for every 64 KiB (the default).
+constexpr int kPipeSize = 1024 * 1024;
+
 char g_buf[kBufferSize];
-size_t g_len = 0;
-bool g_line_buffered = false;
 bool g_broken = false;
 
 void WriteAll(const char* p, size_t n) {
@@ -30,39 +37,57 @@ void WriteAll(const char* p, size_t n) {
 
 }  // namespace
 
-void Init() { g_line_buffered = ::isatty(STDOUT_FILENO) == 1; }
+namespace internal {
+char* g_cur = g_buf;
+char* g_limit = g_buf + kBufferSize;
+bool g_line_mode = false;
 
-void SetLineBuffered(bool on) { g_line_buffered = on; }
+void MakeRoom() { Flush(); }
+}  // namespace internal
+
+using internal::g_cur;
+using internal::g_limit;
+
+void Init() {
+  internal::g_line_mode = ::isatty(STDOUT_FILENO) == 1;
+  struct stat st;
+  if (!internal::g_line_mode && ::fstat(STDOUT_FILENO, &st) == 0 && S_ISFIFO(st.st_mode)) {
+    // Only a hint: a smaller pipe works as well, so a refusal is ignored.
+    (void)::fcntl(STDOUT_FILENO, F_SETPIPE_SZ, kPipeSize);
+  }
+}
+
+void SetLineBuffered(bool on) { internal::g_line_mode = on; }
 
 void Flush() {
-  WriteAll(g_buf, g_len);
-  g_len = 0;
+  WriteAll(g_buf, static_cast<size_t>(g_cur - g_buf));
+  g_cur = g_buf;
 }
 
 void Write(const char* s, size_t n) {
-  if (g_len + n > kBufferSize) {
+  if (static_cast<size_t>(g_limit - g_cur) < n) {
     Flush();
     if (n > kBufferSize) {
       WriteAll(s, n);
       return;
     }
   }
-  std::memcpy(g_buf + g_len, s, n);
-  g_len += n;
+  std::memcpy(g_cur, s, n);
+  g_cur += n;
 }
 
 void Put(char c) {
-  if (g_len == kBufferSize) Flush();
-  g_buf[g_len++] = c;
+  if (g_cur == g_limit) Flush();
+  *g_cur++ = c;
 }
 
 void Pad(size_t n) {
   while (n > 0) {
-    if (g_len == kBufferSize) Flush();
-    size_t k = kBufferSize - g_len;
+    if (g_cur == g_limit) Flush();
+    size_t k = static_cast<size_t>(g_limit - g_cur);
     if (k > n) k = n;
-    std::memset(g_buf + g_len, ' ', k);
-    g_len += k;
+    std::memset(g_cur, ' ', k);
+    g_cur += k;
     n -= k;
   }
 }
@@ -86,7 +111,7 @@ void Double(double v) {
 
 void EndLine() {
   Put('\n');
-  if (g_line_buffered) Flush();
+  if (internal::g_line_mode) Flush();
 }
 
 bool Broken() { return g_broken; }

@@ -40,6 +40,33 @@ void Flush();
 // further output is discarded.
 bool Broken();
 
+// Direct access to the buffer, for the table printer, which formats whole
+// rows in place: Room(n) makes room for `n` bytes (at most kRoomMax) and
+// returns where they go; Commit(end) keeps what was written up to `end`;
+// Left(p) is the room after `p`, a position in the current room.
+constexpr size_t kRoomMax = 64 * 1024;
+
+namespace internal {
+extern char* g_cur;        // end of the buffered bytes
+extern char* g_limit;      // end of the buffer
+extern bool g_line_mode;   // flush at every line end
+void MakeRoom();  // flushes
+}  // namespace internal
+
+inline char* Room(size_t n) {
+  if (static_cast<size_t>(internal::g_limit - internal::g_cur) < n) internal::MakeRoom();
+  return internal::g_cur;
+}
+inline void Commit(char* end) { internal::g_cur = end; }
+inline size_t Left(const char* p) { return static_cast<size_t>(internal::g_limit - p); }
+// Writes the newline at `p`, keeps the line and flushes it when line
+// buffered; the same bytes as Commit(p) and EndLine().
+inline void EndLineAt(char* p) {
+  *p++ = '\n';
+  internal::g_cur = p;
+  if (internal::g_line_mode) Flush();
+}
+
 }  // namespace out
 
 #endif  // WQSQL_SHELL_OUTPUT_H_

@@ -2,6 +2,7 @@
 // formats, text and console conversion.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -86,28 +87,38 @@ TEST(CellFormat, Numbers) {
   }
 }
 
-TEST(CellFormat, CharBlobAndCut) {
-  char buf[kCellBufferSize];
-  EXPECT_EQ(FormatCharCell('Y', buf), 1u);
-  EXPECT_STREQ(buf, "Y");
-  EXPECT_EQ(FormatCharCell(0, buf), 0u);
-  EXPECT_EQ(FormatCharCell(static_cast<char>(233), buf), 0u);
+// The cell as the row holds it: written in place, padded to its column.
+std::string Cell(char* (*put)(char*, const unsigned char*, int32_t), const unsigned char* data,
+                 int32_t len) {
+  char buf[kMaxCellRoom];
+  return std::string(buf, put(buf, data, len));
+}
+
+TEST(CellFormat, CharBlobAndText) {
+  char buf[kMaxCellRoom];
+  const struct {
+    char c;
+    const char* want;
+  } chars[] = {{'Y', "Y"}, {0, " "}, {static_cast<char>(233), " "}, {'\x1B', "?"}, {'\x7F', "?"}};
+  for (const auto& c : chars) {
+    EXPECT_EQ(std::string(buf, PutCharCell(buf, c.c)), c.want) << int(c.c);
+  }
 
   const unsigned char bytes[] = {0x01, 0xAB, 0xFF, 0x00, 0x10, 0x7F, 0x80, 0x99, 0x42, 0x43};
   const struct {
     int32_t len;
     const char* want;
   } blobs[] = {{0, ""}, {1, "01"}, {3, "01 ab ff"}, {6, "01 ab ff 00 10 7f"},
-               {10, "01 ab ff 00 10 7f"}};
+               {10, "01 ab ff 00 10 7f"}, {-1, ""}};
   for (const auto& b : blobs) {
-    FormatBlobCell(bytes, b.len, buf);
-    EXPECT_STREQ(buf, b.want) << b.len;
+    const std::string want = std::string(18 - std::strlen(b.want), ' ') + b.want;
+    EXPECT_EQ(Cell(PutBlobCell, bytes, b.len), want) << b.len;
   }
-  EXPECT_EQ(FormatBlobCell(nullptr, 5, buf), 0u);
+  EXPECT_EQ(Cell(PutBlobCell, nullptr, 5), std::string(18, ' '));
 
-  EXPECT_EQ(CutText("abcdef", 3, buf), 3u);
-  EXPECT_STREQ(buf, "abc");
-  EXPECT_EQ(CutText("ab", 75, buf), 2u);
+  EXPECT_EQ(std::string(buf, PutTextCell(buf, "abcdef", 3)), "abc");
+  EXPECT_EQ(std::string(buf, PutTextCell(buf, "ab", 75)), std::string(73, ' ') + "ab");
+  EXPECT_EQ(std::string(buf, PutTextCell(buf, nullptr, 50)), std::string(50, ' '));
 }
 
 TEST(CellFormat, ColumnWidths) {

@@ -1,0 +1,221 @@
+// The hand-made cell formats against the routines they replace: printf's
+// "%10d" and "%11.3g" (a "%7.3g" cell in its column of 11), and for text the
+// UTF-8 to ISO-8859-1 conversion, cut and console conversion done one step
+// after the other, in each console codeset.
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "platform/console.h"
+#include "platform/i18n_string.h"
+#include "query/cell_format.h"
+
+namespace {
+
+std::string Printf(const char* format, double v) {
+  char buf[64];
+  return std::string(buf, static_cast<size_t>(std::snprintf(buf, sizeof buf, format, v)));
+}
+
+std::string DoubleCell(double v) {
+  char buf[kMaxCellRoom];
+  return std::string(buf, PutDoubleCell(buf, v));
+}
+
+double FromBits(uint64_t bits) {
+  double v;
+  std::memcpy(&v, &bits, sizeof v);
+  return v;
+}
+
+TEST(CellFormatNumbers, IntMatchesPrintf) {
+  std::vector<int32_t> values = {0, 1, -1, 9, 10, -9, -10, 99, 100, 999999999, 1000000000,
+                                 -999999999, -1000000000, 2147483647, -2147483647 - 1};
+  for (int64_t p = 1; p <= 1000000000; p *= 10) {
+    for (int64_t d : {-1, 0, 1}) {
+      values.push_back(static_cast<int32_t>(p + d));
+      values.push_back(static_cast<int32_t>(-p - d));
+    }
+  }
+  std::mt19937_64 rng(7);
+  for (int i = 0; i < 1000000; ++i) {
+    // Every length of number equally often, then any bit pattern.
+    const uint64_t r = rng();
+    const int32_t v = static_cast<int32_t>(r);
+    values.push_back(i % 2 == 0 ? v : static_cast<int32_t>(v >> (r >> 59)));
+  }
+  char cell[kMaxCellRoom];
+  char want[32];
+  for (int32_t v : values) {
+    const int n = std::snprintf(want, sizeof want, "%10d", v);
+    ASSERT_EQ(std::string(cell, PutIntCell(cell, v)), std::string(want, n)) << v;
+  }
+  char buf[kCellBufferSize];
+  EXPECT_EQ(FormatIntCell(-2147483647 - 1, buf), 11u);
+  EXPECT_STREQ(buf, "-2147483648");
+}
+
+TEST(CellFormatNumbers, DoubleEdgeCases) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  std::vector<double> values = {0.0, -0.0, inf, -inf, nan, -nan, DBL_MAX, -DBL_MAX, DBL_MIN,
+                                DBL_TRUE_MIN, -DBL_TRUE_MIN, DBL_MIN / 3, 9.995, 9.9949999,
+                                999.5, 999.4999999, 1000.5, 0.0001, 0.00009995, 0.000099949,
+                                1e-5, 1e15, 1e16, 1e22, 1e23, 1e24, 1e25, 1e-20, 1e-21, 1e-22,
+                                1.125, 1.135, 0.125, 1235.0, 1245.0, 100.0, 99.95, 99.949,
+                                123456.0, 0.5, 2.0 / 3.0, 1e100, 1.23456e-300, 5e-324};
+  // Every rounding boundary (half-way between two 3-digit values) at the
+  // magnitudes the fast path takes and a little beyond, with neighbours.
+  for (int e = -27; e <= 27; ++e) {
+    for (int k = 99; k <= 1000; k += (k < 110 || k > 990) ? 1 : 37) {
+      const double half = (k + 0.5) * std::pow(10.0, e - 2);
+      const double exact = k * std::pow(10.0, e - 2);
+      for (double b : {half, exact}) {
+        values.push_back(b);
+        values.push_back(std::nextafter(b, 0.0));
+        values.push_back(std::nextafter(b, inf));
+        values.push_back(-b);
+      }
+    }
+  }
+  for (double v : values) {
+    ASSERT_EQ(DoubleCell(v), Printf("%11.3g", v)) << Printf("%.17g", v);
+    char buf[kCellBufferSize];
+    const size_t n = FormatDoubleCell(v, buf);
+    ASSERT_EQ(std::string(buf, n), Printf("%7.3g", v)) << Printf("%.17g", v);
+    ASSERT_EQ(buf[n], '\0');
+  }
+}
+
+TEST(CellFormatNumbers, RandomDoublesMatchPrintf) {
+  std::mt19937_64 rng(11);
+  for (int i = 0; i < 1000000; ++i) {
+    const uint64_t r = rng();
+    double v;
+    switch (i % 8) {
+      case 0:  // any bit pattern: mostly huge, tiny, subnormal or NaN
+        v = FromBits(r);
+        break;
+      case 1:
+      case 2:
+      case 3:  // any mantissa, at the magnitudes of everyday values
+        v = FromBits((r & 0x800FFFFFFFFFFFFFull) | ((960 + (r >> 52) % 140) << 52));
+        break;
+      default: {  // decimals as people store them: few digits, often ties
+        const int64_t digits = static_cast<int64_t>(r % 2000000001) - 1000000000;
+        const int places = static_cast<int>((r >> 40) % 13);
+        v = static_cast<double>(digits >> ((r >> 56) % 28)) / std::pow(10.0, places);
+        break;
+      }
+    }
+    ASSERT_EQ(DoubleCell(v), Printf("%11.3g", v)) << Printf("%.17g", v);
+  }
+}
+
+// Random stored text: printable runs, controls, DEL, characters of
+// ISO-8859-1 (with the C1 controls), characters beyond it, and every kind of
+// broken sequence. No zero byte: the store's text ends at one.
+std::string RandomText(std::mt19937_64& rng) {
+  static const char* const kPieces[] = {
+      "\xC2\x80", "\xC2\x9F", "\xC2\xA0", "\xC3\xA9", "\xC3\xBF", "\xC2\x85",  // U+0080..U+00FF
+      "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\xDF\xBF",                           // beyond it
+      "\xC0\xAF", "\xC1\xBF", "\xE0\x80\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xF5",
+      "\xFF", "\x80", "\xBF", "\xC3", "\xE2\x82", "\xF0\x9F\x98", "\t", "\n", "\x1B", "\x7F",
+      "\x01"};
+  constexpr size_t kPieceCount = sizeof kPieces / sizeof kPieces[0];
+  std::string t;
+  const size_t parts = rng() % 24;
+  const bool ascii_only = rng() % 3 == 0;
+  for (size_t i = 0; i < parts; ++i) {
+    const uint64_t r = rng();
+    if (ascii_only || r % 3 != 0) {
+      for (size_t k = (r >> 8) % 17; k > 0; --k) t.push_back(static_cast<char>(0x20 + rng() % 95));
+    } else if (r % 7 == 0) {
+      t.push_back(static_cast<char>(1 + (r >> 8) % 255));  // any byte
+    } else {
+      t += kPieces[(r >> 8) % kPieceCount];
+    }
+  }
+  return t;
+}
+
+// The cell text the old way: convert, cut to `width` characters, convert
+// for the console, pad by characters.
+std::string ReferenceTextCell(const std::string& text, size_t width) {
+  I18NString s(text.c_str(), nullptr, -1, nullptr, nullptr);
+  std::string latin1 = s.c_str("iso-8859-1", nullptr, nullptr, nullptr);
+  if (latin1.size() > width) latin1.resize(width);
+  std::vector<char> console(2 * latin1.size() + 1);
+  EXPECT_TRUE(CharToOemA(latin1.c_str(), console.data()));
+  return std::string(width - latin1.size(), ' ') + console.data();
+}
+
+TEST(CellFormatText, FusedConversionMatchesTheSteps) {
+  const ConsoleCodeset saved = GetConsoleCodeset();
+  std::mt19937_64 rng(5);
+  char cell[kMaxCellRoom];
+  for (ConsoleCodeset cs : {ConsoleCodeset::kUtf8, ConsoleCodeset::kLatin1,
+                            ConsoleCodeset::kAscii}) {
+    SetConsoleCodeset(cs);
+    for (int i = 0; i < 40000; ++i) {
+      const std::string text = RandomText(rng);
+      for (size_t width : {size_t{75}, size_t{50}, size_t{3}}) {
+        const std::string got(cell, PutTextCell(cell, text.c_str(), width));
+        ASSERT_EQ(got, ReferenceTextCell(text, width))
+            << "codeset " << static_cast<int>(cs) << " width " << width << " text " << text;
+      }
+    }
+  }
+  SetConsoleCodeset(saved);
+}
+
+TEST(CellFormatText, PrintableWordTest) {
+  // Each byte value at each place of a word of printable bytes.
+  for (int place = 0; place < 8; ++place) {
+    for (int b = 0; b < 256; ++b) {
+      unsigned char bytes[8];
+      std::memset(bytes, 'A', 8);
+      bytes[place] = static_cast<unsigned char>(b);
+      uint64_t w;
+      std::memcpy(&w, bytes, 8);
+      EXPECT_EQ(AllPrintableAscii(w), b >= 0x20 && b <= 0x7E) << place << " " << b;
+    }
+  }
+  // Two bad bytes next to each other can hide each other in a borrow.
+  for (int b = 0; b < 256; ++b) {
+    for (int c = 0; c < 256; c += 5) {
+      const uint64_t w = 0x4141414141410000ull | (static_cast<uint64_t>(c) << 8) |
+                         static_cast<uint64_t>(b);
+      const bool want = b >= 0x20 && b <= 0x7E && c >= 0x20 && c <= 0x7E;
+      EXPECT_EQ(AllPrintableAscii(w), want) << b << " " << c;
+    }
+  }
+}
+
+TEST(CellFormatText, CopyPrintableAsciiEveryLengthAndPlace) {
+  // Lengths that take the byte, word and 16-byte paths and their tails.
+  for (size_t n = 0; n <= 40; ++n) {
+    std::string text;
+    for (size_t i = 0; i < n; ++i) text.push_back(static_cast<char>(0x20 + (i * 7) % 95));
+    std::vector<char> dst(n + 1, 'x');
+    ASSERT_TRUE(CopyPrintableAscii(text.data(), n, dst.data())) << n;
+    EXPECT_EQ(std::string(dst.data(), n), text);
+    EXPECT_EQ(dst[n], 'x') << "wrote past the end at length " << n;
+    for (size_t place = 0; place < n; ++place) {
+      for (int bad : {0x00, 0x1F, 0x7F, 0x80, 0xC3, 0xFF}) {
+        std::string t = text;
+        t[place] = static_cast<char>(bad);
+        EXPECT_FALSE(CopyPrintableAscii(t.data(), n, dst.data())) << n << " " << place;
+      }
+    }
+  }
+}
+
+}  // namespace
