@@ -7,6 +7,7 @@
 #ifndef WQSQL_REPOSITORY_STORE_API_H_
 #define WQSQL_REPOSITORY_STORE_API_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -125,12 +126,16 @@ class awq_Class {
 
 // An object: a record of its class. Values are read by member number; a
 // member number the class does not have reads as null, 0 or empty.
+//
+// The handle is the record's address alone: every class's records are one
+// range of the open file, so the class follows from the address (see
+// store/class_registry.h). Like every handle it is valid while its database
+// lives.
 class awq_Object {
  public:
   awq_Object() = default;
-  awq_Object(const wqstore::ClassInfo* c, const unsigned char* rec) : c_(c), rec_(rec) {}
 
-  bool IsEmpty() const { return c_ == nullptr; }
+  bool IsEmpty() const { return rec_ == nullptr; }
   // UTF-8 text, or null when the value is null, the member is absent or is
   // not a string member. Valid while the database lives.
   const char* GetStringProperty(int member) const;
@@ -143,11 +148,22 @@ class awq_Object {
   // The referenced object, or an empty object when the reference is unset.
   awq_Object GetObjectRefProperty(int member) const;
 
-  const wqstore::ClassInfo* class_handle() const { return c_; }
+  // The object's class, or null for an empty object.
+  const wqstore::ClassInfo* class_handle() const;
   const unsigned char* record() const { return rec_; }
 
+  // Object lists are large (one handle per object of a class): they get
+  // their own allocation, which maps big arrays directly from the system
+  // instead of the general heap. Released by array delete, as always.
+  static void* operator new[](std::size_t bytes);
+  static void operator delete[](void* p) noexcept;
+
  private:
-  const wqstore::ClassInfo* c_ = nullptr;
+  friend class wqstore::Repository;
+  friend class awq_Database;
+  // Only the store makes handles, and only from the start of a record.
+  explicit awq_Object(const unsigned char* rec) : rec_(rec) {}
+
   const unsigned char* rec_ = nullptr;
 };
 

@@ -69,7 +69,9 @@ awq_autovector<awq_Object> awq_Database::FindObjects(int classNumber) const {
     throw awq_StoreError("repository " + path_ + ": cannot list the " + std::to_string(n) +
                          " objects of class " + std::to_string(c->number) + ": out of memory");
   }
-  for (int32_t i = 0; i < n; i++) arr[i] = awq_Object(c, c->Record(static_cast<uint32_t>(i)));
+  const unsigned char* rec = c->data;
+  const size_t step = c->record_size;
+  for (int32_t i = 0; i < n; i++, rec += step) arr[i] = awq_Object(rec);
   return awq_autovector<awq_Object>(arr, n, true);
 }
 

@@ -1,9 +1,10 @@
-// MappedFile: open, fstat, mmap PROT_READ MAP_PRIVATE, and munmap on
-// destruction. Only regular files are mapped.
+// MappedFile: open, fstat, mmap PROT_READ MAP_PRIVATE, pread, and munmap and
+// close on destruction. Only regular files are mapped.
 #include "store/mapped_file.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/types.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -53,39 +54,41 @@ std::unique_ptr<MappedFile> MappedFile::Open(const std::string& path, std::strin
   size_t size = static_cast<size_t>(st.st_size);
   if (size == 0) {
     ::close(fd);
-    return std::unique_ptr<MappedFile>(new MappedFile(kEmpty, 0, nullptr));
+    return std::unique_ptr<MappedFile>(new MappedFile(kEmpty, 0, nullptr, -1));
   }
   void* base = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
-  int map_errno = errno;
-  ::close(fd);  // the mapping keeps the file referenced
   if (base == MAP_FAILED) {
-    *error = ErrnoText("cannot map file", map_errno);
+    *error = ErrnoText("cannot map file", errno);
+    ::close(fd);
     return nullptr;
   }
   return std::unique_ptr<MappedFile>(
-      new MappedFile(static_cast<const unsigned char*>(base), size, base));
+      new MappedFile(static_cast<const unsigned char*>(base), size, base, fd));
 }
 
 MappedFile::~MappedFile() {
   if (base_ != nullptr) ::munmap(base_, size_);
+  if (fd_ >= 0) ::close(fd_);
 }
 
-void MappedFile::Advise(size_t offset, size_t length, int advice) const {
-  if (base_ == nullptr || offset >= size_) return;
-  if (length > size_ - offset) length = size_ - offset;
-  long page = ::sysconf(_SC_PAGESIZE);
-  if (page <= 0) page = 4096;
-  size_t start = offset - offset % static_cast<size_t>(page);  // madvise wants page alignment
-  ::madvise(static_cast<char*>(base_) + start, length + (offset - start), advice);
-}
-
-bool MappedFile::Prefault() const {
-#ifdef MADV_POPULATE_READ
-  if (base_ == nullptr) return false;
-  return ::madvise(base_, size_, MADV_POPULATE_READ) == 0;
-#else
-  return false;
-#endif
+bool MappedFile::ReadAt(uint64_t offset, void* buffer, size_t length, std::string* error) const {
+  unsigned char* to = static_cast<unsigned char*>(buffer);
+  while (length > 0) {
+    ssize_t got = ::pread(fd_, to, length, static_cast<off_t>(offset));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      *error = ErrnoText(("cannot read at offset " + std::to_string(offset)).c_str(), errno);
+      return false;
+    }
+    if (got == 0) {
+      *error = "file ends at offset " + std::to_string(offset) + ", shorter than when opened";
+      return false;
+    }
+    to += got;
+    offset += static_cast<uint64_t>(got);
+    length -= static_cast<size_t>(got);
+  }
+  return true;
 }
 
 }  // namespace wqstore

@@ -1,9 +1,11 @@
 // MappedFile: a whole file mapped read-only into memory for the life of the
-// object. A zero-length file is valid and maps nothing.
+// object, with its descriptor kept open for reads that bypass the mapping.
+// A zero-length file is valid and maps nothing.
 #ifndef WQSQL_STORE_MAPPED_FILE_H_
 #define WQSQL_STORE_MAPPED_FILE_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -23,22 +25,21 @@ class MappedFile {
   const unsigned char* data() const { return data_; }
   size_t size() const { return size_; }
 
-  // Hints the expected access to the bytes [offset, offset + length) with a
-  // madvise code (MADV_SEQUENTIAL, MADV_WILLNEED, ...). Hints are advisory:
-  // failures are ignored.
-  void Advise(size_t offset, size_t length, int advice) const;
-
-  // Faults the page tables of the whole mapping in ahead of a full scan,
-  // where the kernel supports that; returns false if it did nothing.
-  bool Prefault() const;
+  // Copies the bytes [offset, offset + length), which must lie inside the
+  // file, to `buffer` with pread: for one sequential pass over a big file
+  // this is cheaper than building and tearing down the page tables of the
+  // mapping. On failure (the file shrank, a read error) returns false and
+  // sets *error.
+  bool ReadAt(uint64_t offset, void* buffer, size_t length, std::string* error) const;
 
  private:
-  MappedFile(const unsigned char* data, size_t size, void* base)
-      : data_(data), size_(size), base_(base) {}
+  MappedFile(const unsigned char* data, size_t size, void* base, int fd)
+      : data_(data), size_(size), base_(base), fd_(fd) {}
 
   const unsigned char* data_;
   size_t size_;
   void* base_;  // the mapping, or null for an empty file
+  int fd_;      // -1 for an empty file
 };
 
 }  // namespace wqstore

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "store/class_registry.h"
 #include "store/coding.h"
 #include "store/crc32c.h"
 #include "store/format.h"
@@ -21,7 +22,11 @@ namespace {
 // Classes with more members than this get a sorted lookup array.
 constexpr uint32_t kLinearMemberLimit = 8;
 
-const unsigned char kEmptyBlob[1] = {0};
+// Classes whose member numbers span at most this many values per member
+// (plus a little) get a direct table from number to member, which keeps the
+// table within about the size of the class's entries in the file.
+constexpr int64_t kDirectSpread = 4;
+constexpr int64_t kDirectSlack = 16;
 
 std::string Num(uint64_t v) { return std::to_string(v); }
 
@@ -38,7 +43,7 @@ bool AsciiCaseEqual(const char* a, const char* b, size_t n) {
 
 }  // namespace
 
-const MemberInfo* ClassInfo::FindMember(int32_t member_number) const {
+const MemberInfo* ClassInfo::FindMemberSlow(int32_t member_number) const {
   if (lookup == nullptr) {
     for (uint32_t i = 0; i < member_count; i++) {
       if (members[i].number == member_number) return &members[i];
@@ -58,6 +63,11 @@ std::unique_ptr<Repository> Repository::Open(const std::string& path, std::strin
   if (repo->file_ == nullptr) return nullptr;
   if (!repo->Parse(error)) return nullptr;
   repo->BuildIndexes();
+  // Object handles find their class from the record's address.
+  if (!repo->classes_.empty()) {
+    registry::Add(repo.get(), repo->classes_.front().data, repo->heap_);
+    repo->registered_ = true;
+  }
   return repo;
 }
 
@@ -292,6 +302,29 @@ void Repository::BuildIndexes() {
   for (ClassInfo& c : classes_) {
     if (c.member_count > kLinearMemberLimit) c.lookup = lookups_.data() + lookup_start[c.index];
   }
+  // Direct tables for classes with close member numbers, the usual case.
+  std::vector<size_t> direct_start(classes_.size(), 0);
+  for (ClassInfo& c : classes_) {
+    if (c.member_count == 0) continue;
+    int64_t lo = c.members[0].number, hi = lo;
+    for (uint32_t i = 1; i < c.member_count; i++) {
+      lo = std::min<int64_t>(lo, c.members[i].number);
+      hi = std::max<int64_t>(hi, c.members[i].number);
+    }
+    const int64_t span = hi - lo + 1;
+    if (span > kDirectSpread * c.member_count + kDirectSlack) continue;
+    direct_start[c.index] = direct_.size();
+    const size_t begin = direct_.size();
+    direct_.resize(begin + static_cast<size_t>(span), 0);
+    for (uint32_t i = c.member_count; i-- > 0;) {  // backwards: the first one wins
+      direct_[begin + static_cast<size_t>(c.members[i].number - lo)] = i + 1;
+    }
+    c.direct_base = static_cast<int32_t>(lo);
+    c.direct_count = static_cast<uint32_t>(span);
+  }
+  for (ClassInfo& c : classes_) {
+    if (c.direct_count != 0) c.direct = direct_.data() + direct_start[c.index];
+  }
 }
 
 const ClassInfo* Repository::FindByNumber(int32_t number) const {
@@ -310,32 +343,31 @@ const ClassInfo* Repository::FindByName(std::string_view name) const {
   return nullptr;
 }
 
-const char* Repository::HeapString(uint64_t off) const {
-  // Room for the length, the bytes and the NUL.
-  if (off < kHeapReserved || off > heap_length_ - kHeapEntryHeader - 1) return nullptr;
-  uint64_t len = DecodeFixed32(heap_ + off);
-  if (len > heap_length_ - off - kHeapEntryHeader - 1) return nullptr;
-  const unsigned char* s = heap_ + off + kHeapEntryHeader;
-  if (s[len] != 0) return nullptr;
-  return reinterpret_cast<const char*>(s);
-}
-
-void Repository::HeapBlob(uint64_t off, int32_t* size, const unsigned char** data) const {
-  *size = 0;
-  *data = kEmptyBlob;
-  if (off < kHeapReserved || off > heap_length_ - kHeapEntryHeader) return;
-  uint64_t len = DecodeFixed32(heap_ + off);
-  if (len > heap_length_ - off - kHeapEntryHeader || len > uint64_t{INT32_MAX}) return;
-  *size = static_cast<int32_t>(len);
-  *data = heap_ + off + kHeapEntryHeader;
-}
-
 awq_Object Repository::Resolve(const unsigned char* field) const {
   uint32_t ci = DecodeFixed32(field);
   uint32_t oi = DecodeFixed32(field + 4);
   if (ci >= classes_.size() || oi >= classes_[ci].object_count) return awq_Object();
-  const ClassInfo& c = classes_[ci];
-  return awq_Object(&c, c.Record(oi));
+  return awq_Object(classes_[ci].Record(oi));
+}
+
+const ClassInfo* Repository::ClassOfRecord(const unsigned char* rec) const {
+  // Data ranges follow each other in class order; an empty class's range is
+  // empty, so of the classes starting at or before rec the last one is the
+  // only one that can hold it.
+  const uintptr_t at = reinterpret_cast<uintptr_t>(rec);
+  auto after = std::upper_bound(classes_.begin(), classes_.end(), at,
+                                [](uintptr_t p, const ClassInfo& c) {
+                                  return p < reinterpret_cast<uintptr_t>(c.data);
+                                });
+  if (after == classes_.begin()) return nullptr;
+  const ClassInfo& c = *(after - 1);
+  const uintptr_t begin = reinterpret_cast<uintptr_t>(c.data);
+  if (at - begin >= uint64_t{c.object_count} * c.record_size) return nullptr;
+  return &c;
+}
+
+Repository::~Repository() {
+  if (registered_) registry::Remove(this);
 }
 
 }  // namespace wqstore

@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "repository/store_api.h"
+#include "store/coding.h"
+#include "store/format.h"
 #include "store/mapped_file.h"
 
 namespace wqstore {
@@ -46,26 +48,19 @@ struct FieldCheck {
   const MemberInfo* member;
 };
 
-// The heap checksum, computed front to back while Validate reads the heap
-// entries the records point at, a little ahead of them so that the entries
-// are in cache when they are checked.
-class HeapScan {
- public:
-  HeapScan(const unsigned char* heap, uint64_t length) : heap_(heap), length_(length) {}
-  // Makes sure the checksum covers the heap up to `end` (and some way past).
-  void Reach(uint64_t end) {
-    if (end > done_) Advance(end);
-  }
-  void Finish() { Advance(length_); }
-  uint32_t crc() const { return crc_; }
-
- private:
-  void Advance(uint64_t end);
-  const unsigned char* heap_;
-  uint64_t length_;
-  uint64_t done_ = 0;
-  uint32_t crc_ = 0;
+// Validate reads the object data and the heap through these buffers rather
+// than through the mapping. Tests shrink them to reach every path.
+struct ValidateBuffers {
+  size_t data = 128 * 1024;        // object data, read in whole blocks of records
+  size_t heap = 4 * 1024 * 1024;   // the window of the heap held at once
+  size_t heap_read = 128 * 1024;   // bytes of heap read per call
+  size_t heap_keep = 256 * 1024;   // heap kept behind the newest entry asked for
 };
+
+// The heap as Validate reads it: front to back, checksummed as it comes in,
+// with a window of recent bytes in which the entries the records point at
+// are looked up (defined in validate.cc).
+class HeapWindow;
 
 struct ClassInfo {
   const Repository* repo = nullptr;
@@ -83,9 +78,23 @@ struct ClassInfo {
   uint32_t data_crc = 0;
   const MemberLookup* lookup = nullptr;  // null when members are searched linearly
   uint32_t lookup_count = 0;
+  // For classes whose member numbers lie close together: by number - direct_base,
+  // the index of the member + 1, or 0 for a number no member has. Null when
+  // the numbers are too spread out.
+  const uint32_t* direct = nullptr;
+  int32_t direct_base = 0;
+  uint32_t direct_count = 0;
 
   // The first member with that number in stored order, or null.
-  const MemberInfo* FindMember(int32_t member_number) const;
+  const MemberInfo* FindMember(int32_t member_number) const {
+    if (direct != nullptr) {
+      const uint32_t k = static_cast<uint32_t>(member_number) - static_cast<uint32_t>(direct_base);
+      if (k >= direct_count || direct[k] == 0) return nullptr;
+      return &members[direct[k] - 1];
+    }
+    return FindMemberSlow(member_number);
+  }
+  const MemberInfo* FindMemberSlow(int32_t member_number) const;
   const unsigned char* Record(uint32_t i) const {
     return data + static_cast<size_t>(i) * record_size;
   }
@@ -97,6 +106,7 @@ class Repository {
   // failure returns null and sets *error to the reason.
   static std::unique_ptr<Repository> Open(const std::string& path, std::string* error);
 
+  ~Repository();
   Repository(const Repository&) = delete;
   Repository& operator=(const Repository&) = delete;
 
@@ -110,16 +120,38 @@ class Repository {
 
   // The string stored at heap offset `off`, or null for offset 0 and for any
   // offset that does not hold a NUL-terminated entry inside the heap.
-  const char* HeapString(uint64_t off) const;
+  const char* HeapString(uint64_t off) const {
+    // Room for the length, the bytes and the NUL.
+    if (off < format::kHeapReserved || off > heap_length_ - format::kHeapEntryHeader - 1) {
+      return nullptr;
+    }
+    const uint64_t len = DecodeFixed32(heap_ + off);
+    if (len > heap_length_ - off - format::kHeapEntryHeader - 1) return nullptr;
+    const unsigned char* s = heap_ + off + format::kHeapEntryHeader;
+    if (s[len] != 0) return nullptr;
+    return reinterpret_cast<const char*>(s);
+  }
   // The blob stored at heap offset `off`; an empty blob for offset 0 and for
   // any entry that does not lie inside the heap.
-  void HeapBlob(uint64_t off, int32_t* size, const unsigned char** data) const;
+  void HeapBlob(uint64_t off, int32_t* size, const unsigned char** data) const {
+    static constexpr unsigned char kEmptyBlob[1] = {0};
+    *size = 0;
+    *data = kEmptyBlob;
+    if (off < format::kHeapReserved || off > heap_length_ - format::kHeapEntryHeader) return;
+    const uint64_t len = DecodeFixed32(heap_ + off);
+    if (len > heap_length_ - off - format::kHeapEntryHeader || len > uint64_t{INT32_MAX}) return;
+    *size = static_cast<int32_t>(len);
+    *data = heap_ + off + format::kHeapEntryHeader;
+  }
   // The object a reference field names, or an empty object.
   awq_Object Resolve(const unsigned char* field) const;
+  // The class whose records hold the address `rec`, or null.
+  const ClassInfo* ClassOfRecord(const unsigned char* rec) const;
 
   // Checks every checksum and structural rule; throws awq_StoreError with
   // "repository " + display_path + ": " and the first fault.
-  void Validate(const std::string& display_path) const;
+  void Validate(const std::string& display_path,
+                const ValidateBuffers& buffers = ValidateBuffers()) const;
 
  private:
   Repository() = default;
@@ -136,7 +168,7 @@ class Repository {
   // Checks field k of `count` records from `block`; returns the index of the
   // first unsound one, or count.
   uint32_t CheckFieldRun(const FieldCheck& k, const unsigned char* block, uint32_t record_size,
-                         uint32_t count, HeapScan* heap) const;
+                         uint32_t count, HeapWindow* heap) const;
 
   std::unique_ptr<MappedFile> file_;
   const unsigned char* dir_ = nullptr;
@@ -150,6 +182,8 @@ class Repository {
   std::vector<ClassInfo> classes_;
   std::vector<MemberInfo> members_;
   std::vector<MemberLookup> lookups_;
+  std::vector<uint32_t> direct_;
+  bool registered_ = false;
   std::unordered_map<std::string_view, uint32_t> by_name_;
   std::unordered_map<int32_t, uint32_t> by_number_;
 };

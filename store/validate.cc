@@ -7,8 +7,15 @@
 // fault is always the one reported. The per-object loops only ask "is this
 // field sound"; the wording of a fault is worked out afterwards, off the
 // fast path.
-#include <sys/mman.h>
-#include <unistd.h>
+//
+// The pass reads the file with pread into a few reused buffers that stay in
+// cache, not through the mapping: touching every page of a big mapping
+// costs the kernel more (building and tearing down its page tables) than
+// the copy does. Two streams run side by side: the object data block by
+// block, and the heap a little ahead of the entries the records point at.
+// Whatever the streams cannot serve (an entry behind the heap window, a
+// record bigger than the buffer) is read through the mapping, so any file
+// is checked the same way, only the usual layout faster.
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -16,6 +23,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -86,35 +94,121 @@ inline bool IsValidHeapText(const unsigned char* s, uint64_t n, const unsigned c
   return IsValidText(s, static_cast<size_t>(n));
 }
 
-// Paging advice for one sequential read of the whole file, back to normal
-// when validation ends, also by a throw. The page tables are filled in one
-// call up front (much cheaper than a fault per few pages), unless the file
-// is too big a share of memory to hold at once.
-class AdviceScope {
- public:
-  explicit AdviceScope(const MappedFile& f) : f_(f) {
-    f_.Advise(0, f_.size(), MADV_SEQUENTIAL);
-    f_.Advise(0, f_.size(), MADV_WILLNEED);
-    long pages = ::sysconf(_SC_PHYS_PAGES);
-    long page_size = ::sysconf(_SC_PAGESIZE);
-    if (pages > 0 && page_size > 0 &&
-        f_.size() < static_cast<uint64_t>(pages) / 4 * static_cast<uint64_t>(page_size)) {
-      f_.Prefault();
-    }
-  }
-  ~AdviceScope() { f_.Advise(0, f_.size(), MADV_NORMAL); }
+// Buffer sizes as used: each at least 1, and the heap window big enough
+// for what is kept plus one read.
+ValidateBuffers Sane(ValidateBuffers b) {
+  if (b.data == 0) b.data = 1;
+  if (b.heap_read == 0) b.heap_read = 1;
+  if (b.heap < b.heap_keep + b.heap_read) b.heap = b.heap_keep + b.heap_read;
+  return b;
+}
 
- private:
-  const MappedFile& f_;
-};
+// Bytes past a buffer's end that the text check may read (and ignore).
+constexpr size_t kOverRead = 64;
 
 }  // namespace
 
-void Repository::Validate(const std::string& display_path) const {
+class HeapWindow {
+ public:
+  // Heap bytes [off, off + n) at p, with [p, end) readable.
+  struct Bytes {
+    const unsigned char* p;
+    const unsigned char* end;
+  };
+
+  HeapWindow(const MappedFile& file, uint64_t heap_offset, const unsigned char* heap,
+             uint64_t heap_length, const ValidateBuffers& sizes, const std::string& prefix)
+      : file_(file),
+        heap_offset_(heap_offset),
+        heap_(heap),
+        length_(heap_length),
+        whole_(heap_length <= sizes.heap),
+        capacity_(whole_ ? static_cast<size_t>(heap_length) : sizes.heap),
+        read_(sizes.heap_read),
+        keep_(whole_ ? capacity_ : sizes.heap_keep),
+        prefix_(prefix),
+        buffer_(new unsigned char[capacity_ + kOverRead]) {
+    std::memset(buffer_.get() + capacity_, 0, kOverRead);  // read, never used
+  }
+
+  // The bytes held: heap offsets [base, end) at buffer; [buffer, limit) is
+  // readable. Changes only in Slow and Finish.
+  struct View {
+    const unsigned char* buffer;
+    const unsigned char* limit;
+    uint64_t base;
+    uint64_t end;
+  };
+  View view() const {
+    return View{buffer_.get(), buffer_.get() + capacity_ + kOverRead, base_, end_};
+  }
+
+  // The heap bytes [off, off + n) when the view does not hold them; off + n
+  // must not pass the heap's end. Valid until the next call.
+  __attribute__((noinline)) Bytes Slow(uint64_t off, uint64_t n) {
+    // Behind the window, or too big to fit: the mapping has every byte.
+    if (off < base_ || (!whole_ && n > capacity_ - keep_)) {
+      return Bytes{heap_ + off, heap_ + length_};
+    }
+    while (end_ < off + n) ReadMore(off);
+    return Bytes{buffer_.get() + (off - base_), buffer_.get() + capacity_ + kOverRead};
+  }
+
+  // Reads the rest of the heap into the checksum.
+  void Finish() {
+    while (end_ < length_) {
+      base_ = end_;  // nothing needs keeping any more
+      ReadMore(length_);
+    }
+  }
+  uint32_t crc() const { return crc_; }
+
+ private:
+  // Reads the next piece of the heap, first making room by dropping what
+  // lies before both `keep_from` and the last keep_ bytes. Each call reads
+  // at least one byte: an entry the window serves is at most
+  // capacity_ - keep_ long, and one that starts before the kept bytes keeps
+  // less than its own length.
+  void ReadMore(uint64_t keep_from) {
+    size_t held = static_cast<size_t>(end_ - base_);
+    if (capacity_ - held < read_ || held == capacity_) {
+      uint64_t from = end_ - std::min<uint64_t>(keep_, held);
+      from = std::max(base_, std::min(keep_from, from));
+      if (from > base_) {
+        held = static_cast<size_t>(end_ - from);
+        std::memmove(buffer_.get(), buffer_.get() + (from - base_), held);
+        base_ = from;
+      }
+    }
+    const size_t n =
+        static_cast<size_t>(std::min<uint64_t>({read_, capacity_ - held, length_ - end_}));
+    unsigned char* to = buffer_.get() + held;
+    std::string error;
+    if (!file_.ReadAt(heap_offset_ + end_, to, n, &error)) throw awq_StoreError(prefix_ + error);
+    crc_ = crc32c::Extend(crc_, to, n);
+    end_ += n;
+  }
+
+  const MappedFile& file_;
+  const uint64_t heap_offset_;
+  const unsigned char* const heap_;  // the mapping's view of the heap
+  const uint64_t length_;
+  const bool whole_;  // the whole heap fits: nothing is ever dropped
+  const size_t capacity_;
+  const size_t read_;
+  const size_t keep_;
+  const std::string& prefix_;
+  std::unique_ptr<unsigned char[]> buffer_;
+  uint64_t base_ = 0;  // heap offset of buffer_[0]
+  uint64_t end_ = 0;   // heap offset after the last byte read (and checksummed)
+  uint32_t crc_ = 0;
+};
+
+void Repository::Validate(const std::string& display_path, const ValidateBuffers& buffers) const {
   const std::string prefix = "repository " + display_path + ": ";
   auto fail = [&prefix](const std::string& what) { throw awq_StoreError(prefix + what); };
+  const ValidateBuffers sizes = Sane(buffers);
   const unsigned char* p = file_->data();
-  AdviceScope advice(*file_);
 
   // Header and directory checksums come first: every rule below reads the
   // directory.
@@ -132,8 +226,16 @@ void Repository::Validate(const std::string& display_path) const {
 
   // Object data and heap in one pass: each block of records is
   // checksummed and then checked while it is in cache, and the heap
-  // checksum runs just ahead of the entries the records point at.
-  HeapScan heap{heap_, heap_length_};
+  // is read and checksummed just ahead of the entries the records point at.
+  HeapWindow heap(*file_, heap_offset_, heap_, heap_length_, sizes, prefix);
+  const size_t data_buffer =
+      static_cast<size_t>(std::min<uint64_t>(sizes.data, heap_offset_ - kHeaderSize - dir_length_));
+  std::unique_ptr<unsigned char[]> data(new unsigned char[data_buffer + 1]);
+  auto read_data = [&](uint64_t offset, size_t n) {
+    std::string error;
+    if (!file_->ReadAt(offset, data.get(), n, &error)) fail(error);
+    return data.get();
+  };
   std::vector<uint32_t> data_crcs(classes_.size(), 0);
   std::vector<FieldCheck> checks;
   for (const ClassInfo& c : classes_) {
@@ -150,23 +252,42 @@ void Repository::Validate(const std::string& display_path) const {
     }
     const uint64_t data_length = uint64_t{c.object_count} * c.record_size;
     if (checks.empty() || !fault.empty()) {
-      data_crcs[c.index] = crc32c::Value(c.data, data_length);
+      uint32_t crc = 0;
+      for (uint64_t done = 0; done < data_length;) {
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(data_buffer, data_length - done));
+        crc = crc32c::Extend(crc, read_data(c.data_offset + done, n), n);
+        done += n;
+      }
+      data_crcs[c.index] = crc;
       if (fault.empty()) fault = CheckPaddingRecords(c);
       continue;
     }
     const uint32_t per_block =
         c.record_size >= kScanBlock ? 1 : static_cast<uint32_t>(kScanBlock / c.record_size);
+    const uint64_t block_bytes = uint64_t{per_block} * c.record_size;
+    // Whole blocks per read; a block bigger than the buffer is read in place.
+    const bool in_place =
+        uint64_t{std::min(per_block, c.object_count)} * c.record_size > data_buffer;
+    const uint32_t per_read =
+        per_block * static_cast<uint32_t>(std::max<uint64_t>(1, data_buffer / block_bytes));
     uint32_t crc = 0;
-    for (uint32_t first = 0; first < c.object_count; first += per_block) {
-      const uint32_t count = std::min(per_block, c.object_count - first);
-      const unsigned char* block = c.Record(first);
-      crc = crc32c::Extend(crc, block, size_t{count} * c.record_size);
-      if (!fault.empty()) continue;
-      for (const FieldCheck& k : checks) {
-        uint32_t bad = CheckFieldRun(k, block, c.record_size, count, &heap);
-        if (bad != count) {
-          fault = DescribeFieldFault(c, first + bad, *k.member);
-          break;
+    for (uint32_t first = 0; first < c.object_count; first += per_read) {
+      const uint32_t in_read = std::min(per_read, c.object_count - first);
+      const unsigned char* records =
+          in_place ? c.Record(first)
+                   : read_data(c.data_offset + uint64_t{first} * c.record_size,
+                          size_t{in_read} * c.record_size);
+      for (uint32_t done = 0; done < in_read; done += per_block) {
+        const uint32_t count = std::min(per_block, in_read - done);
+        const unsigned char* block = records + size_t{done} * c.record_size;
+        crc = crc32c::Extend(crc, block, size_t{count} * c.record_size);
+        if (!fault.empty()) continue;
+        for (const FieldCheck& k : checks) {
+          uint32_t bad = CheckFieldRun(k, block, c.record_size, count, &heap);
+          if (bad != count) {
+            fault = DescribeFieldFault(c, first + done + bad, *k.member);
+            break;
+          }
         }
       }
     }
@@ -198,11 +319,10 @@ std::string Repository::CheckPaddingRecords(const ClassInfo& c) const {
 }
 
 uint32_t Repository::CheckFieldRun(const FieldCheck& k, const unsigned char* block,
-                                   uint32_t record_size, uint32_t count, HeapScan* heap) const {
+                                   uint32_t record_size, uint32_t count, HeapWindow* heap) const {
   const uint64_t heap_len = heap_length_;
-  const unsigned char* hp = heap_;
-  const unsigned char* heap_end = heap_ + heap_length_;
   const unsigned char* f = block + k.offset;
+  HeapWindow::View v = heap->view();
   switch (k.kind) {
     case FieldKind::kString:
       for (uint32_t i = 0; i < count; i++, f += record_size) {
@@ -212,11 +332,23 @@ uint32_t Repository::CheckFieldRun(const FieldCheck& k, const unsigned char* blo
           continue;
         }
         if (off < kHeapReserved || off > heap_len - kHeapEntryHeader - 1) return i;
-        uint64_t len = DecodeFixed32(hp + off);
+        HeapWindow::Bytes entry;
+        if (off >= v.base && off + kHeapEntryHeader <= v.end) {
+          entry = HeapWindow::Bytes{v.buffer + (off - v.base), v.limit};
+        } else {
+          entry = heap->Slow(off, kHeapEntryHeader);
+          v = heap->view();
+        }
+        uint64_t len = DecodeFixed32(entry.p);
         if (len > heap_len - off - kHeapEntryHeader - 1) return i;
-        heap->Reach(off + kHeapEntryHeader + len + 1);
-        const unsigned char* s = hp + off + kHeapEntryHeader;
-        if (s[len] != 0 || !IsValidHeapText(s, len, heap_end)) return i;
+        // An entry from the window must end inside it too (one from the
+        // mapping is readable whole).
+        if (entry.end == v.limit && off + kHeapEntryHeader + len + 1 > v.end) {
+          entry = heap->Slow(off, kHeapEntryHeader + len + 1);
+          v = heap->view();
+        }
+        const unsigned char* s = entry.p + kHeapEntryHeader;
+        if (s[len] != 0 || !IsValidHeapText(s, len, entry.end)) return i;
       }
       return count;
     case FieldKind::kBlob:
@@ -224,9 +356,15 @@ uint32_t Repository::CheckFieldRun(const FieldCheck& k, const unsigned char* blo
         uint64_t off = DecodeFixed64(f);
         if (off == 0) continue;
         if (off < kHeapReserved || off > heap_len - kHeapEntryHeader) return i;
-        uint64_t len = DecodeFixed32(hp + off);
+        const unsigned char* head;
+        if (off >= v.base && off + kHeapEntryHeader <= v.end) {
+          head = v.buffer + (off - v.base);
+        } else {
+          head = heap->Slow(off, kHeapEntryHeader).p;
+          v = heap->view();
+        }
+        uint64_t len = DecodeFixed32(head);
         if (len > heap_len - off - kHeapEntryHeader || len > uint64_t{INT32_MAX}) return i;
-        heap->Reach(off + kHeapEntryHeader + len);
       }
       return count;
     case FieldKind::kRef: {
@@ -320,17 +458,6 @@ std::string Repository::CheckDirectoryRules() const {
     }
   }
   return std::string();
-}
-
-void HeapScan::Advance(uint64_t end) {
-  // Checksum in steps of at least this much, so each step is worth a call
-  // and the entries just ahead are already in cache.
-  constexpr uint64_t kStep = 256 * 1024;
-  if (end < done_ + kStep) end = done_ + kStep;
-  if (end > length_) end = length_;
-  if (end <= done_) return;
-  crc_ = crc32c::Extend(crc_, heap_ + done_, static_cast<size_t>(end - done_));
-  done_ = end;
 }
 
 std::string Repository::DescribeFieldFault(const ClassInfo& c, uint32_t object,

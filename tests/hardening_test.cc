@@ -232,7 +232,7 @@ TEST(Hardening, KilledWqmakeLeavesOldOrNewFile) {
   const std::string dir = Folder() + "/kill";
   std::system(("mkdir -p '" + dir + "'").c_str());
   WriteFile(dir + "/old.json", BigSource("old", 2000));
-  WriteFile(dir + "/new.json", BigSource("new", 200000));
+  WriteFile(dir + "/new.json", BigSource("new", 50000));
   const std::string target = dir + "/r.rtm";
   ASSERT_EQ(std::system(("'" WQMAKE_PATH "' '" + dir + "/new.json' '" + dir + "/new.rtm'").c_str()),
             0);

@@ -14,6 +14,7 @@
 #include "store/coding.h"
 #include "store/crc32c.h"
 #include "store/format.h"
+#include "store/repository.h"
 #include "store/writer.h"
 
 namespace wqstore {
@@ -88,17 +89,33 @@ class StoreFormatTest : public testing::Test {
     std::fclose(f);
   }
   // The text ValidateRepository throws for these bytes, or "" when it
-  // returns normally.
+  // returns normally. Validation with tiny read buffers, which sends entries
+  // through every path the buffered reads have (windows dropped, entries
+  // behind the window or bigger than it, records bigger than the buffer),
+  // must say exactly the same.
   std::string ValidationError(const std::string& bytes) {
     Store(bytes);
     awq_Database db;
     db.Open(path_.c_str(), omReadOnly, 0, false);
+    std::string error;
     try {
       db.ValidateRepository();
     } catch (const awq_StoreError& e) {
-      return e.what();
+      error = e.what();
     }
-    return "";
+    if (db.repository() == nullptr) return error;
+    const ValidateBuffers tiny[] = {{3, 9, 4, 0}, {7, 16, 3, 5}, {40, 64, 16, 24}, {64, 96, 8, 64}};
+    for (const ValidateBuffers& b : tiny) {
+      std::string small;
+      try {
+        db.repository()->Validate(path_, b);
+      } catch (const awq_StoreError& e) {
+        small = e.what();
+      }
+      EXPECT_EQ(small, error) << "buffers " << b.data << " " << b.heap << " " << b.heap_read
+                              << " " << b.heap_keep;
+    }
+    return error;
   }
   bool Opens(const std::string& bytes) {
     Store(bytes);

@@ -24,13 +24,16 @@ mkdir -p "$work/home"
 # A repository with a small class and one of 100,000 objects.
 python3 - "$work/console.json" <<'PY'
 import json, sys
-big = [{"values": {"label": "row %d" % i, "n": i}} for i in range(100000)]
+# Wide rows, so that printing all of them on the terminal takes seconds.
+big = [{"values": {"label": "row %d" % i, "n": i, "a": "a" * 60, "b": "b" * 60}}
+       for i in range(100000)]
 src = {"classes": [
   {"name": "Part", "number": 12, "objectSize": 40,
    "members": [{"name": "name", "type": "string"}, {"name": "weight", "type": "double"}],
    "objects": [{"values": {"name": "bolt", "weight": 1.5}}]},
   {"name": "Big", "number": 20, "objectSize": 12,
-   "members": [{"name": "label", "type": "string"}, {"name": "n", "type": "int"}],
+   "members": [{"name": "label", "type": "string"}, {"name": "n", "type": "int"},
+               {"name": "a", "type": "string"}, {"name": "b", "type": "string"}],
    "objects": big}]}
 json.dump(src, open(sys.argv[1], "w"))
 PY
@@ -99,7 +102,7 @@ check "member name completion" $?
 
 # Ctrl-C stops a long select; the shell prompts again, still connected.
 keys "select * from Big" Enter
-sleep 0.4
+sleep 0.2
 keys C-c
 wait_for '\*E\* interrupted$'
 check "interrupt message" $?
@@ -107,7 +110,7 @@ wait_for 'command took'
 keys "select * from sys\$tables" Enter
 wait_for '^  20   12 Big$'
 check "still connected after interrupt" $?
-screen | grep -q 'row 99999$'
+screen | grep -q 'row 99999|'
 [ $? != 0 ]
 check "select stopped before its end" $?
 
