@@ -411,50 +411,46 @@ std::string Repository::CheckDirectoryRules() const {
   }
   if (!AllZero(heap_, kHeapReserved)) return "heap: the first 8 bytes are not zero";
 
-  // Names, and uniqueness of numbers and names.
+  // Names, and uniqueness of numbers and names: of the classes, then of the
+  // members within each class.
   std::unordered_map<int32_t, uint32_t> numbers;
   std::unordered_map<std::string_view, uint32_t> names;
+  // The fault of one entry against those checked before it, or "".
+  auto check_entry = [&](const std::string& entry, const char* kind, const char* name,
+                         uint32_t name_length, int32_t number, uint32_t index) -> std::string {
+    size_t at;
+    if (const char* why =
+            CheckName(reinterpret_cast<const unsigned char*>(name), name_length, &at)) {
+      return entry + ": name " + why + (name_length > 0 ? " at byte " + Num(uint64_t{at}) : "");
+    }
+    auto num = numbers.emplace(number, index);
+    if (!num.second) {
+      return entry + ": " + kind + " number " + Num(number) + " is also used by " + kind +
+             " entry " + Num(uint64_t{num.first->second});
+    }
+    auto nm = names.emplace(std::string_view(name, name_length), index);
+    if (!nm.second) {
+      return entry + ": " + kind + " name " + std::string(name, name_length) +
+             " is also used by " + kind + " entry " + Num(uint64_t{nm.first->second});
+    }
+    return std::string();
+  };
   numbers.reserve(classes_.size());
   names.reserve(classes_.size());
   for (const ClassInfo& c : classes_) {
-    const std::string entry = "class entry " + Num(uint64_t{c.index});
-    size_t at;
-    if (const char* why =
-            CheckName(reinterpret_cast<const unsigned char*>(c.name), c.name_length, &at)) {
-      return entry + ": name " + why + (c.name_length > 0 ? " at byte " + Num(uint64_t{at}) : "");
-    }
-    auto num = numbers.emplace(c.number, c.index);
-    if (!num.second) {
-      return entry + ": class number " + Num(c.number) + " is also used by class entry " +
-             Num(uint64_t{num.first->second});
-    }
-    auto nm = names.emplace(std::string_view(c.name, c.name_length), c.index);
-    if (!nm.second) {
-      return entry + ": class name " + std::string(c.name, c.name_length) +
-             " is also used by class entry " + Num(uint64_t{nm.first->second});
-    }
+    std::string fault = check_entry("class entry " + Num(uint64_t{c.index}), "class", c.name,
+                                    c.name_length, c.number, c.index);
+    if (!fault.empty()) return fault;
   }
   for (const ClassInfo& c : classes_) {
     numbers.clear();
     names.clear();
     for (uint32_t i = 0; i < c.member_count; i++) {
       const MemberInfo& m = c.members[i];
-      const std::string entry = ClassLabel(c) + ", member entry " + Num(uint64_t{m.index});
-      size_t at;
-      if (const char* why =
-              CheckName(reinterpret_cast<const unsigned char*>(m.name), m.name_length, &at)) {
-        return entry + ": name " + why + (m.name_length > 0 ? " at byte " + Num(uint64_t{at}) : "");
-      }
-      auto num = numbers.emplace(m.number, m.index);
-      if (!num.second) {
-        return entry + ": member number " + Num(m.number) + " is also used by member entry " +
-               Num(uint64_t{num.first->second});
-      }
-      auto nm = names.emplace(std::string_view(m.name, m.name_length), m.index);
-      if (!nm.second) {
-        return entry + ": member name " + std::string(m.name, m.name_length) +
-               " is also used by member entry " + Num(uint64_t{nm.first->second});
-      }
+      std::string fault =
+          check_entry(ClassLabel(c) + ", member entry " + Num(uint64_t{m.index}), "member",
+                      m.name, m.name_length, m.number, m.index);
+      if (!fault.empty()) return fault;
     }
   }
   return std::string();
