@@ -20,7 +20,7 @@ for t in "${targets[@]}"; do
   work=$(mktemp -d)
   cp -r "fuzz/corpus/$t/." "$work/"
   echo "fuzzing $t for $secs s"
-  if ! build-fuzz/fuzz/$t -max_total_time="$secs" -timeout=10 -rss_limit_mb=4096 \
+  if ! "$root/build-fuzz/fuzz/$t" -max_total_time="$secs" -timeout=10 -rss_limit_mb=4096 \
        -print_final_stats=1 -artifact_prefix="$root/build-fuzz/artifacts/$t-" \
        "$work" "$root/fuzz/regressions/$t" > "build-fuzz/$t.log" 2>&1; then
     tail -40 "build-fuzz/$t.log"
