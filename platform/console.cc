@@ -1,5 +1,6 @@
 // Console codeset detection and the per-cell conversion.
 #include "platform/console.h"
+#include "platform/utf8_decode.h"
 
 #include <langinfo.h>
 
@@ -81,34 +82,14 @@ size_t Utf8ToConsole(const char* s, size_t n, size_t max_chars, char* dst, size_
       ++p;
       continue;
     }
-    // One strictly decoded sequence (no overlongs, surrogates or values above
-    // U+10FFFF); an invalid or cut sequence stands for "?" and decoding goes
-    // on at the next byte.
-    size_t need;
     unsigned cp;
-    unsigned min;
-    if (b >= 0xC2 && b <= 0xDF) {
-      need = 1, cp = b & 0x1Fu, min = 0x80;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-      need = 2, cp = b & 0x0Fu, min = 0x800;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-      need = 3, cp = b & 0x07u, min = 0x10000;
-    } else {
+    const size_t len = DecodeUtf8Sequence(p, end, &cp);
+    if (len == 0) {
       *o++ = '?';
       ++p;
       continue;
     }
-    bool ok = static_cast<size_t>(end - p) > need;
-    for (size_t i = 1; ok && i <= need; ++i) {
-      if ((p[i] & 0xC0) != 0x80) ok = false;
-      cp = (cp << 6) | (p[i] & 0x3Fu);
-    }
-    if (!ok || cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-      *o++ = '?';
-      ++p;
-      continue;
-    }
-    p += need + 1;
+    p += len;
     // A character of ISO-8859-1 from U+00A0 up; below that a C1 control;
     // above U+00FF none that the cell text can hold.
     if (cp < 0xA0 || cp > 0xFF || cs == ConsoleCodeset::kAscii) {

@@ -1,5 +1,6 @@
 // UTF-8 to ISO-8859-1 conversion behind I18NString.
 #include "platform/i18n_string.h"
+#include "platform/utf8_decode.h"
 
 #include <cstring>
 
@@ -32,43 +33,10 @@ void Utf8ToLatin1(const char* text, size_t length, std::string* out) {
       ++p;
       continue;
     }
-    // Decode one sequence strictly: no overlongs, no surrogates, nothing
-    // above U+10FFFF. An invalid lead or continuation byte becomes "?" and
-    // decoding resumes at the next byte.
-    int need;
     unsigned cp;
-    unsigned min;
-    if (b >= 0xC2 && b <= 0xDF) {
-      need = 1, cp = b & 0x1F, min = 0x80;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-      need = 2, cp = b & 0x0F, min = 0x800;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-      need = 3, cp = b & 0x07, min = 0x10000;
-    } else {
-      out->push_back('?');
-      ++p;
-      continue;
-    }
-    if (end - p <= need) {
-      out->push_back('?');
-      ++p;
-      continue;
-    }
-    bool ok = true;
-    for (int i = 1; i <= need; ++i) {
-      if ((p[i] & 0xC0) != 0x80) {
-        ok = false;
-        break;
-      }
-      cp = (cp << 6) | (p[i] & 0x3F);
-    }
-    if (!ok || cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-      out->push_back('?');
-      ++p;
-      continue;
-    }
-    out->push_back(cp <= 0xFF ? static_cast<char>(cp) : '?');
-    p += need + 1;
+    const size_t len = DecodeUtf8Sequence(p, end, &cp);
+    out->push_back(len != 0 && cp <= 0xFF ? static_cast<char>(cp) : '?');
+    p += len != 0 ? len : 1;
   }
 }
 
