@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "repository/store_api.h"
+#include "store/api.h"
 
 namespace wqbench {
 namespace {

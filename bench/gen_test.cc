@@ -16,7 +16,7 @@
 
 #include "bench/dataset.h"
 #include "bench/outputs.h"
-#include "repository/store_api.h"
+#include "store/api.h"
 
 namespace wqbench {
 namespace {

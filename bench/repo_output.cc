@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "bench/outputs.h"
-#include "repository/store_api.h"
+#include "store/api.h"
 #include "store/writer.h"
 
 namespace wqbench {

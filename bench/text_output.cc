@@ -7,7 +7,7 @@
 #include <stdexcept>
 
 #include "bench/outputs.h"
-#include "repository/store_api.h"
+#include "store/api.h"
 
 namespace wqbench {
 namespace {

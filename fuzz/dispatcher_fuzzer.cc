@@ -9,7 +9,7 @@
 
 #include "fuzz/fuzz_util.h"
 #include "repository/connection.h"
-#include "shell/output.h"
+#include "platform/output.h"
 #include "shell/shell.h"
 
 #ifndef WQ_SAMPLE_REPOSITORY

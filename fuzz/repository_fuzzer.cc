@@ -12,7 +12,7 @@
 #include <cstring>
 
 #include "fuzz/fuzz_util.h"
-#include "repository/store_api.h"
+#include "store/api.h"
 #include "store/checksums.h"
 
 namespace {

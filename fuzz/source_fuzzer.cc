@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "fuzz/fuzz_util.h"
-#include "repository/store_api.h"
+#include "store/api.h"
 #include "tools/json_source.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

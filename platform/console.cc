@@ -1,6 +1,7 @@
 // Console codeset detection and the per-cell conversion.
 #include "platform/console.h"
-#include "platform/utf8_decode.h"
+#include "platform/ascii.h"
+#include "platform/utf8.h"
 
 #include <langinfo.h>
 
@@ -10,15 +11,13 @@ namespace {
 
 ConsoleCodeset g_codeset = ConsoleCodeset::kAscii;
 
-bool SameName(const char* a, const char* b) {
+bool SameCodesetName(const char* a, const char* b) {
   // Compares codeset names ignoring case, '-' and '_'.
   for (;;) {
     while (*a == '-' || *a == '_') ++a;
     while (*b == '-' || *b == '_') ++b;
-    char x = *a, y = *b;
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
+    const char x = AsciiLower(*a);
+    if (x != AsciiLower(*b)) return false;
     if (x == 0) return true;
     ++a, ++b;
   }
@@ -28,9 +27,9 @@ bool SameName(const char* a, const char* b) {
 
 void InitConsoleCodeset() {
   const char* cs = nl_langinfo(CODESET);
-  if (cs != nullptr && SameName(cs, "UTF-8")) {
+  if (cs != nullptr && SameCodesetName(cs, "UTF-8")) {
     g_codeset = ConsoleCodeset::kUtf8;
-  } else if (cs != nullptr && (SameName(cs, "ISO-8859-1") || SameName(cs, "ISO8859-1"))) {
+  } else if (cs != nullptr && (SameCodesetName(cs, "ISO-8859-1") || SameCodesetName(cs, "ISO8859-1"))) {
     g_codeset = ConsoleCodeset::kLatin1;
   } else {
     g_codeset = ConsoleCodeset::kAscii;
@@ -46,10 +45,10 @@ size_t ConsoleConvert(const char* src, size_t n, char* dst) {
   const ConsoleCodeset cs = g_codeset;
   for (size_t i = 0; i < n; ++i) {
     const unsigned char c = static_cast<unsigned char>(src[i]);
-    if (c >= 0x20 && c < 0x7F) {
-      *o++ = static_cast<char>(c);
-    } else if (c <= 0x9F) {  // C0 controls, DEL and C1 controls
+    if (IsControlCharacter(c)) {
       *o++ = '?';
+    } else if (c < 0x80) {
+      *o++ = static_cast<char>(c);
     } else if (cs == ConsoleCodeset::kUtf8) {
       *o++ = static_cast<char>(0xC0 | (c >> 6));
       *o++ = static_cast<char>(0x80 | (c & 0x3F));
@@ -78,21 +77,21 @@ size_t Utf8ToConsole(const char* s, size_t n, size_t max_chars, char* dst, size_
     ++count;
     const unsigned char b = *p;
     if (b < 0x80) {
-      *o++ = (b >= 0x20 && b != 0x7F) ? static_cast<char>(b) : '?';
+      *o++ = IsControlCharacter(b) ? '?' : static_cast<char>(b);
       ++p;
       continue;
     }
-    unsigned cp;
-    const size_t len = DecodeUtf8Sequence(p, end, &cp);
+    uint32_t cp;
+    const size_t len = DecodeUtf8(p, end, &cp);
     if (len == 0) {
       *o++ = '?';
       ++p;
       continue;
     }
     p += len;
-    // A character of ISO-8859-1 from U+00A0 up; below that a C1 control;
-    // above U+00FF none that the cell text can hold.
-    if (cp < 0xA0 || cp > 0xFF || cs == ConsoleCodeset::kAscii) {
+    // A character of ISO-8859-1 that is no control; above U+00FF none
+    // that the cell text can hold.
+    if (cp > 0xFF || IsControlCharacter(cp) || cs == ConsoleCodeset::kAscii) {
       *o++ = '?';
     } else if (cs == ConsoleCodeset::kUtf8) {
       *o++ = static_cast<char>(0xC0 | (cp >> 6));

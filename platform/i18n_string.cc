@@ -1,6 +1,7 @@
 // UTF-8 to ISO-8859-1 conversion behind I18NString.
 #include "platform/i18n_string.h"
-#include "platform/utf8_decode.h"
+#include "platform/ascii.h"
+#include "platform/utf8.h"
 
 #include <cstring>
 
@@ -8,15 +9,8 @@ namespace {
 
 bool IsLatin1Name(const char* cs) {
   if (cs == nullptr) return false;
-  static const char* const kNames[] = {"iso-8859-1", "iso8859-1", "latin1", "latin-1"};
-  for (const char* n : kNames) {
-    size_t i = 0;
-    for (; n[i] != 0 && cs[i] != 0; ++i) {
-      char a = cs[i];
-      if (a >= 'A' && a <= 'Z') a = static_cast<char>(a - 'A' + 'a');
-      if (a != n[i]) break;
-    }
-    if (n[i] == 0 && cs[i] == 0) return true;
+  for (const char* name : {"iso-8859-1", "iso8859-1", "latin1", "latin-1"}) {
+    if (EqualsIgnoreCase(cs, name)) return true;
   }
   return false;
 }
@@ -33,8 +27,8 @@ void Utf8ToLatin1(const char* text, size_t length, std::string* out) {
       ++p;
       continue;
     }
-    unsigned cp;
-    const size_t len = DecodeUtf8Sequence(p, end, &cp);
+    uint32_t cp;
+    const size_t len = DecodeUtf8(p, end, &cp);
     out->push_back(len != 0 && cp <= 0xFF ? static_cast<char>(cp) : '?');
     p += len != 0 ? len : 1;
   }

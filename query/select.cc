@@ -3,8 +3,8 @@
 
 #include "query/table_printer.h"
 #include "repository/connection.h"
-#include "shell/output.h"
-#include "shell/tokenizer.h"
+#include "platform/output.h"
+#include "platform/ascii.h"
 
 namespace {
 

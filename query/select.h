@@ -2,7 +2,11 @@
 #ifndef WQSQL_QUERY_SELECT_H_
 #define WQSQL_QUERY_SELECT_H_
 
-#include "shell/shell.h"
+#include <string>
+#include <vector>
+
+// The typed column names of a column-list select, in the order typed.
+using ColumnList = std::vector<std::string>;
 
 // select * from class
 void SelectAllFromClass(const char* className);

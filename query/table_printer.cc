@@ -6,9 +6,9 @@
 
 #include "query/cell_format.h"
 #include "repository/connection.h"
-#include "shell/interrupt.h"
-#include "shell/output.h"
-#include "shell/shell.h"
+#include "platform/interrupt.h"
+#include "platform/output.h"
+#include "shell/settings.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 
 #include "repository/class_description.h"
 #include "repository/connection.h"
-#include "shell/interrupt.h"
-#include "shell/output.h"
+#include "platform/interrupt.h"
+#include "platform/output.h"
 
 void ListClasses() {
   if (!IsConnected()) {

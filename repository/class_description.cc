@@ -2,7 +2,7 @@
 #include "repository/class_description.h"
 
 #include "repository/connection.h"
-#include "shell/output.h"
+#include "platform/output.h"
 
 MemberStats ComputeMemberStats(awq_Class classDef) {
   awq_autovector<awq_ClassProperty> members = classDef.GetMembers();

@@ -2,7 +2,7 @@
 #include "repository/connection.h"
 
 #include "platform/hnta_config.h"
-#include "shell/output.h"
+#include "platform/output.h"
 
 RepositoryConnection& Connection() {
   static RepositoryConnection connection;

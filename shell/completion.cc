@@ -4,6 +4,7 @@
 
 #include "repository/connection.h"
 #include "shell/shell.h"
+#include "platform/ascii.h"
 #include "shell/tokenizer.h"
 
 namespace {

@@ -15,7 +15,7 @@
 #include <readline/readline.h>
 
 #include "shell/completion.h"
-#include "shell/interrupt.h"
+#include "platform/interrupt.h"
 
 namespace {
 

@@ -2,14 +2,16 @@
 // command and runs it, then prints the timing line when verbose is on.
 #include <cstring>
 
+#include "platform/clock.h"
 #include "query/select.h"
 #include "repository/catalogue.h"
 #include "repository/class_description.h"
 #include "repository/connection.h"
-#include "shell/interrupt.h"
-#include "shell/output.h"
+#include "platform/interrupt.h"
+#include "platform/output.h"
 #include "shell/settings.h"
 #include "shell/shell.h"
+#include "platform/ascii.h"
 #include "shell/tokenizer.h"
 
 const char* const CommandTable[kCommandCount] = {"connect", "descr", "exit", "help",

@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "shell/console_input.h"
-#include "shell/output.h"
+#include "platform/output.h"
 
 namespace {
 

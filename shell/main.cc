@@ -7,7 +7,7 @@
 
 #include "platform/console.h"
 #include "shell/console_input.h"
-#include "shell/output.h"
+#include "platform/output.h"
 #include "shell/shell.h"
 
 namespace {

@@ -1,21 +1,16 @@
 // The read-and-execute loop and the timed validation run at end of input.
-#include <chrono>
 #include <string>
 
+#include "platform/clock.h"
 #include "repository/store_api.h"
 #include "shell/line_reader.h"
-#include "shell/output.h"
+#include "platform/output.h"
 #include "shell/shell.h"
 
 namespace {
 // The repository validated when the input ends, in the working directory.
 constexpr char kDefaultRepository[] = "dravik.rtm";
 }  // namespace
-
-long long ElapsedMillisNow() {
-  using namespace std::chrono;
-  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
 
 void TimeRepositoryValidation() {
   awq_Database db;

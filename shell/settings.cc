@@ -3,8 +3,6 @@
 
 #include <cstring>
 
-#include "shell/shell.h"
-
 ShellSettings& Settings() {
   static ShellSettings settings;
   return settings;

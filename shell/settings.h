@@ -1,6 +1,14 @@
-// The separator rule of `set separator`.
+// The shell settings, the one piece of the shell that the command handlers
+// read (the table printer its separator, the dispatcher its verbose flag),
+// and the separator rule of `set separator`. Only `set` changes them.
 #ifndef WQSQL_SHELL_SETTINGS_H_
 #define WQSQL_SHELL_SETTINGS_H_
+
+struct ShellSettings {
+  char separator = '|';  // between the columns of every object table
+  bool verbose = true;   // print "command took: ..." after every command
+};
+ShellSettings& Settings();
 
 // The separator a `set separator` token selects: a one-character token is
 // the character itself; a longer token that starts with a quote (single or

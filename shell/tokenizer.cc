@@ -1,4 +1,4 @@
-// Tokenizer and the case-insensitive comparison of command words.
+// Tokenizer.
 #include "shell/tokenizer.h"
 
 #include <cstring>
@@ -16,14 +16,4 @@ const char* Tokenizer::Next(const char* delimiters) {
   while (pos_ < n && std::strchr(delimiters, copy_[pos_]) == nullptr) ++pos_;
   if (pos_ < n) copy_[pos_++] = '\0';
   return copy_.c_str() + start;
-}
-
-bool EqualsIgnoreCase(const char* a, const char* b) {
-  for (;; ++a, ++b) {
-    char x = *a, y = *b;
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-    if (x == '\0') return true;
-  }
 }

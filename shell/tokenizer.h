@@ -23,8 +23,4 @@ class Tokenizer {
   size_t pos_ = 0;
 };
 
-// Compares ASCII letters without regard to case; every other byte must be
-// equal.
-bool EqualsIgnoreCase(const char* a, const char* b);
-
 #endif  // WQSQL_SHELL_TOKENIZER_H_

@@ -2,7 +2,7 @@
 // and validation, on top of wqstore::Repository.
 #include <new>
 
-#include "repository/store_api.h"
+#include "store/api.h"
 #include "store/repository.h"
 
 using wqstore::ClassInfo;

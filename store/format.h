@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "store/data_types.h"
+
 namespace wqstore {
 namespace format {
 
@@ -73,30 +75,6 @@ constexpr size_t kHeapEntryHeader = 4;
 constexpr uint32_t kUnsetIndex = 0xFFFFFFFFu;
 
 constexpr uint32_t kMaxObjectCount = 0x7FFFFFFFu;
-
-// Bytes a value of type `code` takes in a record; 0 for codes that carry no
-// value.
-constexpr uint32_t FieldWidth(int code) {
-  switch (code) {
-    case 1:
-      return 8;  // string: heap offset
-    case 2:
-      return 4;  // int
-    case 3:
-      return 8;  // double
-    case 4:
-      return 1;  // char
-    case 5:
-      return 8;  // blob: heap offset
-    case 6:
-    case 8:
-      return 8;  // reference: class index, object index
-    default:
-      return 0;
-  }
-}
-
-constexpr bool IsReference(int code) { return code == 6 || code == 8; }
 
 }  // namespace format
 }  // namespace wqstore

@@ -13,7 +13,7 @@
 #include <cstring>
 #include <new>
 
-#include "repository/store_api.h"
+#include "store/api.h"
 #include "store/class_registry.h"
 #include "store/coding.h"
 #include "store/format.h"
@@ -195,7 +195,7 @@ awq_Object awq_Object::GetObjectRefProperty(int member) const {
   const ClassInfo* c = ClassOf(rec_);
   if (c == nullptr) return awq_Object();
   const MemberInfo* m = c->FindMember(member);
-  if (m == nullptr || !wqstore::format::IsReference(m->type)) return awq_Object();
+  if (m == nullptr || !wqstore::IsReference(m->type)) return awq_Object();
   return c->repo->Resolve(rec_ + m->field_offset);
 }
 

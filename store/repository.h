@@ -12,7 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "repository/store_api.h"
+#include "store/api.h"
 #include "store/coding.h"
 #include "store/format.h"
 #include "store/mapped_file.h"

@@ -32,7 +32,8 @@
 #include "store/crc32c.h"
 #include "store/format.h"
 #include "store/repository.h"
-#include "store/utf8.h"
+#include "platform/utf8.h"
+#include "store/names.h"
 
 namespace wqstore {
 
@@ -91,7 +92,7 @@ inline bool IsValidHeapText(const unsigned char* s, uint64_t n, const unsigned c
 #else
   (void)end;
 #endif
-  return IsValidText(s, static_cast<size_t>(n));
+  return IsValidUtf8Text(s, static_cast<size_t>(n));
 }
 
 // Buffer sizes as used: each at least 1, and the heap window big enough

@@ -18,7 +18,8 @@
 #include "store/coding.h"
 #include "store/crc32c.h"
 #include "store/format.h"
-#include "store/utf8.h"
+#include "platform/utf8.h"
+#include "store/names.h"
 
 namespace wqstore {
 
@@ -238,7 +239,7 @@ void RepositoryWriter::SetString(ObjectId o, uint32_t member, std::string_view u
   WriterClass* c;
   uint64_t pos = impl_->Field(o, member, TakesString, "string", &c);
   const unsigned char* s = reinterpret_cast<const unsigned char*>(utf8.data());
-  if (!IsValidText(s, utf8.size())) {
+  if (!IsValidUtf8Text(s, utf8.size())) {
     size_t bad = FindInvalidUtf8(s, utf8.size());
     Fail("class " + Quoted(c->name) + ", object " + Num(o.obj) + ", member " +
          Quoted(c->members[member].name) + ": " + (s[bad] == 0 ? "NUL byte" : "invalid UTF-8") +

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "repository/store_api.h"
+#include "store/api.h"
 
 namespace wqstore {
 

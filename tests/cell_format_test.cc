@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ascii.h"
 #include "platform/console.h"
 #include "platform/i18n_string.h"
 #include "query/cell_format.h"

@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "repository/store_api.h"
+#include "store/api.h"
 #include "store/writer.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "repository/store_api.h"
+#include "store/api.h"
 
 namespace {
 

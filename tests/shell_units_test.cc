@@ -9,6 +9,7 @@
 #include "platform/console.h"
 #include "platform/i18n_string.h"
 #include "query/cell_format.h"
+#include "platform/ascii.h"
 #include "shell/settings.h"
 #include "shell/tokenizer.h"
 

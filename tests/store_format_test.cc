@@ -9,7 +9,7 @@
 #include <functional>
 #include <string>
 
-#include "repository/store_api.h"
+#include "store/api.h"
 #include "store/checksums.h"
 #include "store/coding.h"
 #include "store/crc32c.h"

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "repository/store_api.h"
+#include "store/api.h"
 #include "store/checksums.h"
 #include "store/coding.h"
 #include "store/format.h"

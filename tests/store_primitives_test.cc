@@ -9,7 +9,8 @@
 
 #include "store/byte_chunks.h"
 #include "store/crc32c.h"
-#include "store/utf8.h"
+#include "platform/utf8.h"
+#include "store/names.h"
 
 namespace wqstore {
 namespace {
@@ -80,7 +81,7 @@ TEST(StoreUtf8Test, WellFormedAndNot) {
     const auto* p = reinterpret_cast<const unsigned char*>(c.bytes.data());
     size_t expect = c.first_bad == ok ? c.bytes.size() : c.first_bad;
     EXPECT_EQ(FindInvalidUtf8(p, c.bytes.size()), expect) << c.bytes;
-    EXPECT_EQ(IsValidText(p, c.bytes.size()), c.first_bad == ok) << c.bytes;
+    EXPECT_EQ(IsValidUtf8Text(p, c.bytes.size()), c.first_bad == ok) << c.bytes;
   }
 }
 

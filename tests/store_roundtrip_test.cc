@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "repository/store_api.h"
+#include "store/api.h"
 #include "store/writer.h"
 
 namespace wqstore {

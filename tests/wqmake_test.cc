@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "repository/store_api.h"
+#include "store/api.h"
 #include "store/writer.h"
 #include "tools/id_table.h"
 #include "tools/json_source.h"

@@ -17,7 +17,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "repository/store_api.h"
+#include "store/api.h"
 #include "tools/id_table.h"
 #include "tools/json_events.h"
 #include "tools/source_text.h"

@@ -15,7 +15,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "repository/store_api.h"
+#include "store/api.h"
 #include "tools/json_source.h"
 
 namespace wqsource {

@@ -2,8 +2,8 @@
 // end; to a pipe or a file output is block-buffered and flushed before every
 // prompt, after every command and before the process ends. The bytes are the
 // same either way.
-#ifndef WQSQL_SHELL_OUTPUT_H_
-#define WQSQL_SHELL_OUTPUT_H_
+#ifndef WQSQL_PLATFORM_OUTPUT_H_
+#define WQSQL_PLATFORM_OUTPUT_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -14,7 +14,6 @@ namespace out {
 
 // Decides between line and block buffering from whether stdout is a tty.
 void Init();
-void SetLineBuffered(bool on);
 
 void Write(const char* s, size_t n);
 inline void Write(const char* s) { Write(s, std::strlen(s)); }
@@ -69,4 +68,4 @@ inline void EndLineAt(char* p) {
 
 }  // namespace out
 
-#endif  // WQSQL_SHELL_OUTPUT_H_
+#endif  // WQSQL_PLATFORM_OUTPUT_H_

@@ -1,7 +1,7 @@
 // Ctrl-C while a command runs: the handler only raises a flag, and the
 // long-running loops (table rows, catalogue classes) stop at the next step.
-#ifndef WQSQL_SHELL_INTERRUPT_H_
-#define WQSQL_SHELL_INTERRUPT_H_
+#ifndef WQSQL_PLATFORM_INTERRUPT_H_
+#define WQSQL_PLATFORM_INTERRUPT_H_
 
 // Installs the SIGINT handler. Only the interactive console does this; with
 // piped input Ctrl-C ends the process as usual.
@@ -11,4 +11,4 @@ void ClearInterrupt();
 // Prints "*E* interrupted" and clears the flag.
 void ReportInterrupted();
 
-#endif  // WQSQL_SHELL_INTERRUPT_H_
+#endif  // WQSQL_PLATFORM_INTERRUPT_H_

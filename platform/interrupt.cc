@@ -1,9 +1,9 @@
 // The SIGINT flag.
-#include "shell/interrupt.h"
+#include "platform/interrupt.h"
 
 #include <signal.h>
 
-#include "shell/output.h"
+#include "platform/output.h"
 
 namespace {
 volatile sig_atomic_t g_interrupted = 0;

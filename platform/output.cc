@@ -1,5 +1,5 @@
 // Buffered writer for standard output.
-#include "shell/output.h"
+#include "platform/output.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -56,8 +56,6 @@ void Init() {
     (void)::fcntl(STDOUT_FILENO, F_SETPIPE_SZ, kPipeSize);
   }
 }
-
-void SetLineBuffered(bool on) { internal::g_line_mode = on; }
 
 void Flush() {
   WriteAll(g_buf, static_cast<size_t>(g_cur - g_buf));

@@ -1,0 +1,6 @@
+// ErrnoText.
+#include "platform/text.h"
+
+#include <cstring>
+
+std::string ErrnoText(int err) { return std::strerror(err); }
