@@ -23,4 +23,8 @@ const char* CheckName(const unsigned char* p, size_t n, size_t* where) {
   return nullptr;
 }
 
+bool IsCatalogueTableName(std::string_view name) {
+  return EqualsIgnoreCase(name, kClassesTableName) || EqualsIgnoreCase(name, kClassStatsTableName);
+}
+
 }  // namespace wqstore
