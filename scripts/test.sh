@@ -5,6 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh valgrind tmux python3 clang libclang-rt-14-dev
+scripts/check_layers.sh
 scripts/build.sh
 
 echo "== tests"

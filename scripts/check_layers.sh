@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Fails when a project include points against the layers: each folder may
+# include only itself and the folders below it, and repository/ and query/
+# may include shell/settings.h (the one upward edge). The build enforces the
+# same through per-layer include roots; this check names the offending line.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+# Folder and the folders it may include, bottom to top.
+declare -A allowed=(
+  [platform]="platform"
+  [store]="platform store"
+  [repository]="platform store repository shell/settings.h"
+  [query]="platform store repository query shell/settings.h"
+  [shell]="platform store repository query shell"
+  [tools]="platform store tools"
+)
+
+status=0
+for folder in "${!allowed[@]}"; do
+  [ -d "$folder" ] || continue
+  while IFS= read -r hit; do
+    file=${hit%%:*}
+    rest=${hit#*:}
+    line=${rest%%:*}
+    target=$(sed -E 's/.*#include "([^"]+)".*/\1/' <<<"${rest#*:}")
+    ok=0
+    for a in ${allowed[$folder]}; do
+      if [ "$target" = "$a" ] || [[ $target == "$a"/* ]]; then ok=1; break; fi
+    done
+    if [ $ok = 0 ]; then
+      echo "$file:$line: $folder/ includes $target, which is above it" >&2
+      status=1
+    fi
+  done < <(grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]+"' "$folder" --include='*.h' --include='*.cc' || true)
+done
+[ $status = 0 ] && echo "layers: every include points down"
+exit $status
