@@ -154,8 +154,8 @@ std::string ReferenceTextCell(const std::string& text, size_t width) {
   std::string latin1 = s.c_str("iso-8859-1", nullptr, nullptr, nullptr);
   if (latin1.size() > width) latin1.resize(width);
   std::vector<char> console(2 * latin1.size() + 1);
-  EXPECT_TRUE(CharToOemA(latin1.c_str(), console.data()));
-  return std::string(width - latin1.size(), ' ') + console.data();
+  const size_t n = ConsoleConvert(latin1.data(), latin1.size(), console.data());
+  return std::string(width - latin1.size(), ' ') + std::string(console.data(), n);
 }
 
 TEST(CellFormatText, FusedConversionMatchesTheSteps) {
