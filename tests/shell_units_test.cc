@@ -1,15 +1,17 @@
-// Unit tests of the shell's small pieces: tokenizer, separator rule, cell
-// formats, text and console conversion.
+// Unit tests of the shell's pieces: tokenizer, keyword matching, separator
+// rule, display table, cell formats, text and console conversion.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "platform/ascii.h"
 #include "platform/console.h"
 #include "platform/i18n_string.h"
 #include "query/cell_format.h"
-#include "platform/ascii.h"
+#include "query/column_display.h"
 #include "shell/settings.h"
 #include "shell/tokenizer.h"
 
@@ -53,7 +55,7 @@ TEST(Tokenizer, DelimiterSetsChangeBetweenCalls) {
   }
 }
 
-TEST(Tokenizer, CaseFoldingIsAsciiOnly) {
+TEST(Keywords, CaseFoldingIsAsciiOnly) {
   EXPECT_TRUE(EqualsIgnoreCase("SyS$TaBlEs", "sys$tables"));
   EXPECT_TRUE(EqualsIgnoreCase("FROM", "from"));
   EXPECT_FALSE(EqualsIgnoreCase("fro", "from"));
@@ -70,39 +72,65 @@ TEST(SeparatorRule, TokenToCharacter) {
   for (const auto& c : cases) EXPECT_EQ(SeparatorFromToken(c.token), c.want) << c.token;
 }
 
+TEST(DisplayTable, EveryCode) {
+  struct Display {
+    CellKind kind;
+    int width;
+  };
+  auto want_of = [](int code) -> Display {
+    switch (code) {
+      case 1: return {CellKind::kString, 75};
+      case 2: return {CellKind::kInt, 10};
+      case 3: return {CellKind::kDouble, 11};
+      case 4: return {CellKind::kChar, 1};
+      case 5: return {CellKind::kBlob, 18};
+      case 6:
+      case 8: return {CellKind::kRef, 50};
+      case 7:
+      case 9:
+      case 11: return {CellKind::kNotAvailable, 3};
+      default: return {CellKind::kEmpty, 3};
+    }
+  };
+  for (int code = -1; code <= 256; ++code) {
+    const Display want = want_of(code);
+    const ColumnDisplay& got = DisplayOf(code);
+    EXPECT_EQ(static_cast<int>(got.kind), static_cast<int>(want.kind)) << code;
+    EXPECT_EQ(got.width, want.width) << code;
+    // Every cell with its slack fits the room the table printer makes.
+    EXPECT_LE(2 * static_cast<size_t>(got.width) + kCellSlack, kMaxCellRoom) << code;
+  }
+  EXPECT_EQ(DisplayOf(-1000).width, 3);
+}
+
+// The cell that `put` writes in place, as the row holds it.
+std::string Cell(const std::function<char*(char*)>& put) {
+  char buf[kMaxCellRoom];
+  return std::string(buf, put(buf));
+}
+
 TEST(CellFormat, Numbers) {
-  char buf[kCellBufferSize];
-  EXPECT_EQ(FormatIntCell(42, buf), 10u);
-  EXPECT_STREQ(buf, "        42");
+  EXPECT_EQ(Cell([](char* p) { return PutIntCell(p, 42); }), "        42");
   // The most negative value is one character wider than its column.
-  EXPECT_EQ(FormatIntCell(-2147483647 - 1, buf), 11u);
-  EXPECT_STREQ(buf, "-2147483648");
+  EXPECT_EQ(Cell([](char* p) { return PutIntCell(p, -2147483647 - 1); }), "-2147483648");
   const struct {
     double v;
     const char* want;
-  } doubles[] = {{1.5, "    1.5"}, {1234567.0, "1.23e+06"}, {0.0001234, "0.000123"},
-                 {-0.5, "   -0.5"}, {100.0, "    100"}, {2.0 / 3.0, "  0.667"}};
+  } doubles[] = {{1.5, "        1.5"}, {1234567.0, "   1.23e+06"}, {0.0001234, "   0.000123"},
+                 {-0.5, "       -0.5"}, {100.0, "        100"}, {2.0 / 3.0, "      0.667"}};
   for (const auto& d : doubles) {
-    FormatDoubleCell(d.v, buf);
-    EXPECT_STREQ(buf, d.want) << d.v;
+    EXPECT_EQ(Cell([&](char* p) { return PutDoubleCell(p, d.v); }), d.want) << d.v;
   }
 }
 
-// The cell as the row holds it: written in place, padded to its column.
-std::string Cell(char* (*put)(char*, const unsigned char*, int32_t), const unsigned char* data,
-                 int32_t len) {
-  char buf[kMaxCellRoom];
-  return std::string(buf, put(buf, data, len));
-}
-
 TEST(CellFormat, CharBlobAndText) {
-  char buf[kMaxCellRoom];
   const struct {
     char c;
     const char* want;
-  } chars[] = {{'Y', "Y"}, {0, " "}, {static_cast<char>(233), " "}, {'\x1B', "?"}, {'\x7F', "?"}};
+  } chars[] = {{'Y', "Y"}, {0, " "}, {static_cast<char>(233), " "}, {'\x1B', "?"},
+               {'\x7F', "?"}, {'\x1F', "?"}, {' ', " "}, {'~', "~"}};
   for (const auto& c : chars) {
-    EXPECT_EQ(std::string(buf, PutCharCell(buf, c.c)), c.want) << int(c.c);
+    EXPECT_EQ(Cell([&](char* p) { return PutCharCell(p, c.c); }), c.want) << int(c.c);
   }
 
   const unsigned char bytes[] = {0x01, 0xAB, 0xFF, 0x00, 0x10, 0x7F, 0x80, 0x99, 0x42, 0x43};
@@ -113,20 +141,13 @@ TEST(CellFormat, CharBlobAndText) {
                {10, "01 ab ff 00 10 7f"}, {-1, ""}};
   for (const auto& b : blobs) {
     const std::string want = std::string(18 - std::strlen(b.want), ' ') + b.want;
-    EXPECT_EQ(Cell(PutBlobCell, bytes, b.len), want) << b.len;
+    EXPECT_EQ(Cell([&](char* p) { return PutBlobCell(p, bytes, b.len); }), want) << b.len;
   }
-  EXPECT_EQ(Cell(PutBlobCell, nullptr, 5), std::string(18, ' '));
+  EXPECT_EQ(Cell([](char* p) { return PutBlobCell(p, nullptr, 5); }), std::string(18, ' '));
 
-  EXPECT_EQ(std::string(buf, PutTextCell(buf, "abcdef", 3)), "abc");
-  EXPECT_EQ(std::string(buf, PutTextCell(buf, "ab", 75)), std::string(73, ' ') + "ab");
-  EXPECT_EQ(std::string(buf, PutTextCell(buf, nullptr, 50)), std::string(50, ' '));
-}
-
-TEST(CellFormat, ColumnWidths) {
-  const int want[] = {3, 75, 10, 11, 1, 18, 50, 3, 50, 3, 3, 3, 3};
-  for (int code = 0; code <= 12; ++code) EXPECT_EQ(ColumnWidth(code), want[code]) << code;
-  EXPECT_EQ(ColumnWidth(255), 3);
-  EXPECT_EQ(ColumnWidth(-1), 3);
+  EXPECT_EQ(Cell([](char* p) { return PutTextCell(p, "abcdef", 3); }), "abc");
+  EXPECT_EQ(Cell([](char* p) { return PutTextCell(p, "ab", 75); }), std::string(73, ' ') + "ab");
+  EXPECT_EQ(Cell([](char* p) { return PutTextCell(p, nullptr, 50); }), std::string(50, ' '));
 }
 
 TEST(CellFormat, Utf8PrefixNeverSplitsASequence) {
