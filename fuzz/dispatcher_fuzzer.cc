@@ -8,8 +8,8 @@
 #include <string>
 
 #include "fuzz/fuzz_util.h"
-#include "repository/connection.h"
 #include "platform/output.h"
+#include "repository/connection.h"
 #include "shell/shell.h"
 
 #ifndef WQ_SAMPLE_REPOSITORY

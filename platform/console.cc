@@ -1,18 +1,20 @@
-// Console codeset detection and the per-cell conversion.
+// Console codeset detection and the conversions of cell text.
 #include "platform/console.h"
-#include "platform/ascii.h"
-#include "platform/utf8.h"
 
 #include <langinfo.h>
 
-#include <cstring>
+#include <cstdint>
+
+#include "platform/ascii.h"
+#include "platform/utf8.h"
 
 namespace {
 
 ConsoleCodeset g_codeset = ConsoleCodeset::kAscii;
 
+// Codeset names are equal when they differ only in the case of A to Z and in
+// the dashes and underscores they hold: "utf8" names "UTF-8".
 bool SameCodesetName(const char* a, const char* b) {
-  // Compares codeset names ignoring case, '-' and '_'.
   for (;;) {
     while (*a == '-' || *a == '_') ++a;
     while (*b == '-' || *b == '_') ++b;
@@ -29,7 +31,7 @@ void InitConsoleCodeset() {
   const char* cs = nl_langinfo(CODESET);
   if (cs != nullptr && SameCodesetName(cs, "UTF-8")) {
     g_codeset = ConsoleCodeset::kUtf8;
-  } else if (cs != nullptr && (SameCodesetName(cs, "ISO-8859-1") || SameCodesetName(cs, "ISO8859-1"))) {
+  } else if (cs != nullptr && SameCodesetName(cs, "ISO-8859-1")) {
     g_codeset = ConsoleCodeset::kLatin1;
   } else {
     g_codeset = ConsoleCodeset::kAscii;
@@ -60,11 +62,6 @@ size_t ConsoleConvert(const char* src, size_t n, char* dst) {
   }
   *o = 0;
   return static_cast<size_t>(o - dst);
-}
-
-bool CharToOemA(const char* src, char* dst) {
-  ConsoleConvert(src, std::strlen(src), dst);
-  return true;
 }
 
 size_t Utf8ToConsole(const char* s, size_t n, size_t max_chars, char* dst, size_t* chars) {

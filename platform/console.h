@@ -1,6 +1,7 @@
-// The console conversion: ISO-8859-1 cell text to the character set of the
-// operator's console, with every control character made harmless; and the
-// same conversion fused with the UTF-8 to ISO-8859-1 step for stored text.
+// The console's codeset and the conversion of cell text to it: ISO-8859-1
+// text to the character set of the operator's console, with every control
+// character made harmless; and the same conversion fused with the UTF-8 to
+// ISO-8859-1 step for stored text.
 #ifndef WQSQL_PLATFORM_CONSOLE_H_
 #define WQSQL_PLATFORM_CONSOLE_H_
 
@@ -14,16 +15,12 @@ ConsoleCodeset GetConsoleCodeset();
 void SetConsoleCodeset(ConsoleCodeset cs);
 
 // Converts the `n` bytes of ISO-8859-1 text at `src` into `dst`, which must
-// hold 2 * n + 1 bytes, and terminates the result. Each control character (U+0000..U+001F,
-// U+007F..U+009F) becomes "?". The other characters become UTF-8 on a
-// UTF-8 console, stay as they are on an ISO-8859-1 console, and become "?"
-// when 128 or above on any other. Every source byte yields exactly one
-// character. Returns the number of bytes written, without the terminator.
+// hold 2 * n + 1 bytes, and terminates the result. Each control character
+// (U+0000..U+001F, U+007F..U+009F) becomes "?". The other characters become
+// UTF-8 on a UTF-8 console, stay as they are on an ISO-8859-1 console, and
+// become "?" when 128 or above on any other. Every source byte yields exactly
+// one character. Returns the number of bytes written, without the terminator.
 size_t ConsoleConvert(const char* src, size_t n, char* dst);
-
-// The same for zero-terminated text, under the name of the platform call
-// the conversion stands in for; true always.
-bool CharToOemA(const char* src, char* dst);
 
 // Console bytes of the first `max_chars` characters of the UTF-8 text `s`
 // of `n` bytes, in one pass: the same bytes as converting it to ISO-8859-1

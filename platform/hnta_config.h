@@ -5,9 +5,8 @@
 
 class HNTAConfig {
  public:
-  // Idempotent: the first call does the set-up, later calls do nothing.
+  // Safe to call any number of times.
   static void Initialize();
-  static bool IsInitialized();
 };
 
 #endif  // WQSQL_PLATFORM_HNTA_CONFIG_H_

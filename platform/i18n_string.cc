@@ -1,9 +1,11 @@
 // UTF-8 to ISO-8859-1 conversion behind I18NString.
 #include "platform/i18n_string.h"
+
+#include <cstdint>
+#include <cstring>
+
 #include "platform/ascii.h"
 #include "platform/utf8.h"
-
-#include <cstring>
 
 namespace {
 

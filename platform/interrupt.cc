@@ -1,4 +1,4 @@
-// The SIGINT flag.
+// The SIGINT flag, its handler and the report of an interrupted command.
 #include "platform/interrupt.h"
 
 #include <signal.h>

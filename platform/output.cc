@@ -1,4 +1,4 @@
-// Buffered writer for standard output.
+// The output buffer, its flushing, and the text and number writers.
 #include "platform/output.h"
 
 #include <errno.h>
@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 
 namespace out {
 namespace {
@@ -48,6 +49,22 @@ void MakeRoom() { Flush(); }
 using internal::g_cur;
 using internal::g_limit;
 
+namespace {
+
+// Writes `n` blanks.
+void Pad(size_t n) {
+  while (n > 0) {
+    if (g_cur == g_limit) Flush();
+    size_t k = static_cast<size_t>(g_limit - g_cur);
+    if (k > n) k = n;
+    std::memset(g_cur, ' ', k);
+    g_cur += k;
+    n -= k;
+  }
+}
+
+}  // namespace
+
 void Init() {
   internal::g_line_mode = ::isatty(STDOUT_FILENO) == 1;
   struct stat st;
@@ -77,17 +94,6 @@ void Write(const char* s, size_t n) {
 void Put(char c) {
   if (g_cur == g_limit) Flush();
   *g_cur++ = c;
-}
-
-void Pad(size_t n) {
-  while (n > 0) {
-    if (g_cur == g_limit) Flush();
-    size_t k = static_cast<size_t>(g_limit - g_cur);
-    if (k > n) k = n;
-    std::memset(g_cur, ' ', k);
-    g_cur += k;
-    n -= k;
-  }
 }
 
 void Field(const char* s, size_t n, size_t chars, int width) {

@@ -1,7 +1,7 @@
-// The shell's standard output. On a terminal every line is flushed at its
-// end; to a pipe or a file output is block-buffered and flushed before every
-// prompt, after every command and before the process ends. The bytes are the
-// same either way.
+// The buffered writer of standard output that every command prints through.
+// On a terminal every line is flushed at its end; to a pipe or a file output
+// is block-buffered and goes out when the buffer is full or Flush is called.
+// The bytes are the same either way.
 #ifndef WQSQL_PLATFORM_OUTPUT_H_
 #define WQSQL_PLATFORM_OUTPUT_H_
 
@@ -19,8 +19,6 @@ void Write(const char* s, size_t n);
 inline void Write(const char* s) { Write(s, std::strlen(s)); }
 inline void Write(const std::string& s) { Write(s.data(), s.size()); }
 void Put(char c);
-// Writes `n` blanks.
-void Pad(size_t n);
 // Writes `s` right-justified in a field of `width` characters, where the
 // text counts as `chars` characters (it may be longer in bytes).
 void Field(const char* s, size_t n, size_t chars, int width);
@@ -46,10 +44,10 @@ bool Broken();
 constexpr size_t kRoomMax = 64 * 1024;
 
 namespace internal {
-extern char* g_cur;        // end of the buffered bytes
-extern char* g_limit;      // end of the buffer
-extern bool g_line_mode;   // flush at every line end
-void MakeRoom();  // flushes
+extern char* g_cur;       // end of the buffered bytes
+extern char* g_limit;     // end of the buffer
+extern bool g_line_mode;  // flush at every line end
+void MakeRoom();          // flushes
 }  // namespace internal
 
 inline char* Room(size_t n) {

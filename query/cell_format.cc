@@ -50,7 +50,7 @@ constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                              1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 constexpr int kMaxExactPow10 = 22;
 
-constexpr size_t kMaxTextWidth = 75;  // the widest text column: strings
+constexpr size_t kMaxTextWidth = kStringColumnWidth;
 
 // a * 10^k with a single rounding, or false when 10^|k| is not exact.
 inline bool Scale(double a, int k, double* s) {
@@ -173,41 +173,15 @@ inline bool IsNormal(double v) {
   return biased != 0 && biased != 0x7FF;
 }
 
-// "%.3g" by printf, for what the fast path leaves: zeros, subnormals,
-// infinities, NaNs and values too close to a rounding boundary.
+// "%.3g" by printf into `buf` (32 bytes), for what the fast path leaves:
+// zeros, subnormals, infinities, NaNs and values too close to a rounding
+// boundary.
+constexpr size_t kPrintfG3Size = 32;
 size_t PrintfG3(double v, char* buf) {
-  char tmp[32];
-  const int n = std::snprintf(tmp, sizeof tmp, "%.3g", v);
-  std::memcpy(buf, tmp, static_cast<size_t>(n));
-  return static_cast<size_t>(n);
+  return static_cast<size_t>(std::snprintf(buf, kPrintfG3Size, "%.3g", v));
 }
 
 }  // namespace
-
-int ColumnWidth(int type) {
-  switch (type) {
-    case 1: return 75;  // string
-    case 2: return 10;  // integer
-    case 3: return 11;  // floating point
-    case 4: return 1;   // character
-    case 5: return 18;  // blob: six bytes in hex with blanks between
-    case 6:
-    case 8: return 50;  // object reference
-    case 7:
-    case 9:
-    case 11: return 3;  // "n/a"
-    default: return 3;  // code 10 and unknown codes: always empty
-  }
-}
-
-size_t FormatG3(double v, char* buf) {
-  G3 g;
-  if (IsNormal(v) && RoundG3(v, &g)) {
-    WriteG3(g, buf);
-    return G3Length(g);
-  }
-  return PrintfG3(v, buf);
-}
 
 char* PutIntCell(char* p, int32_t v) {
   static constexpr uint32_t kPow10u[] = {1,      10,      100,      1000,      10000,
@@ -251,7 +225,7 @@ char* PutDoubleCell(char* p, double v) {
   if (IsNormal(v) && RoundG3(v, &g)) {
     WriteG3(g, p + 11 - G3Length(g));  // at most 10 bytes: "-1.23e+308"
   } else {
-    char tmp[32];
+    char tmp[kPrintfG3Size];
     const size_t n = PrintfG3(v, tmp);
     std::memcpy(p + 11 - n, tmp, n);
   }
@@ -260,10 +234,10 @@ char* PutDoubleCell(char* p, double v) {
 
 char* PutCharCell(char* p, char c) {
   const unsigned char code = static_cast<unsigned char>(c);
-  if (code == 0 || code >= 128) {
+  if (code == 0 || code >= 0x80) {
     *p = ' ';
   } else {
-    *p = (code < 0x20 || code == 0x7F) ? '?' : static_cast<char>(code);
+    *p = IsControlCharacter(code) ? '?' : c;
   }
   return p + 1;
 }
@@ -293,24 +267,6 @@ char* PutTextCell(char* p, const char* s, size_t width) {
   FillBlanks(p, width - chars);
   std::memcpy(p + width - chars, text, bytes);
   return p + width - chars + bytes;
-}
-
-size_t FormatIntCell(int32_t v, char* buf) {
-  char* end = PutIntCell(buf, v);
-  *end = 0;
-  return static_cast<size_t>(end - buf);
-}
-
-size_t FormatDoubleCell(double v, char* buf) {
-  const size_t n = FormatG3(v, buf);
-  if (n >= 7) {
-    buf[n] = 0;
-    return n;
-  }
-  std::memmove(buf + 7 - n, buf, n);
-  std::memset(buf, ' ', 7 - n);
-  buf[7] = 0;
-  return 7;
 }
 
 size_t Utf8PrefixBytes(const char* s, size_t max_chars, size_t* chars) {

@@ -1,16 +1,12 @@
-// Column widths and the cells of the object table by data type, each cell
-// written right-justified into the row in place.
+// The cells of the object table by data type, each written right-justified
+// into the row in place, and the character count of a column header.
 #ifndef WQSQL_QUERY_CELL_FORMAT_H_
 #define WQSQL_QUERY_CELL_FORMAT_H_
 
 #include <cstddef>
 #include <cstdint>
 
-// Size of a buffer that holds any cell text with its terminator.
-constexpr size_t kCellBufferSize = 200;
-
-// The width of a column by its member's data type code.
-int ColumnWidth(int type);
+#include "query/column_display.h"
 
 // The cell writers. Each writes one cell at `p` exactly as its text padded
 // on the left with blanks to the column width reads on the console, and
@@ -18,7 +14,7 @@ int ColumnWidth(int type);
 // bytes after that end, which the next cell or the newline overwrites; a
 // cell with its slack takes at most kMaxCellRoom bytes.
 constexpr size_t kCellSlack = 16;
-constexpr size_t kMaxCellRoom = 2 * 75 + kCellSlack;
+constexpr size_t kMaxCellRoom = 2 * kStringColumnWidth + kCellSlack;
 
 // printf("%10d"): 10 bytes, 11 for a negative value of ten digits.
 char* PutIntCell(char* p, int32_t v);
@@ -32,13 +28,6 @@ char* PutBlobCell(char* p, const unsigned char* data, int32_t len);
 // The first `width` characters of the UTF-8 text `s` (null: empty) in the
 // console's character set, in a column of `width` characters (at most 75).
 char* PutTextCell(char* p, const char* s, size_t width);
-
-// The same formats as zero-terminated text in `buf` (kCellBufferSize
-// bytes); they return the length.
-size_t FormatIntCell(int32_t v, char* buf);    // "%10d"
-size_t FormatDoubleCell(double v, char* buf);  // "%7.3g"
-// "%.3g" without padding or terminator into `buf` (at least 32 bytes).
-size_t FormatG3(double v, char* buf);
 
 // The number of bytes of the first `max_chars` characters of the UTF-8
 // text `s` (never ending inside a sequence); the characters counted are

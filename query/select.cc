@@ -1,10 +1,11 @@
-// SelectAllFromClass and SelectColumnsFromClass.
+// The object selects: the class a select names, and the typed columns
+// matched to its members before the table is printed.
 #include "query/select.h"
 
+#include "platform/ascii.h"
+#include "platform/output.h"
 #include "query/table_printer.h"
 #include "repository/connection.h"
-#include "platform/output.h"
-#include "platform/ascii.h"
 
 namespace {
 

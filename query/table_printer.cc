@@ -1,41 +1,24 @@
-// The object table: widths by data type, header and underline rows, and
-// one row per object, each row formatted in place in the output buffer.
+// The object table: header and underline rows, and one row per object,
+// each row formatted in place in the output buffer.
 #include "query/table_printer.h"
 
 #include <memory>
 
-#include "query/cell_format.h"
-#include "repository/connection.h"
 #include "platform/interrupt.h"
 #include "platform/output.h"
+#include "query/cell_format.h"
+#include "query/column_display.h"
+#include "repository/connection.h"
 #include "shell/settings.h"
 
 namespace {
 
 // What a column shows, looked up once per table.
-enum class CellKind { kString, kInt, kDouble, kChar, kBlob, kRef, kNotAvailable, kEmpty };
-
 struct Column {
   CellKind kind;
-  int number;    // member number
+  int number;  // member number
   int width;
 };
-
-CellKind KindOf(int type) {
-  switch (type) {
-    case 1: return CellKind::kString;
-    case 2: return CellKind::kInt;
-    case 3: return CellKind::kDouble;
-    case 4: return CellKind::kChar;
-    case 5: return CellKind::kBlob;
-    case 6:
-    case 8: return CellKind::kRef;
-    case 7:
-    case 9:
-    case 11: return CellKind::kNotAvailable;
-    default: return CellKind::kEmpty;
-  }
-}
 
 char* PutCell(char* p, const awq_Object& obj, const Column& c) {
   switch (c.kind) {
@@ -68,8 +51,8 @@ void PrintObjectTable(const awq_Class& cls, const awq_autovector<awq_ClassProper
   const int32_t count = members.count;
   std::unique_ptr<Column[]> columns(new Column[count > 0 ? count : 1]);
   for (int32_t i = 0; i < count; ++i) {
-    const int type = members[i].GetDataType();
-    columns[i] = Column{KindOf(type), members[i].GetMemberNumber(), ColumnWidth(type)};
+    const ColumnDisplay& display = DisplayOf(members[i].GetDataType());
+    columns[i] = Column{display.kind, members[i].GetMemberNumber(), display.width};
   }
   const char separator = Settings().separator;
 

@@ -1,10 +1,10 @@
-// ListClasses and ListClassStats.
+// The listings of the two pseudo tables, one line per class.
 #include "repository/catalogue.h"
 
-#include "repository/class_description.h"
-#include "repository/connection.h"
 #include "platform/interrupt.h"
 #include "platform/output.h"
+#include "repository/class_description.h"
+#include "repository/connection.h"
 
 void ListClasses() {
   if (!IsConnected()) {

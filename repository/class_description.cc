@@ -1,8 +1,8 @@
-// DescribeClass and ComputeMemberStats.
+// The class summary and member table of `descr`, and the member statistics.
 #include "repository/class_description.h"
 
-#include "repository/connection.h"
 #include "platform/output.h"
+#include "repository/connection.h"
 
 MemberStats ComputeMemberStats(awq_Class classDef) {
   awq_autovector<awq_ClassProperty> members = classDef.GetMembers();

@@ -1,4 +1,5 @@
-// RepositoryConnection and ConnectRepository.
+// The one connection, its replacement by `connect`, and the shared error
+// lines.
 #include "repository/connection.h"
 
 #include "platform/hnta_config.h"

@@ -1,18 +1,16 @@
-// Completion candidates from the command grammar and the connected
-// repository's catalogue.
+// Completion candidates from the command table, the grammar's keywords and
+// the connected repository's catalogue.
 #include "shell/completion.h"
 
-#include "repository/connection.h"
-#include "shell/shell.h"
+#include <utility>
+
 #include "platform/ascii.h"
+#include "repository/connection.h"
+#include "shell/command_table.h"
+#include "shell/keywords.h"
 #include "shell/tokenizer.h"
 
 namespace {
-
-bool StartsWithIgnoreCase(const std::string& word, const std::string& prefix) {
-  if (prefix.size() > word.size()) return false;
-  return EqualsIgnoreCase(word.substr(0, prefix.size()).c_str(), prefix.c_str());
-}
 
 std::vector<std::string> Tokens(const std::string& text) {
   std::vector<std::string> tokens;
@@ -35,55 +33,66 @@ void AddMemberNames(const std::string& class_name, std::vector<std::string>* wor
   for (const awq_ClassProperty& m : members) words->emplace_back(m.GetName());
 }
 
+// The words of a select at `start`: after "from" the tables; in the column
+// list the members of the class named after "from" further along the line,
+// and the keyword itself once a column was typed.
+void AddSelectWords(const std::string& line, size_t start, const std::vector<std::string>& before,
+                    std::vector<std::string>* words) {
+  bool after_from = false;
+  for (size_t i = 1; i < before.size(); ++i) {
+    if (EqualsIgnoreCase(before[i], keyword::kFrom)) after_from = true;
+  }
+  if (EqualsIgnoreCase(before.back(), keyword::kFrom)) {
+    AddClassNames(words);
+    words->emplace_back(keyword::kClassesTableName);
+    words->emplace_back(keyword::kClassStatsTableName);
+  } else if (!after_from) {
+    const std::vector<std::string> rest = Tokens(line.substr(start));
+    for (size_t i = 0; i + 1 < rest.size(); ++i) {
+      if (EqualsIgnoreCase(rest[i], keyword::kFrom)) {
+        AddMemberNames(rest[i + 1], words);
+        break;
+      }
+    }
+    if (before.size() > 1) words->emplace_back(keyword::kFrom);
+  }
+}
+
+// Every word that may stand at `start`, whatever its prefix.
+std::vector<std::string> WordsAt(const std::string& line, size_t start, bool* files) {
+  const std::vector<std::string> before = Tokens(line.substr(0, start));
+  std::vector<std::string> words;
+  if (before.empty()) {
+    for (const Command& c : CommandTable) words.emplace_back(c.word);
+    return words;
+  }
+  const Command* command = FindCommand(before[0].c_str());
+  if (command == nullptr) return words;
+  if (command->run == RunConnect) {
+    if (before.size() == 1) words.emplace_back(keyword::kTo);
+    *files = true;
+  } else if (command->run == RunDescr) {
+    if (before.size() == 1) AddClassNames(&words);
+  } else if (command->run == RunSet) {
+    if (before.size() == 1) {
+      words = {keyword::kVerbose, keyword::kSeparator};
+    } else if (before.size() == 2 && EqualsIgnoreCase(before.back(), keyword::kVerbose)) {
+      words = {keyword::kOn, keyword::kOff};
+    }
+  } else if (command->run == RunSelect) {
+    AddSelectWords(line, start, before, &words);
+  }
+  return words;
+}
+
 }  // namespace
 
 std::vector<std::string> CompletionCandidates(const std::string& line, size_t start,
                                               const std::string& prefix, bool* files) {
   *files = false;
-  const std::vector<std::string> before = Tokens(line.substr(0, start));
-  std::vector<std::string> words;
-  if (before.empty()) {
-    for (const char* w : CommandTable) words.emplace_back(w);
-  } else {
-    const char* command = before[0].c_str();
-    const char* last = before.back().c_str();
-    if (EqualsIgnoreCase(command, "connect")) {
-      if (before.size() == 1) words.emplace_back("to");
-      *files = true;
-    } else if (EqualsIgnoreCase(command, "descr")) {
-      if (before.size() == 1) AddClassNames(&words);
-    } else if (EqualsIgnoreCase(command, "set")) {
-      if (before.size() == 1) {
-        words = {"verbose", "separator"};
-      } else if (before.size() == 2 && EqualsIgnoreCase(last, "verbose")) {
-        words = {"on", "off"};
-      }
-    } else if (EqualsIgnoreCase(command, "select")) {
-      bool after_from = false;
-      for (size_t i = 1; i < before.size(); ++i) {
-        if (EqualsIgnoreCase(before[i].c_str(), "from")) after_from = true;
-      }
-      if (EqualsIgnoreCase(last, "from")) {
-        AddClassNames(&words);
-        words.emplace_back("sys$tables");
-        words.emplace_back("sys$tablestats");
-      } else if (!after_from) {
-        // In the column list: the members of the class named after "from"
-        // further along the line, and the keyword itself.
-        const std::vector<std::string> rest = Tokens(line.substr(start));
-        for (size_t i = 0; i + 1 < rest.size(); ++i) {
-          if (EqualsIgnoreCase(rest[i].c_str(), "from")) {
-            AddMemberNames(rest[i + 1], &words);
-            break;
-          }
-        }
-        if (before.size() > 1) words.emplace_back("from");
-      }
-    }
-  }
   std::vector<std::string> matches;
-  for (const std::string& w : words) {
-    if (StartsWithIgnoreCase(w, prefix)) matches.push_back(w);
+  for (std::string& w : WordsAt(line, start, files)) {
+    if (StartsWithIgnoreCase(w, prefix)) matches.push_back(std::move(w));
   }
   return matches;
 }

@@ -9,13 +9,14 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include <readline/history.h>
 #include <readline/readline.h>
 
-#include "shell/completion.h"
 #include "platform/interrupt.h"
+#include "shell/completion.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 
 #include <cstring>
 
-#include "shell/console_input.h"
 #include "platform/output.h"
+#include "shell/console_input.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "platform/console.h"
-#include "shell/console_input.h"
 #include "platform/output.h"
+#include "shell/console_input.h"
 #include "shell/shell.h"
 
 namespace {

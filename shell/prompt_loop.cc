@@ -1,16 +1,17 @@
 // The read-and-execute loop and the timed validation run at end of input.
+#include "shell/shell.h"
+
 #include <string>
 
 #include "platform/clock.h"
+#include "platform/output.h"
 #include "repository/store_api.h"
 #include "shell/line_reader.h"
-#include "platform/output.h"
-#include "shell/shell.h"
 
 namespace {
+
 // The repository validated when the input ends, in the working directory.
 constexpr char kDefaultRepository[] = "dravik.rtm";
-}  // namespace
 
 void TimeRepositoryValidation() {
   awq_Database db;
@@ -22,6 +23,8 @@ void TimeRepositoryValidation() {
   out::Double(static_cast<double>(end - start) / 1000.0);
   out::EndLine();
 }
+
+}  // namespace
 
 void RunPromptLoop() {
   std::string line;

@@ -1,4 +1,4 @@
-// Tokenizer.
+// The two delimiter sets and the tokenizer over a private copy of the line.
 #include "shell/tokenizer.h"
 
 #include <cstring>

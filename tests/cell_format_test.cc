@@ -1,4 +1,4 @@
-// The hand-made cell formats against the routines they replace: printf's
+// The hand-made cell formats against the routines they stand for: printf's
 // "%10d" and "%11.3g" (a "%7.3g" cell in its column of 11), and for text the
 // UTF-8 to ISO-8859-1 conversion, cut and console conversion done one step
 // after the other, in each console codeset.
@@ -58,9 +58,6 @@ TEST(CellFormatNumbers, IntMatchesPrintf) {
     const int n = std::snprintf(want, sizeof want, "%10d", v);
     ASSERT_EQ(std::string(cell, PutIntCell(cell, v)), std::string(want, n)) << v;
   }
-  char buf[kCellBufferSize];
-  EXPECT_EQ(FormatIntCell(-2147483647 - 1, buf), 11u);
-  EXPECT_STREQ(buf, "-2147483648");
 }
 
 TEST(CellFormatNumbers, DoubleEdgeCases) {
@@ -88,10 +85,6 @@ TEST(CellFormatNumbers, DoubleEdgeCases) {
   }
   for (double v : values) {
     ASSERT_EQ(DoubleCell(v), Printf("%11.3g", v)) << Printf("%.17g", v);
-    char buf[kCellBufferSize];
-    const size_t n = FormatDoubleCell(v, buf);
-    ASSERT_EQ(std::string(buf, n), Printf("%7.3g", v)) << Printf("%.17g", v);
-    ASSERT_EQ(buf[n], '\0');
   }
 }
 
@@ -154,8 +147,8 @@ std::string ReferenceTextCell(const std::string& text, size_t width) {
   std::string latin1 = s.c_str("iso-8859-1", nullptr, nullptr, nullptr);
   if (latin1.size() > width) latin1.resize(width);
   std::vector<char> console(2 * latin1.size() + 1);
-  EXPECT_TRUE(CharToOemA(latin1.c_str(), console.data()));
-  return std::string(width - latin1.size(), ' ') + console.data();
+  const size_t n = ConsoleConvert(latin1.data(), latin1.size(), console.data());
+  return std::string(width - latin1.size(), ' ') + std::string(console.data(), n);
 }
 
 TEST(CellFormatText, FusedConversionMatchesTheSteps) {
