@@ -16,6 +16,7 @@
 #include "store/api.h"
 #include "store/class_registry.h"
 #include "store/coding.h"
+#include "store/data_types.h"
 #include "store/format.h"
 #include "store/repository.h"
 

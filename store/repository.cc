@@ -11,6 +11,7 @@
 #include "store/class_registry.h"
 #include "store/coding.h"
 #include "store/crc32c.h"
+#include "store/data_types.h"
 #include "store/format.h"
 
 namespace wqstore {

@@ -30,6 +30,7 @@
 
 #include "store/coding.h"
 #include "store/crc32c.h"
+#include "store/data_types.h"
 #include "store/format.h"
 #include "store/repository.h"
 #include "platform/utf8.h"
@@ -419,11 +420,8 @@ std::string Repository::CheckDirectoryRules() const {
   // The fault of one entry against those checked before it, or "".
   auto check_entry = [&](const std::string& entry, const char* kind, const char* name,
                          uint32_t name_length, int32_t number, uint32_t index) -> std::string {
-    size_t at;
-    if (const char* why =
-            CheckName(reinterpret_cast<const unsigned char*>(name), name_length, &at)) {
-      return entry + ": name " + why + (name_length > 0 ? " at byte " + Num(uint64_t{at}) : "");
-    }
+    const Status name_ok = CheckName(std::string_view(name, name_length));
+    if (!name_ok.ok()) return entry + ": name " + name_ok.message();
     auto num = numbers.emplace(number, index);
     if (!num.second) {
       return entry + ": " + kind + " number " + Num(number) + " is also used by " + kind +
