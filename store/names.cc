@@ -17,7 +17,8 @@ Status CheckName(std::string_view name) {
     uint32_t cp;
     const size_t len = DecodeUtf8(p + i, p + n, &cp);
     if (len == 0) return Status::Error("invalid UTF-8 at byte " + Num(uint64_t{i}));
-    if (IsControlCharacter(cp)) return Status::Error("control character at byte " + Num(uint64_t{i}));
+    if (IsControlCharacter(cp))
+      return Status::Error("control character at byte " + Num(uint64_t{i}));
     i += len;
   }
   return Status::OK();

@@ -64,8 +64,8 @@ Status FindField(const WriterState& s, ObjectId o, uint32_t member, ValueKind ki
   const WriterMember& m = c->members[member];
   if (null ? !CanBeNull(m.type) : m.kind != kind) {
     return Status::Error("class " + Quoted(c->name) + ", member " + Quoted(m.name) + " is a " +
-                         ValueKindWord(m.kind) + " member (type " + Num(m.type) + ") and takes no " +
-                         (null ? "null" : ValueKindWord(kind)) + " value");
+                         ValueKindWord(m.kind) + " member (type " + Num(m.type) +
+                         ") and takes no " + (null ? "null" : ValueKindWord(kind)) + " value");
   }
   *slot = FieldSlot{c, &m, uint64_t{o.obj} * c->stride() + m.field_offset};
   return Status::OK();
@@ -145,7 +145,8 @@ Status RepositoryWriter::AddMember(uint32_t cls, std::string_view name, int32_t 
   const uint32_t width = FieldWidth(type);
   c->record_size += width;
   c->blank.resize(c->stride(), 0);
-  if (m.kind == ValueKind::kRef) std::memset(c->blank.data() + m.field_offset, 0xFF, width);  // unset
+  if (m.kind == ValueKind::kRef)
+    std::memset(c->blank.data() + m.field_offset, 0xFF, width);  // unset
   c->member_names.insert(m.name);
   c->member_numbers.insert(number);
   c->members.push_back(std::move(m));

@@ -38,8 +38,8 @@ class RepositoryWriter {
   // Adds a class and sets *index (when not null) to its index. Fails when
   // the name is not usable or taken, or the number is taken. When
   // has_object_size is false the class reports its stored record size.
-  Status AddClass(std::string_view name, int32_t number, bool has_object_size,
-                  int32_t object_size, uint32_t* index);
+  Status AddClass(std::string_view name, int32_t number, bool has_object_size, int32_t object_size,
+                  uint32_t* index);
 
   // Adds a member to class `cls` and sets *index (when not null) to its
   // index within the class. Members can be added only while the class has

@@ -12,7 +12,7 @@
 #include "store/coding.h"
 #include "store/crc32c.h"
 #include "store/format.h"
-#include "store/repository.h"
+#include "store/validator.h"
 #include "store/writer.h"
 #include "tests/checked_writer.h"
 #include "tests/test_util.h"
@@ -98,17 +98,12 @@ class StoreFormatTest : public testing::Test {
     } catch (const awq_StoreError& e) {
       error = e.what();
     }
-    if (db.repository() == nullptr) return error;
+    if (db.reader() == nullptr) return error;
     const ValidateBuffers tiny[] = {{3, 9, 4, 0}, {7, 16, 3, 5}, {40, 64, 16, 24}, {64, 96, 8, 64}};
     for (const ValidateBuffers& b : tiny) {
-      std::string small;
-      try {
-        db.repository()->Validate(path_, b);
-      } catch (const awq_StoreError& e) {
-        small = e.what();
-      }
-      EXPECT_EQ(small, error) << "buffers " << b.data << " " << b.heap << " " << b.heap_read
-                              << " " << b.heap_keep;
+      const Status small = Validate(*db.reader(), path_, b);
+      EXPECT_EQ(small.message(), error) << "buffers " << b.data << " " << b.heap << " "
+                                        << b.heap_read << " " << b.heap_keep;
     }
     return error;
   }
@@ -402,6 +397,24 @@ TEST_F(StoreFormatTest, StructuralFaults) {
         if (!target.IsEmpty()) target.GetStringProperty(3);
       }
     }
+  }
+}
+
+// A file cut short after Open, inside its heap: the validation's reads find
+// the end. (Only the heap is cut: the checks before it read the mapping.)
+TEST_F(StoreFormatTest, FileShrunkAfterOpen) {
+  Store(image_);
+  awq_Database db;
+  ASSERT_NE(db.Open(path_.c_str(), omReadOnly, 0, false), nullptr);
+  const uint64_t cut = Heap(image_) + kHeapReserved + 12;
+  ASSERT_LT(cut, image_.size());
+  ASSERT_EQ(truncate(path_.c_str(), static_cast<off_t>(cut)), 0);
+  try {
+    db.ValidateRepository();
+    ADD_FAILURE() << "a shrunk file validated";
+  } catch (const awq_StoreError& e) {
+    EXPECT_EQ(std::string(e.what()), "repository " + path_ + ": file ends at offset " +
+                                         std::to_string(cut) + ", shorter than when opened");
   }
 }
 
