@@ -37,7 +37,8 @@ const char* GetDataTypeName(int code);
 // Open modes. Only read-only opening exists; the shell never writes.
 enum openMode : int { omReadOnly = 0 };
 
-// The error every store operation throws: what is wrong and where.
+// The error the store's public calls throw (and RepositoryWriter::Commit):
+// what is wrong and where.
 class awq_StoreError : public std::runtime_error {
  public:
   explicit awq_StoreError(const std::string& what) : std::runtime_error(what) {}

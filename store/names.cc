@@ -16,9 +16,9 @@ Status CheckName(std::string_view name) {
   for (size_t i = 0; i < n;) {
     uint32_t cp;
     const size_t len = DecodeUtf8(p + i, p + n, &cp);
-    if (len == 0) return Status::Error("invalid UTF-8 at byte " + Num(uint64_t{i}));
+    if (len == 0) return Status::Error("invalid UTF-8 at byte " + Num(i));
     if (IsControlCharacter(cp))
-      return Status::Error("control character at byte " + Num(uint64_t{i}));
+      return Status::Error("control character at byte " + Num(i));
     i += len;
   }
   return Status::OK();

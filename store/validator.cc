@@ -203,7 +203,7 @@ Status CheckFile(const Reader& reader, const ValidateBuffers& buffers) {
   }
   if (crc32c::Value(reader.directory(), reader.directory_length()) !=
       DecodeFixed32(p + kHeaderDirCrc)) {
-    return Status::Error("checksum mismatch in directory at offset " + Num(uint64_t{kHeaderSize}));
+    return Status::Error("checksum mismatch in directory at offset " + Num(kHeaderSize));
   }
 
   // The first structural fault is kept, not returned, until every checksum

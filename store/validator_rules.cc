@@ -140,7 +140,7 @@ std::string DescribeFieldFault(const Reader& reader, const ClassInfo& c, uint32_
     if (ci == kUnsetIndex) return where + "unset reference in a member that does not allow null";
     if (ci >= classes.size()) {
       return where + "reference to class index " + Num(ci) + " out of range (" +
-             Num(uint64_t{classes.size()}) + " classes)";
+             Num(classes.size()) + " classes)";
     }
     return where + "reference to object " + Num(target) + " of " + ClassLabel(classes[ci]) +
            ", which has " + Num(classes[ci].object_count) + " objects";
