@@ -23,16 +23,15 @@ HeapWindow::HeapWindow(const MappedFile& file, uint64_t heap_offset, const unsig
   std::memset(buffer_.get() + capacity_, 0, kWindowOverRead);  // read, never used
 }
 
-HeapWindow::Bytes HeapWindow::Slow(uint64_t off, uint64_t n) {
+Status HeapWindow::Slow(uint64_t off, uint64_t n, Bytes* bytes) {
   // Behind the window, or too big to fit: the mapping has every byte.
   if (off < base_ || (!whole_ && n > capacity_ - keep_)) {
-    return Bytes{heap_ + off, heap_ + length_};
+    *bytes = Bytes{heap_ + off, heap_ + length_};
+    return Status::OK();
   }
-  while (end_ < off + n) {
-    status_ = ReadMore(off);
-    if (!status_.ok()) return Bytes{nullptr, nullptr};
-  }
-  return Bytes{buffer_.get() + (off - base_), buffer_.get() + capacity_ + kWindowOverRead};
+  while (end_ < off + n) WQ_RETURN_IF_ERROR(ReadMore(off));
+  *bytes = Bytes{buffer_.get() + (off - base_), buffer_.get() + capacity_ + kWindowOverRead};
+  return Status::OK();
 }
 
 Status HeapWindow::Finish() {

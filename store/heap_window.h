@@ -21,8 +21,7 @@ constexpr size_t kWindowOverRead = 64;
 
 class HeapWindow {
  public:
-  // Heap bytes [off, off + n) at p, with [p, end) readable; p is null when
-  // the heap could not be read (see status()).
+  // Heap bytes [off, off + n) at p, with [p, end) readable.
   struct Bytes {
     const unsigned char* p;
     const unsigned char* end;
@@ -47,16 +46,14 @@ class HeapWindow {
     return View{buffer_.get(), buffer_.get() + capacity_ + kWindowOverRead, base_, end_};
   }
 
-  // The heap bytes [off, off + n) when the view does not hold them; off + n
-  // must not pass the heap's end. Valid until the next call.
-  Bytes Slow(uint64_t off, uint64_t n);
+  // Sets *bytes to the heap bytes [off, off + n) when the view does not hold
+  // them, reading on as far as needed; off + n must not pass the heap's end.
+  // Valid until the next call. Fails when the file cannot be read.
+  Status Slow(uint64_t off, uint64_t n, Bytes* bytes);
 
   // Reads the rest of the heap into the checksum.
   Status Finish();
   uint32_t crc() const { return crc_; }
-
-  // The failure of a read, once p came back null; OK until then.
-  const Status& status() const { return status_; }
 
  private:
   Status ReadMore(uint64_t keep_from);
@@ -73,7 +70,6 @@ class HeapWindow {
   uint64_t base_ = 0;  // heap offset of buffer_[0]
   uint64_t end_ = 0;   // heap offset after the last byte read (and checksummed)
   uint32_t crc_ = 0;
-  Status status_;
 };
 
 }  // namespace wqstore

@@ -92,78 +92,86 @@ inline bool IsValidHeapText(const unsigned char* s, uint64_t n, const unsigned c
   return IsValidUtf8Text(s, static_cast<size_t>(n));
 }
 
-// Checks field k of `count` records from `block`; returns the index of the
-// first unsound one, or count. An index below count with heap->status()
-// failed means the heap could not be read.
-uint32_t CheckFieldRun(const Reader& reader, const FieldCheck& k, const unsigned char* block,
-                       uint32_t record_size, uint32_t count, HeapWindow* heap) {
+// Checks field k of `count` records from `block` and sets *bad to the index
+// of the first unsound one, or to count. Fails only when the heap cannot be
+// read. Kept out of the pass: inlined there it compiles to slower loops.
+__attribute__((noinline)) Status CheckFieldRun(const Reader& reader, const FieldCheck& k,
+                                               const unsigned char* block, uint32_t record_size,
+                                               uint32_t count, HeapWindow* heap, uint32_t* bad) {
   const uint64_t heap_len = reader.heap_length();
   const unsigned char* f = block + k.offset;
   HeapWindow::View v = heap->view();
+  // Each loop stops at the first unsound record; i is then its index.
+  uint32_t i = 0;
   switch (k.kind) {
     case ValueKind::kString:
-      for (uint32_t i = 0; i < count; i++, f += record_size) {
-        uint64_t off = DecodeFixed64(f);
+      for (; i < count; i++, f += record_size) {
+        const uint64_t off = DecodeFixed64(f);
         if (off == 0) {
-          if (!k.nullable) return i;
+          if (!k.nullable) break;
           continue;
         }
-        if (off < kHeapReserved || off > heap_len - kHeapEntryHeader - 1) return i;
-        HeapWindow::Bytes entry;
+        if (off < kHeapReserved || off > heap_len - kHeapEntryHeader - 1) break;
+        // `read` takes what Slow gives, so that `entry` stays in registers.
+        HeapWindow::Bytes entry, read;
         if (off >= v.base && off + kHeapEntryHeader <= v.end) {
           entry = HeapWindow::Bytes{v.buffer + (off - v.base), v.limit};
         } else {
-          entry = heap->Slow(off, kHeapEntryHeader);
-          if (entry.p == nullptr) return i;
+          WQ_RETURN_IF_ERROR(heap->Slow(off, kHeapEntryHeader, &read));
+          entry = read;
           v = heap->view();
         }
-        uint64_t len = DecodeFixed32(entry.p);
-        if (len > heap_len - off - kHeapEntryHeader - 1) return i;
+        const uint64_t len = DecodeFixed32(entry.p);
+        if (len > heap_len - off - kHeapEntryHeader - 1) break;
         // An entry from the window must end inside it too (one from the
         // mapping is readable whole).
         if (entry.end == v.limit && off + kHeapEntryHeader + len + 1 > v.end) {
-          entry = heap->Slow(off, kHeapEntryHeader + len + 1);
-          if (entry.p == nullptr) return i;
+          WQ_RETURN_IF_ERROR(heap->Slow(off, kHeapEntryHeader + len + 1, &read));
+          entry = read;
           v = heap->view();
         }
         const unsigned char* s = entry.p + kHeapEntryHeader;
-        if (s[len] != 0 || !IsValidHeapText(s, len, entry.end)) return i;
+        if (s[len] != 0 || !IsValidHeapText(s, len, entry.end)) break;
       }
-      return count;
+      break;
     case ValueKind::kBlob:
-      for (uint32_t i = 0; i < count; i++, f += record_size) {
-        uint64_t off = DecodeFixed64(f);
+      for (; i < count; i++, f += record_size) {
+        const uint64_t off = DecodeFixed64(f);
         if (off == 0) continue;
-        if (off < kHeapReserved || off > heap_len - kHeapEntryHeader) return i;
+        if (off < kHeapReserved || off > heap_len - kHeapEntryHeader) break;
         const unsigned char* head;
         if (off >= v.base && off + kHeapEntryHeader <= v.end) {
           head = v.buffer + (off - v.base);
         } else {
-          head = heap->Slow(off, kHeapEntryHeader).p;
-          if (head == nullptr) return i;
+          HeapWindow::Bytes read;
+          WQ_RETURN_IF_ERROR(heap->Slow(off, kHeapEntryHeader, &read));
+          head = read.p;
           v = heap->view();
         }
-        uint64_t len = DecodeFixed32(head);
-        if (len > heap_len - off - kHeapEntryHeader || len > uint64_t{INT32_MAX}) return i;
+        const uint64_t len = DecodeFixed32(head);
+        if (len > heap_len - off - kHeapEntryHeader || len > uint64_t{INT32_MAX}) break;
       }
-      return count;
+      break;
     case ValueKind::kRef: {
       const uint32_t class_count = reader.class_count();
       const ClassInfo* classes = reader.classes().data();
-      for (uint32_t i = 0; i < count; i++, f += record_size) {
-        uint32_t ci = DecodeFixed32(f);
-        uint32_t target = DecodeFixed32(f + 4);
+      for (; i < count; i++, f += record_size) {
+        const uint32_t ci = DecodeFixed32(f);
+        const uint32_t target = DecodeFixed32(f + 4);
         if (ci == kUnsetIndex) {
-          if (!k.nullable || target != kUnsetIndex) return i;
+          if (!k.nullable || target != kUnsetIndex) break;
         } else if (ci >= class_count || target >= classes[ci].object_count) {
-          return i;
+          break;
         }
       }
-      return count;
+      break;
     }
-    default:
-      return count;  // no other kind is checked
+    default:  // no other kind is checked
+      i = count;
+      break;
   }
+  *bad = i;
+  return Status::OK();
 }
 
 // Buffer sizes as used: each at least 1, and the heap window big enough
@@ -259,9 +267,9 @@ Status CheckFile(const Reader& reader, const ValidateBuffers& buffers) {
         crc = crc32c::Extend(crc, block, size_t{count} * c.record_size);
         if (!fault.ok()) continue;
         for (const FieldCheck& k : checks) {
-          const uint32_t bad = CheckFieldRun(reader, k, block, c.record_size, count, &heap);
+          uint32_t bad = count;
+          WQ_RETURN_IF_ERROR(CheckFieldRun(reader, k, block, c.record_size, count, &heap, &bad));
           if (bad != count) {
-            WQ_RETURN_IF_ERROR(heap.status());
             fault = Status::Error(DescribeFieldFault(reader, c, first + done + bad, *k.member));
             break;
           }
