@@ -36,24 +36,27 @@ Status CheckNewName(const std::string& what, std::string_view name) {
   return Status::Error(what + " name " + Quoted(name) + ": " + why.message());
 }
 
-Status FindClass(const WriterState& s, uint32_t cls, WriterClass** out) {
-  if (cls >= s.classes.size()) return Status::Error("no class with index " + Num(cls));
+__attribute__((noinline, cold)) Status NoClass(uint32_t cls) {
+  return Status::Error("no class with index " + Num(cls));
+}
+
+inline Status FindClass(const WriterState& s, uint32_t cls, WriterClass** out) {
+  if (cls >= s.classes.size()) return NoClass(cls);
   *out = s.classes[cls].get();
   return Status::OK();
 }
 
 // Where a setter's value goes.
 struct FieldSlot {
-  WriterClass* cls;
-  const WriterMember* member;
-  uint64_t pos;  // of the field in the class's records
+  WriterClass* cls = nullptr;
+  const WriterMember* member = nullptr;
+  uint64_t pos = 0;  // of the field in the class's records
 };
 
-// Finds the field of member `member` of object `o` for a value of `kind`,
-// or for a null when `null` is set.
-Status FindField(const WriterState& s, ObjectId o, uint32_t member, ValueKind kind, bool null,
-                 FieldSlot* slot) {
-  WriterClass* c;
+// Why FindField found no field: the first of its checks that fails.
+__attribute__((noinline, cold)) Status FieldError(const WriterState& s, ObjectId o, uint32_t member,
+                                                  ValueKind kind, bool null) {
+  WriterClass* c = nullptr;
   WQ_RETURN_IF_ERROR(FindClass(s, o.cls, &c));
   if (o.obj >= c->object_count) {
     return Status::Error("class " + Quoted(c->name) + " has no object " + Num(o.obj));
@@ -62,13 +65,27 @@ Status FindField(const WriterState& s, ObjectId o, uint32_t member, ValueKind ki
     return Status::Error("class " + Quoted(c->name) + " has no member with index " + Num(member));
   }
   const WriterMember& m = c->members[member];
-  if (null ? !CanBeNull(m.type) : m.kind != kind) {
-    return Status::Error("class " + Quoted(c->name) + ", member " + Quoted(m.name) + " is a " +
-                         ValueKindWord(m.kind) + " member (type " + Num(m.type) +
-                         ") and takes no " + (null ? "null" : ValueKindWord(kind)) + " value");
+  return Status::Error("class " + Quoted(c->name) + ", member " + Quoted(m.name) + " is a " +
+                       ValueKindWord(m.kind) + " member (type " + Num(m.type) + ") and takes no " +
+                       (null ? "null" : ValueKindWord(kind)) + " value");
+}
+
+// Finds the field of member `member` of object `o` for a value of `kind`,
+// or for a null when `null` is set. Runs for every value set: the checks
+// come first, the wording of a refusal apart.
+inline Status FindField(const WriterState& s, ObjectId o, uint32_t member, ValueKind kind,
+                        bool null, FieldSlot* slot) {
+  if (o.cls < s.classes.size()) {
+    WriterClass* c = s.classes[o.cls].get();
+    if (o.obj < c->object_count && member < c->members.size()) {
+      const WriterMember& m = c->members[member];
+      if (null ? CanBeNull(m.type) : m.kind == kind) {
+        *slot = FieldSlot{c, &m, uint64_t{o.obj} * c->stride() + m.field_offset};
+        return Status::OK();
+      }
+    }
   }
-  *slot = FieldSlot{c, &m, uint64_t{o.obj} * c->stride() + m.field_offset};
-  return Status::OK();
+  return FieldError(s, o, member, kind, null);
 }
 
 // "class "X", object N, member "m"": the value a message is about.
@@ -121,7 +138,7 @@ Status RepositoryWriter::AddClass(std::string_view name, int32_t number, bool ha
 
 Status RepositoryWriter::AddMember(uint32_t cls, std::string_view name, int32_t number, int type,
                                    bool nullable, uint32_t* index) {
-  WriterClass* c;
+  WriterClass* c = nullptr;
   WQ_RETURN_IF_ERROR(FindClass(*state_, cls, &c));
   const std::string what = "class " + Quoted(c->name) + ": member";
   WQ_RETURN_IF_ERROR(CheckNewName(what, name));
@@ -156,7 +173,7 @@ Status RepositoryWriter::AddMember(uint32_t cls, std::string_view name, int32_t 
 }
 
 Status RepositoryWriter::AddObject(uint32_t cls, ObjectId* id) {
-  WriterClass* c;
+  WriterClass* c = nullptr;
   WQ_RETURN_IF_ERROR(FindClass(*state_, cls, &c));
   if (c->object_count >= kMaxObjectCount) {
     return Status::Error("class " + Quoted(c->name) + " cannot hold more than " +
