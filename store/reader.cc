@@ -51,7 +51,8 @@ const MemberInfo* ClassInfo::FindMemberSlow(int32_t member_number) const {
 Status Reader::Open(const std::string& path, std::unique_ptr<Reader>* reader) {
   std::unique_ptr<Reader> r(new Reader());
   WQ_RETURN_IF_ERROR(MappedFile::Open(path, &r->file_));
-  WQ_RETURN_IF_ERROR(r->Parse());
+  WQ_RETURN_IF_ERROR(r->ParseHeader());
+  WQ_RETURN_IF_ERROR(r->ParseDirectory());
   r->BuildIndexes();
   // Object handles find their class from the record's address.
   if (!r->classes_.empty()) {
@@ -62,7 +63,7 @@ Status Reader::Open(const std::string& path, std::unique_ptr<Reader>* reader) {
   return Status::OK();
 }
 
-Status Reader::Parse() {
+Status Reader::ParseHeader() {
   const unsigned char* p = file_->data();
   const uint64_t size = file_->size();
 
@@ -113,7 +114,12 @@ Status Reader::Parse() {
   if (crc32c::Value(dir_, dir_length_) != DecodeFixed32(p + kHeaderDirCrc)) {
     return Status::Error("directory checksum mismatch");
   }
+  heap_ = p + heap_offset_;
+  return Status::OK();
+}
 
+Status Reader::ParseDirectory() {
+  const unsigned char* p = file_->data();
   // The directory: its length must be exactly what the counts say, which
   // also bounds the counts by the bytes present before anything is sized
   // by them.
@@ -235,7 +241,6 @@ Status Reader::Parse() {
     return Status::Error("object data ends at offset " + Num(next_data) +
                          " but the heap starts at " + Num(heap_offset_));
   }
-  heap_ = p + heap_offset_;
   return Status::OK();
 }
 

@@ -141,7 +141,10 @@ class Reader {
 
  private:
   Reader() = default;
-  Status Parse();
+  // The header, and where the directory and the heap lie.
+  Status ParseHeader();
+  // The class and member tables, checked against each other and the file.
+  Status ParseDirectory();
   void BuildIndexes();
 
   std::unique_ptr<MappedFile> file_;
