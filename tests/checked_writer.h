@@ -24,8 +24,7 @@ class CheckedWriter {
     Expect(w_.AddClass(name, number, has_object_size, object_size, &index));
     return index;
   }
-  uint32_t AddMember(uint32_t cls, std::string_view name, int32_t number, int type,
-                     bool nullable) {
+  uint32_t AddMember(uint32_t cls, std::string_view name, int32_t number, int type, bool nullable) {
     uint32_t index = 0;
     Expect(w_.AddMember(cls, name, number, type, nullable, &index));
     return index;

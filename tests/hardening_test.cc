@@ -152,7 +152,7 @@ bool Caught(const std::string& path) {
 
 // Every single flipped byte and every truncation of the sample repository
 // is caught, and the shell reports such files instead of trusting them.
-TEST(Hardening, CorruptionSweepOfTheSample) {
+TEST(HardeningSlow, CorruptionSweepOfTheSample) {
   const TempFolder folder;
   const std::string image = ReadFile(wqtest::SampleRepository());
   ASSERT_FALSE(image.empty());
@@ -211,7 +211,7 @@ pid_t StartWqmake(const std::string& source, const std::string& target) {
   return pid;
 }
 
-TEST(Hardening, KilledWqmakeLeavesOldOrNewFile) {
+TEST(HardeningSlow, KilledWqmakeLeavesOldOrNewFile) {
   const TempFolder folder;
   const std::string& dir = folder.path();
   WriteFile(dir + "/old.json", BigSource("old", 2000));

@@ -102,8 +102,8 @@ class StoreFormatTest : public testing::Test {
     const ValidateBuffers tiny[] = {{3, 9, 4, 0}, {7, 16, 3, 5}, {40, 64, 16, 24}, {64, 96, 8, 64}};
     for (const ValidateBuffers& b : tiny) {
       const Status small = Validate(*db.reader(), path_, b);
-      EXPECT_EQ(small.message(), error) << "buffers " << b.data << " " << b.heap << " "
-                                        << b.heap_read << " " << b.heap_keep;
+      EXPECT_EQ(small.message(), error)
+          << "buffers " << b.data << " " << b.heap << " " << b.heap_read << " " << b.heap_keep;
     }
     return error;
   }

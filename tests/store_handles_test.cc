@@ -144,7 +144,7 @@ TEST(StoreHandlesTest, ThreadsReadTheirOwnRepositories) {
 
 // A list of more than 4 MiB of handles comes from its own mapping; the
 // strings make a heap several times the validation's read window.
-TEST(StoreHandlesTest, BigListAndHeapBeyondTheWindow) {
+TEST(StoreHandlesSlow, BigListAndHeapBeyondTheWindow) {
   const wqtest::TempFolder folder;
   const std::string path = folder.File("big.rtm");
   const uint32_t n = 700000;

@@ -341,11 +341,18 @@ TEST(StoreWriter, RefusesBadInput) {
        [&] { return w.SetString(o, name, std::string("a\0", 2)); }},
       {"class \"Part\", object 0, member \"ref\": reference to a missing object (class index 0, "
        "object 5)",
-       [&] { return w.SetRef(o, ref, ObjectId{c, 5}); }},
+       [&] {
+         return w.SetRef(o, ref, ObjectId{c, 5});
+       }},
       {"class \"Part\", object 0, member \"ref\": reference to a missing object (class index 9, "
        "object 0)",
-       [&] { return w.SetRef(o, ref, ObjectId{9, 0}); }},
-      {"class \"Part\" has no object 9", [&] { return w.SetString(ObjectId{c, 9}, name, "x"); }},
+       [&] {
+         return w.SetRef(o, ref, ObjectId{9, 0});
+       }},
+      {"class \"Part\" has no object 9",
+       [&] {
+         return w.SetString(ObjectId{c, 9}, name, "x");
+       }},
       {"no class with index 7",
        [&] {
          ObjectId id;
@@ -452,7 +459,7 @@ TEST(StoreWriter, CommitFailuresLeaveTargetAlone) {
 
 // A million objects of a typical class build, commit and validate quickly;
 // memory stays near the size of the file.
-TEST(StoreWriter, MillionObjects) {
+TEST(StoreWriterSlow, MillionObjects) {
   TempFolder folder;
   CheckedWriter w;
   uint32_t c = w.AddClass("Row", 1, false, 0);
