@@ -36,6 +36,7 @@ Status CheckNewName(const std::string& what, std::string_view name) {
   return Status::Error(what + " name " + Quoted(name) + ": " + why.message());
 }
 
+// The refusal of a class index that no class has.
 __attribute__((noinline, cold)) Status NoClass(uint32_t cls) {
   return Status::Error("no class with index " + Num(cls));
 }
