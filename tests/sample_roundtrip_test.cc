@@ -2,7 +2,6 @@
 // value of examples/dravik.json reads back from the repository it builds.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -111,8 +110,7 @@ void ExpectValues(const awq_Object& obj, const std::vector<Member>& members, con
 }
 
 TEST(SampleRepository, EveryValueRoundTrips) {
-  std::ifstream in(wqtest::SampleSource());
-  const json src = json::parse(in);
+  const json src = json::parse(wqtest::ReadFile(wqtest::SampleSource()));
 
   std::map<std::string, std::pair<const json*, const json*>> by_id;
   for (const json& cls : src["classes"]) {
