@@ -19,11 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
   std::string image;
-  try {
-    image = writer->Serialize();
-  } catch (const awq_StoreError&) {
-    std::abort();  // an accepted source must always serialise
-  }
+  if (!writer->Serialize(&image).ok()) std::abort();  // an accepted source must always serialise
   const std::string path = BytesAsFile(reinterpret_cast<const uint8_t*>(image.data()), image.size());
   awq_Database db;
   if (db.Open(path.c_str(), omReadOnly, 0, false) == nullptr) std::abort();

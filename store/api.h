@@ -15,7 +15,7 @@
 namespace wqstore {
 struct ClassInfo;
 struct MemberInfo;
-class Repository;
+class Reader;
 }  // namespace wqstore
 
 // Data type codes of class members. A member's code is one byte in the file,
@@ -37,7 +37,8 @@ const char* GetDataTypeName(int code);
 // Open modes. Only read-only opening exists; the shell never writes.
 enum openMode : int { omReadOnly = 0 };
 
-// The error every store operation throws: what is wrong and where.
+// The error the store's public calls throw (and RepositoryWriter::Commit):
+// what is wrong and where.
 class awq_StoreError : public std::runtime_error {
  public:
   explicit awq_StoreError(const std::string& what) : std::runtime_error(what) {}
@@ -159,7 +160,7 @@ class awq_Object {
   static void operator delete[](void* p) noexcept;
 
  private:
-  friend class wqstore::Repository;
+  friend class wqstore::Reader;
   friend class awq_Database;
   // Only the store makes handles, and only from the start of a record.
   explicit awq_Object(const unsigned char* rec) : rec_(rec) {}
@@ -188,10 +189,11 @@ class awq_Database {
   // awq_StoreError naming the first fault.
   void ValidateRepository() const;
 
-  const wqstore::Repository* repository() const { return repo_; }
+  // The open file's reader, or null.
+  const wqstore::Reader* reader() const { return reader_; }
 
  private:
-  wqstore::Repository* repo_ = nullptr;
+  wqstore::Reader* reader_ = nullptr;
   std::string path_;
   std::string open_error_;
 };

@@ -8,7 +8,7 @@
 #include <mutex>
 #include <vector>
 
-#include "store/repository.h"
+#include "store/reader.h"
 
 namespace wqstore {
 namespace registry {
@@ -21,7 +21,7 @@ namespace {
 struct Range {
   uintptr_t begin;
   uintptr_t end;
-  const Repository* repo;
+  const Reader* reader;
 };
 
 // Both live until the process ends, never destroyed: databases held in
@@ -40,21 +40,21 @@ std::vector<Range>& Ranges() {
 
 }  // namespace
 
-void Add(const Repository* repo, const unsigned char* begin, const unsigned char* end) {
+void Add(const Reader* reader, const unsigned char* begin, const unsigned char* end) {
   if (begin >= end) return;
   std::lock_guard<std::mutex> hold(Lock());
   std::vector<Range>& ranges = Ranges();
-  const Range added{reinterpret_cast<uintptr_t>(begin), reinterpret_cast<uintptr_t>(end), repo};
+  const Range added{reinterpret_cast<uintptr_t>(begin), reinterpret_cast<uintptr_t>(end), reader};
   auto at = std::upper_bound(ranges.begin(), ranges.end(), added.begin,
                              [](uintptr_t b, const Range& r) { return b < r.begin; });
   ranges.insert(at, added);
 }
 
-void Remove(const Repository* repo) {
+void Remove(const Reader* reader) {
   std::lock_guard<std::mutex> hold(Lock());
   std::vector<Range>& ranges = Ranges();
   ranges.erase(std::remove_if(ranges.begin(), ranges.end(),
-                              [repo](const Range& r) { return r.repo == repo; }),
+                              [reader](const Range& r) { return r.reader == reader; }),
                ranges.end());
   g_generation.fetch_add(1, std::memory_order_acq_rel);
 }
@@ -69,7 +69,7 @@ Found Find(const unsigned char* rec) {
   if (after == ranges.begin()) return Found{nullptr, nullptr, generation};
   const Range& r = *(after - 1);
   if (at >= r.end) return Found{nullptr, nullptr, generation};
-  return Found{r.repo->ClassOfRecord(rec), r.repo, generation};
+  return Found{r.reader->ClassOfRecord(rec), r.reader, generation};
 }
 
 }  // namespace registry

@@ -6,87 +6,45 @@
 
 #include <cstdint>
 #include <cstring>
-#include <string>
 
 namespace wqstore {
 
-static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__ || __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__,
-              "unsupported byte order");
+// The file format is little-endian and these helpers copy bytes as they
+// are, so they hold only on little-endian targets; a port to another byte
+// order swaps bytes here.
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the store needs a little-endian target");
 
 inline uint16_t DecodeFixed16(const void* p) {
   uint16_t v;
   std::memcpy(&v, p, sizeof v);
-#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-  v = __builtin_bswap16(v);
-#endif
   return v;
 }
 
 inline uint32_t DecodeFixed32(const void* p) {
   uint32_t v;
   std::memcpy(&v, p, sizeof v);
-#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-  v = __builtin_bswap32(v);
-#endif
   return v;
 }
 
 inline uint64_t DecodeFixed64(const void* p) {
   uint64_t v;
   std::memcpy(&v, p, sizeof v);
-#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-  v = __builtin_bswap64(v);
-#endif
   return v;
 }
 
 inline int32_t DecodeSigned32(const void* p) { return static_cast<int32_t>(DecodeFixed32(p)); }
 
 inline double DecodeDouble(const void* p) {
-  uint64_t bits = DecodeFixed64(p);
   double v;
-  std::memcpy(&v, &bits, sizeof v);
+  std::memcpy(&v, p, sizeof v);
   return v;
 }
 
-inline void EncodeFixed16(void* p, uint16_t v) {
-#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-  v = __builtin_bswap16(v);
-#endif
-  std::memcpy(p, &v, sizeof v);
-}
+inline void EncodeFixed32(void* p, uint32_t v) { std::memcpy(p, &v, sizeof v); }
 
-inline void EncodeFixed32(void* p, uint32_t v) {
-#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-  v = __builtin_bswap32(v);
-#endif
-  std::memcpy(p, &v, sizeof v);
-}
+inline void EncodeFixed64(void* p, uint64_t v) { std::memcpy(p, &v, sizeof v); }
 
-inline void EncodeFixed64(void* p, uint64_t v) {
-#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-  v = __builtin_bswap64(v);
-#endif
-  std::memcpy(p, &v, sizeof v);
-}
-
-inline void EncodeDouble(void* p, double v) {
-  uint64_t bits;
-  std::memcpy(&bits, &v, sizeof bits);
-  EncodeFixed64(p, bits);
-}
-
-inline void PutFixed32(std::string* dst, uint32_t v) {
-  char buf[4];
-  EncodeFixed32(buf, v);
-  dst->append(buf, sizeof buf);
-}
-
-inline void PutFixed64(std::string* dst, uint64_t v) {
-  char buf[8];
-  EncodeFixed64(buf, v);
-  dst->append(buf, sizeof buf);
-}
+inline void EncodeDouble(void* p, double v) { std::memcpy(p, &v, sizeof v); }
 
 }  // namespace wqstore
 

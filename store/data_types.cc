@@ -1,5 +1,10 @@
-// The data type table and the look-up by name.
+// The data type table, the look-up by name and the public names of codes.
 #include "store/data_types.h"
+
+#include <string>
+
+#include "platform/text.h"
+#include "store/api.h"
 
 namespace wqstore {
 namespace internal {
@@ -16,3 +21,12 @@ int DataTypeCodeOfName(std::string_view name) {
 }
 
 }  // namespace wqstore
+
+const char* GetDataTypeName(int code) {
+  if (code >= 0 && code < 256) return wqstore::DataTypeOf(static_cast<uint8_t>(code)).name;
+  // Codes outside a byte never come from a file; each thread keeps the text
+  // of its latest such call.
+  thread_local std::string other;
+  other = "type" + Num(int32_t{code});
+  return other.c_str();
+}

@@ -66,6 +66,15 @@ inline bool CanBeNull(int code) {
   return k == ValueKind::kString || k == ValueKind::kRef;
 }
 
+// How messages name a kind of value: "string", "int", "double", "char",
+// "blob", "reference", and "no" for kNone (as in "a no member": one that
+// takes no value).
+inline const char* ValueKindWord(ValueKind kind) {
+  static constexpr const char* kWords[] = {"no",   "string", "int",      "double",
+                                           "char", "blob",   "reference"};
+  return kWords[static_cast<int>(kind)];
+}
+
 // The code a source names by `name` ("string", "int", "double", "char",
 // "blob", "ref": 6), or -1.
 int DataTypeCodeOfName(std::string_view name);

@@ -1,21 +1,25 @@
 // awq_Database: opening a repository read-only, class lookup, object lists
-// and validation, on top of wqstore::Repository.
+// and validation, on top of wqstore::Reader and wqstore::Validate. The
+// store's failures become this interface's contract here: null from Open
+// with the reason kept, awq_StoreError from the rest.
 #include <new>
 
+#include "platform/text.h"
 #include "store/api.h"
-#include "store/repository.h"
+#include "store/reader.h"
+#include "store/validator.h"
 
 using wqstore::ClassInfo;
-using wqstore::Repository;
+using wqstore::Reader;
 
 awq_Database::awq_Database() = default;
 
-awq_Database::~awq_Database() { delete repo_; }
+awq_Database::~awq_Database() { delete reader_; }
 
 const char* awq_Database::Open(const char* path, openMode mode, int flags, bool create) {
   (void)flags;  // no flags are defined
-  delete repo_;
-  repo_ = nullptr;
+  delete reader_;
+  reader_ = nullptr;
   open_error_.clear();
   path_ = path != nullptr ? path : "";
   if (path == nullptr) {
@@ -23,7 +27,7 @@ const char* awq_Database::Open(const char* path, openMode mode, int flags, bool 
     return nullptr;
   }
   if (mode != omReadOnly) {
-    open_error_ = "unsupported open mode " + std::to_string(static_cast<int>(mode));
+    open_error_ = "unsupported open mode " + Num(static_cast<int32_t>(mode));
     return nullptr;
   }
   if (create) {
@@ -31,12 +35,13 @@ const char* awq_Database::Open(const char* path, openMode mode, int flags, bool 
     return nullptr;
   }
   try {
-    std::unique_ptr<Repository> repo = Repository::Open(path_, &open_error_);
-    if (repo == nullptr) {
-      if (open_error_.empty()) open_error_ = "cannot open file";
+    std::unique_ptr<Reader> reader;
+    const Status opened = Reader::Open(path_, &reader);
+    if (!opened.ok()) {
+      open_error_ = opened.message();
       return nullptr;
     }
-    repo_ = repo.release();
+    reader_ = reader.release();
   } catch (const std::bad_alloc&) {
     open_error_ = "out of memory";
     return nullptr;
@@ -45,29 +50,29 @@ const char* awq_Database::Open(const char* path, openMode mode, int flags, bool 
 }
 
 awq_Class awq_Database::FindClassDef(const char* name) const {
-  if (repo_ == nullptr || name == nullptr || *name == '\0') return awq_Class();
-  return awq_Class(repo_->FindByName(name));
+  if (reader_ == nullptr || name == nullptr || *name == '\0') return awq_Class();
+  return awq_Class(reader_->FindByName(name));
 }
 
 awq_autovector<awq_Class> awq_Database::GetClassDefs() const {
-  if (repo_ == nullptr || repo_->class_count() == 0)
+  if (reader_ == nullptr || reader_->class_count() == 0)
     return awq_autovector<awq_Class>(nullptr, 0, true);
-  const int32_t n = static_cast<int32_t>(repo_->class_count());
+  const int32_t n = static_cast<int32_t>(reader_->class_count());
   awq_Class* arr = new awq_Class[n];
-  for (int32_t i = 0; i < n; i++) arr[i] = awq_Class(&repo_->class_at(static_cast<uint32_t>(i)));
+  for (int32_t i = 0; i < n; i++) arr[i] = awq_Class(&reader_->class_at(static_cast<uint32_t>(i)));
   return awq_autovector<awq_Class>(arr, n, true);
 }
 
 awq_autovector<awq_Object> awq_Database::FindObjects(int classNumber) const {
-  const ClassInfo* c = repo_ != nullptr ? repo_->FindByNumber(classNumber) : nullptr;
+  const ClassInfo* c = reader_ != nullptr ? reader_->FindByNumber(classNumber) : nullptr;
   if (c == nullptr || c->object_count == 0) return awq_autovector<awq_Object>(nullptr, 0, true);
   const int32_t n = static_cast<int32_t>(c->object_count);
   awq_Object* arr;
   try {
     arr = new awq_Object[n];
   } catch (const std::bad_alloc&) {
-    throw awq_StoreError("repository " + path_ + ": cannot list the " + std::to_string(n) +
-                         " objects of class " + std::to_string(c->number) + ": out of memory");
+    throw awq_StoreError("repository " + path_ + ": cannot list the " + Num(n) +
+                         " objects of class " + Num(c->number) + ": out of memory");
   }
   const unsigned char* rec = c->data;
   const size_t step = c->record_size;
@@ -76,9 +81,10 @@ awq_autovector<awq_Object> awq_Database::FindObjects(int classNumber) const {
 }
 
 void awq_Database::ValidateRepository() const {
-  if (repo_ == nullptr) {
+  if (reader_ == nullptr) {
     if (open_error_.empty()) throw awq_StoreError("no repository is open");
     throw awq_StoreError("no repository is open (" + path_ + ": " + open_error_ + ")");
   }
-  repo_->Validate(path_);
+  const Status valid = wqstore::Validate(*reader_, path_);
+  if (!valid.ok()) throw awq_StoreError(valid.message());
 }

@@ -6,8 +6,6 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "store/data_types.h"
-
 namespace wqstore {
 namespace format {
 
@@ -74,7 +72,11 @@ constexpr size_t kHeapEntryHeader = 4;
 // A reference field: u32 class index, u32 object index; unset is both all ones.
 constexpr uint32_t kUnsetIndex = 0xFFFFFFFFu;
 
-constexpr uint32_t kMaxObjectCount = 0x7FFFFFFFu;
+// Lists of classes, members and objects are handed out with signed 32-bit
+// counts, which bounds how many of each a file can hold.
+constexpr uint32_t kMaxClassCount = 0x7FFFFFFFu;
+constexpr uint32_t kMaxMemberCount = 0x7FFFFFFFu;  // in the whole file
+constexpr uint32_t kMaxObjectCount = 0x7FFFFFFFu;  // per class
 
 }  // namespace format
 }  // namespace wqstore

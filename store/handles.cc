@@ -1,39 +1,35 @@
-// The class, member and object handles of repository/store_api.h, and the
-// names of the data type codes. Every getter is safe on an empty handle and
-// on corrupt data: it reads only inside the record Open checked and the
-// heap, and answers null, 0 or empty for anything it cannot read.
+// The class, member and object handles of store/api.h. Every getter is
+// safe on an empty handle and on corrupt data: it reads only inside the
+// record Open checked and the heap, and answers null, 0 or empty for
+// anything it cannot read.
 //
 // An object handle is its record's address; its class comes from a
 // one-entry cache per thread (the class of the last lookup, checked against
 // the registry's generation) and otherwise from the registry.
-#include <sys/mman.h>
-
 #include <cstdint>
-#include <cstdio>
-#include <cstring>
-#include <new>
 
 #include "store/api.h"
 #include "store/class_registry.h"
 #include "store/coding.h"
+#include "store/data_types.h"
 #include "store/format.h"
-#include "store/repository.h"
+#include "store/reader.h"
 
 using wqstore::ClassInfo;
 using wqstore::MemberInfo;
-using wqstore::Repository;
+using wqstore::Reader;
 
 namespace {
 
 // The class of the last record this thread looked up: its records are
 // [begin, begin + length). Valid while the registry's generation is
-// `generation`; `repo` is the repository it belongs to.
+// `generation`; `reader` is the open file it belongs to.
 struct RecentClass {
   uintptr_t begin;
   uintptr_t length;
   const ClassInfo* cls;
   uint64_t generation;
-  const Repository* repo;
+  const Reader* reader;
 };
 
 thread_local RecentClass t_recent = {0, 0, nullptr, 0, nullptr};
@@ -43,25 +39,25 @@ __attribute__((noinline)) const ClassInfo* ClassOfSlow(const unsigned char* rec)
   RecentClass& r = t_recent;
   const uint64_t generation = wqstore::registry::Generation();
   const ClassInfo* c = nullptr;
-  const Repository* repo = nullptr;
-  if (r.generation == generation && r.repo != nullptr) {
-    // Most misses are a record of another class of the same repository.
-    c = r.repo->ClassOfRecord(rec);
-    repo = r.repo;
+  const Reader* reader = nullptr;
+  if (r.generation == generation && r.reader != nullptr) {
+    // Most misses are a record of another class of the same file.
+    c = r.reader->ClassOfRecord(rec);
+    reader = r.reader;
   }
   uint64_t valid_in = generation;
   if (c == nullptr) {
     const wqstore::registry::Found found = wqstore::registry::Find(rec);
     if (found.cls == nullptr) return nullptr;
     c = found.cls;
-    repo = found.repo;
+    reader = found.reader;
     valid_in = found.generation;
   }
   r.begin = reinterpret_cast<uintptr_t>(c->data);
   r.length = uintptr_t{c->object_count} * c->record_size;
   r.cls = c;
   r.generation = valid_in;
-  r.repo = repo;
+  r.reader = reader;
   return c;
 }
 
@@ -76,19 +72,19 @@ inline const ClassInfo* ClassOf(const unsigned char* rec) {
   return ClassOfSlow(rec);
 }
 
-// Where a getter's value lies: the field in the record and the repository
-// whose heap it may point into; a null field when the object is empty or
+// Where a getter's value lies: the field in the record and the reader of
+// the heap it may point into; a null field when the object is empty or
 // has no member with that number and type.
 struct FieldAt {
   const unsigned char* field;
-  const Repository* repo;
+  const Reader* reader;
 };
 
 inline FieldAt FieldOf(const ClassInfo* c, const unsigned char* rec, int number, int type) {
   if (c == nullptr) return FieldAt{nullptr, nullptr};
   const MemberInfo* m = c->FindMember(number);
   if (m == nullptr || m->type != type) return FieldAt{nullptr, nullptr};
-  return FieldAt{rec + m->field_offset, c->repo};
+  return FieldAt{rec + m->field_offset, c->reader};
 }
 
 __attribute__((noinline)) FieldAt FieldOfSlow(const unsigned char* rec, int number, int type) {
@@ -108,37 +104,13 @@ inline FieldAt Field(const unsigned char* rec, int number, int type) {
       if (k >= c->direct_count || c->direct[k] == 0) return FieldAt{nullptr, nullptr};
       const MemberInfo& m = c->members[c->direct[k] - 1];
       if (m.type != type) return FieldAt{nullptr, nullptr};
-      return FieldAt{rec + m.field_offset, c->repo};
+      return FieldAt{rec + m.field_offset, c->reader};
     }
   }
   return FieldOfSlow(rec, number, type);
 }
 
-// Names of the codes 0 to 255, built once.
-struct TypeNames {
-  char text[256][8];
-  TypeNames() {
-    for (int code = 0; code < 256; code++)
-      std::snprintf(text[code], sizeof text[code], "type%d", code);
-    const char* known[] = {nullptr, "string", "int",   "double", "char",
-                           "blob",  "ref",    nullptr, "ref"};
-    for (int code = 1; code <= 8; code++) {
-      if (known[code] != nullptr) std::snprintf(text[code], sizeof text[code], "%s", known[code]);
-    }
-  }
-};
-
 }  // namespace
-
-const char* GetDataTypeName(int code) {
-  static const TypeNames names;
-  if (code >= 0 && code < 256) return names.text[code];
-  // Codes outside a byte never come from a file; each thread keeps the text
-  // of its latest such call.
-  thread_local char other[16];
-  std::snprintf(other, sizeof other, "type%d", code);
-  return other;
-}
 
 // awq_ClassProperty
 
@@ -168,7 +140,7 @@ const ClassInfo* awq_Object::class_handle() const { return ClassOf(rec_); }
 
 const char* awq_Object::GetStringProperty(int member) const {
   const FieldAt f = Field(rec_, member, wqTypeString);
-  return f.field != nullptr ? f.repo->HeapString(wqstore::DecodeFixed64(f.field)) : nullptr;
+  return f.field != nullptr ? f.reader->HeapString(wqstore::DecodeFixed64(f.field)) : nullptr;
 }
 
 int awq_Object::GetIntProperty(int member) const {
@@ -188,7 +160,7 @@ char awq_Object::GetCharProperty(int member) const {
 
 void awq_Object::GetBlobProperty(int member, int32_t& size, const unsigned char*& data) const {
   const FieldAt f = Field(rec_, member, wqTypeBlob);
-  if (f.field != nullptr) f.repo->HeapBlob(wqstore::DecodeFixed64(f.field), &size, &data);
+  if (f.field != nullptr) f.reader->HeapBlob(wqstore::DecodeFixed64(f.field), &size, &data);
 }
 
 awq_Object awq_Object::GetObjectRefProperty(int member) const {
@@ -196,60 +168,5 @@ awq_Object awq_Object::GetObjectRefProperty(int member) const {
   if (c == nullptr) return awq_Object();
   const MemberInfo* m = c->FindMember(member);
   if (m == nullptr || !wqstore::IsReference(m->type)) return awq_Object();
-  return c->repo->Resolve(rec_ + m->field_offset);
-}
-
-// Object lists. A block starts with a 16-byte header holding the length of
-// its own mapping, or 0 when it came from the general heap; the handles
-// follow. Big lists are mapped 2 MiB aligned with huge pages asked for: a
-// list of millions of handles then costs a few dozen page faults, not one
-// per 4 KiB, and goes back to the system at once when it is released.
-
-namespace {
-
-constexpr size_t kListHeader = 16;
-constexpr size_t kDirectMapMin = size_t{4} << 20;
-constexpr size_t kHugePage = size_t{2} << 20;
-
-}  // namespace
-
-void* awq_Object::operator new[](std::size_t bytes) {
-  if (bytes > SIZE_MAX - kListHeader - 2 * kHugePage) throw std::bad_alloc();
-  const size_t need = bytes + kListHeader;
-  if (need < kDirectMapMin) {
-    unsigned char* block = static_cast<unsigned char*>(::operator new(need));
-    const size_t none = 0;
-    std::memcpy(block, &none, sizeof none);
-    return block + kListHeader;
-  }
-  const size_t length = (need + kHugePage - 1) / kHugePage * kHugePage;
-  // Over-map by one huge page and trim both ends to a 2 MiB aligned start.
-  void* raw = ::mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE,
-                     MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (raw == MAP_FAILED) throw std::bad_alloc();
-  const uintptr_t start = reinterpret_cast<uintptr_t>(raw);
-  const uintptr_t end = start + length + kHugePage;
-  const uintptr_t aligned = (start + kHugePage - 1) / kHugePage * kHugePage;
-  if (aligned > start) ::munmap(raw, aligned - start);
-  if (end > aligned + length) {
-    ::munmap(reinterpret_cast<void*>(aligned + length), end - aligned - length);
-  }
-  unsigned char* block = reinterpret_cast<unsigned char*>(aligned);
-#ifdef MADV_HUGEPAGE
-  ::madvise(block, length, MADV_HUGEPAGE);
-#endif
-  std::memcpy(block, &length, sizeof length);
-  return block + kListHeader;
-}
-
-void awq_Object::operator delete[](void* p) noexcept {
-  if (p == nullptr) return;
-  unsigned char* block = static_cast<unsigned char*>(p) - kListHeader;
-  size_t length;
-  std::memcpy(&length, block, sizeof length);
-  if (length == 0) {
-    ::operator delete(block);
-  } else {
-    ::munmap(block, length);
-  }
+  return c->reader->Resolve(rec_ + m->field_offset);
 }

@@ -4,66 +4,63 @@
 
 #include <fcntl.h>
 #include <sys/mman.h>
-#include <sys/types.h>
 #include <sys/stat.h>
+#include <sys/types.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
-#include <cstring>
+
+#include "platform/text.h"
 
 namespace wqstore {
 namespace {
 
 const unsigned char kEmpty[1] = {0};
 
-std::string ErrnoText(const char* what, int err) {
-  return std::string(what) + ": " + std::strerror(err);
+// `what` and the system's reason for `err`.
+Status SystemError(const std::string& what, int err) {
+  return Status::Error(what + ": " + ErrnoText(err));
 }
 
 }  // namespace
 
-std::unique_ptr<MappedFile> MappedFile::Open(const std::string& path, std::string* error) {
+Status MappedFile::Open(const std::string& path, std::unique_ptr<MappedFile>* file) {
   // O_NONBLOCK keeps a FIFO from blocking the open; it is refused below.
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) {
-    *error = ErrnoText("cannot open file", errno);
-    return nullptr;
-  }
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return SystemError("cannot open file", errno);
   struct stat st;
   if (::fstat(fd, &st) != 0) {
-    *error = ErrnoText("cannot stat file", errno);
+    const int err = errno;
     ::close(fd);
-    return nullptr;
+    return SystemError("cannot stat file", err);
   }
   if (S_ISDIR(st.st_mode)) {
-    *error = ErrnoText("cannot open file", EISDIR);
     ::close(fd);
-    return nullptr;
+    return SystemError("cannot open file", EISDIR);
   }
   if (!S_ISREG(st.st_mode)) {
-    *error = "cannot open file: not a regular file";
     ::close(fd);
-    return nullptr;
+    return Status::Error("cannot open file: not a regular file");
   }
   if (static_cast<uint64_t>(st.st_size) > SIZE_MAX) {
-    *error = "cannot map file: file too large";
     ::close(fd);
-    return nullptr;
+    return Status::Error("cannot map file: file too large");
   }
-  size_t size = static_cast<size_t>(st.st_size);
+  const size_t size = static_cast<size_t>(st.st_size);
   if (size == 0) {
     ::close(fd);
-    return std::unique_ptr<MappedFile>(new MappedFile(kEmpty, 0, nullptr, -1));
+    file->reset(new MappedFile(kEmpty, 0, nullptr, -1));
+    return Status::OK();
   }
   void* base = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
   if (base == MAP_FAILED) {
-    *error = ErrnoText("cannot map file", errno);
+    const int err = errno;
     ::close(fd);
-    return nullptr;
+    return SystemError("cannot map file", err);
   }
-  return std::unique_ptr<MappedFile>(
-      new MappedFile(static_cast<const unsigned char*>(base), size, base, fd));
+  file->reset(new MappedFile(static_cast<const unsigned char*>(base), size, base, fd));
+  return Status::OK();
 }
 
 MappedFile::~MappedFile() {
@@ -71,24 +68,23 @@ MappedFile::~MappedFile() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-bool MappedFile::ReadAt(uint64_t offset, void* buffer, size_t length, std::string* error) const {
+Status MappedFile::ReadAt(uint64_t offset, void* buffer, size_t length) const {
   unsigned char* to = static_cast<unsigned char*>(buffer);
   while (length > 0) {
-    ssize_t got = ::pread(fd_, to, length, static_cast<off_t>(offset));
+    const ssize_t got = ::pread(fd_, to, length, static_cast<off_t>(offset));
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) {
-      *error = ErrnoText(("cannot read at offset " + std::to_string(offset)).c_str(), errno);
-      return false;
+      const int err = errno;
+      return SystemError("cannot read at offset " + Num(offset), err);
     }
     if (got == 0) {
-      *error = "file ends at offset " + std::to_string(offset) + ", shorter than when opened";
-      return false;
+      return Status::Error("file ends at offset " + Num(offset) + ", shorter than when opened");
     }
     to += got;
     offset += static_cast<uint64_t>(got);
     length -= static_cast<size_t>(got);
   }
-  return true;
+  return Status::OK();
 }
 
 }  // namespace wqstore

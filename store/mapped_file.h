@@ -9,13 +9,15 @@
 #include <memory>
 #include <string>
 
+#include "platform/status.h"
+
 namespace wqstore {
 
 class MappedFile {
  public:
-  // Opens and maps `path`. On failure returns null and sets *error to the
-  // reason, e.g. "cannot open file: No such file or directory".
-  static std::unique_ptr<MappedFile> Open(const std::string& path, std::string* error);
+  // Opens and maps `path` and sets *file. A failure says why, e.g. "cannot
+  // open file: No such file or directory".
+  static Status Open(const std::string& path, std::unique_ptr<MappedFile>* file);
 
   ~MappedFile();
   MappedFile(const MappedFile&) = delete;
@@ -28,9 +30,8 @@ class MappedFile {
   // Copies the bytes [offset, offset + length), which must lie inside the
   // file, to `buffer` with pread: for one sequential pass over a big file
   // this is cheaper than building and tearing down the page tables of the
-  // mapping. On failure (the file shrank, a read error) returns false and
-  // sets *error.
-  bool ReadAt(uint64_t offset, void* buffer, size_t length, std::string* error) const;
+  // mapping. Fails when the file shrank or cannot be read.
+  Status ReadAt(uint64_t offset, void* buffer, size_t length) const;
 
  private:
   MappedFile(const unsigned char* data, size_t size, void* base, int fd)

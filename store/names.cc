@@ -1,26 +1,27 @@
-// CheckName.
+// CheckName and the catalogue table names.
 #include "store/names.h"
 
 #include <cstdint>
 
 #include "platform/ascii.h"
+#include "platform/text.h"
 #include "platform/utf8.h"
 
 namespace wqstore {
 
-const char* CheckName(const unsigned char* p, size_t n, size_t* where) {
-  *where = 0;
-  if (n == 0) return "empty";
-  size_t i = 0;
-  while (i < n) {
+Status CheckName(std::string_view name) {
+  if (name.empty()) return Status::Error("empty");
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(name.data());
+  const size_t n = name.size();
+  for (size_t i = 0; i < n;) {
     uint32_t cp;
     const size_t len = DecodeUtf8(p + i, p + n, &cp);
-    *where = i;
-    if (len == 0) return "invalid UTF-8";
-    if (IsControlCharacter(cp)) return "control character";
+    if (len == 0) return Status::Error("invalid UTF-8 at byte " + Num(i));
+    if (IsControlCharacter(cp))
+      return Status::Error("control character at byte " + Num(i));
     i += len;
   }
-  return nullptr;
+  return Status::OK();
 }
 
 bool IsCatalogueTableName(std::string_view name) {

@@ -4,16 +4,17 @@
 #ifndef WQSQL_STORE_NAMES_H_
 #define WQSQL_STORE_NAMES_H_
 
-#include <cstddef>
 #include <string_view>
+
+#include "platform/status.h"
 
 namespace wqstore {
 
-// Why p[0, n) is not a usable name: "empty", "invalid UTF-8" or "control
-// character" (a NUL counts as one), with the offset of the offending
-// character's first byte in *where (0 for "empty"); null when the name is
-// fine. The texts are static.
-const char* CheckName(const unsigned char* p, size_t n, size_t* where);
+// Success when `name` is a usable name. Otherwise the message says why:
+// "empty", or "invalid UTF-8" or "control character" (a NUL counts as one)
+// followed by " at byte " and the offset of the first byte of the offending
+// sequence.
+Status CheckName(std::string_view name);
 
 // The pseudo tables that list the catalogue. A select names them in any
 // ASCII case, so a class whose name equals one of them ignoring case could

@@ -2,14 +2,20 @@
 // atomically: a temporary file in the target's folder, fsync, rename. A
 // failed or interrupted commit never leaves a partial file at the target
 // path and never touches a file already there.
+//
+// Every building call returns a failed Status, saying what is wrong and
+// where, for anything the validator would reject; the writer stays usable
+// after a refusal. Commit alone throws, as the store's public calls do.
 #ifndef WQSQL_STORE_WRITER_H_
 #define WQSQL_STORE_WRITER_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
 
+#include "platform/status.h"
 #include "store/api.h"
 
 namespace wqstore {
@@ -20,6 +26,8 @@ struct ObjectId {
   uint32_t obj = 0;  // index of the object within its class
 };
 
+struct WriterState;
+
 class RepositoryWriter {
  public:
   RepositoryWriter();
@@ -27,46 +35,46 @@ class RepositoryWriter {
   RepositoryWriter(const RepositoryWriter&) = delete;
   RepositoryWriter& operator=(const RepositoryWriter&) = delete;
 
-  // Adds a class and returns its index. Throws awq_StoreError when the name
-  // is empty or taken, or the number is taken. When `object_size` is absent
-  // (has_object_size false) the class reports its stored record size.
-  uint32_t AddClass(std::string_view name, int32_t number, bool has_object_size,
-                    int32_t object_size);
+  // Adds a class and sets *index (when not null) to its index. Fails when
+  // the name is not usable or taken, or the number is taken. When
+  // has_object_size is false the class reports its stored record size.
+  Status AddClass(std::string_view name, int32_t number, bool has_object_size, int32_t object_size,
+                  uint32_t* index);
 
-  // Adds a member to a class and returns its index within the class. Members
-  // can be added only while the class has no objects. Throws awq_StoreError
-  // when the name or number is taken within the class.
-  uint32_t AddMember(uint32_t cls, std::string_view name, int32_t number, int type,
-                     bool nullable);
+  // Adds a member to class `cls` and sets *index (when not null) to its
+  // index within the class. Members can be added only while the class has
+  // no objects. Fails when the name or number is taken within the class or
+  // the type code is outside 0-255.
+  Status AddMember(uint32_t cls, std::string_view name, int32_t number, int type, bool nullable,
+                   uint32_t* index);
 
-  // Appends an object to a class, every value null, 0 or empty.
-  ObjectId AddObject(uint32_t cls);
+  // Appends an object to class `cls`, every value null, 0 or empty.
+  Status AddObject(uint32_t cls, ObjectId* id);
 
-  // Value setters, by member index within the object's class. Each throws
-  // awq_StoreError when the member's type takes no value of that kind.
-  void SetString(ObjectId o, uint32_t member, std::string_view utf8);
-  void SetNull(ObjectId o, uint32_t member);  // string or reference
-  void SetInt(ObjectId o, uint32_t member, int32_t v);
-  void SetDouble(ObjectId o, uint32_t member, double v);
-  void SetChar(ObjectId o, uint32_t member, uint8_t v);
-  void SetBlob(ObjectId o, uint32_t member, const void* data, size_t len);
-  void SetRef(ObjectId o, uint32_t member, ObjectId target);
+  // Value setters, by member index within the object's class. Each fails
+  // when the object or member does not exist or the member's type takes no
+  // value of that kind.
+  Status SetString(ObjectId o, uint32_t member, std::string_view utf8);
+  Status SetNull(ObjectId o, uint32_t member);  // string or reference
+  Status SetInt(ObjectId o, uint32_t member, int32_t v);
+  Status SetDouble(ObjectId o, uint32_t member, double v);
+  Status SetChar(ObjectId o, uint32_t member, uint8_t v);
+  Status SetBlob(ObjectId o, uint32_t member, const void* data, size_t len);
+  Status SetRef(ObjectId o, uint32_t member, ObjectId target);
 
   uint32_t class_count() const;
+  // The objects of class `cls`; 0 for an index no class has.
   uint32_t object_count(uint32_t cls) const;
-  uint32_t member_count(uint32_t cls) const;
-  int member_type(uint32_t cls, uint32_t member) const;
 
   // Writes the repository to `path` atomically. Throws awq_StoreError with
   // the reason when it cannot; the target is then as it was.
   void Commit(const std::string& path) const;
 
-  // The complete file image, as Commit would write it.
-  std::string Serialize() const;
+  // Sets *image to the complete file image, as Commit would write it.
+  Status Serialize(std::string* image) const;
 
  private:
-  struct Impl;
-  std::unique_ptr<Impl> impl_;
+  std::unique_ptr<WriterState> state_;
 };
 
 }  // namespace wqstore

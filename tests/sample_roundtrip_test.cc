@@ -1,10 +1,7 @@
 // The sample source round-trips through wqmake: every class, member and
 // value of examples/dravik.json reads back from the repository it builds.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdlib>
-#include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -12,6 +9,7 @@
 #include <vector>
 
 #include "store/api.h"
+#include "tests/test_util.h"
 
 namespace {
 
@@ -112,11 +110,7 @@ void ExpectValues(const awq_Object& obj, const std::vector<Member>& members, con
 }
 
 TEST(SampleRepository, EveryValueRoundTrips) {
-  const std::string source = WQ_SOURCE_DIR "/examples/dravik.json";
-  const std::string repo = testing::TempDir() + "sample_" + std::to_string(getpid()) + ".rtm";
-  ASSERT_EQ(std::system(("'" WQMAKE_PATH "' '" + source + "' '" + repo + "'").c_str()), 0);
-  std::ifstream in(source);
-  const json src = json::parse(in);
+  const json src = json::parse(wqtest::ReadFile(wqtest::SampleSource()));
 
   std::map<std::string, std::pair<const json*, const json*>> by_id;
   for (const json& cls : src["classes"]) {
@@ -127,7 +121,7 @@ TEST(SampleRepository, EveryValueRoundTrips) {
   }
 
   awq_Database db;
-  ASSERT_NE(db.Open(repo.c_str(), omReadOnly, 0, false), nullptr);
+  ASSERT_NE(db.Open(wqtest::SampleRepository(), omReadOnly, 0, false), nullptr);
   EXPECT_NO_THROW(db.ValidateRepository());
   awq_autovector<awq_Class> classes = db.GetClassDefs();
   ASSERT_EQ(static_cast<size_t>(classes.size()), src["classes"].size());
@@ -165,7 +159,6 @@ TEST(SampleRepository, EveryValueRoundTrips) {
                    name + "[" + std::to_string(oi) + "]", 0);
     }
   }
-  std::remove(repo.c_str());
 }
 
 }  // namespace

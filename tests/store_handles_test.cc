@@ -3,9 +3,7 @@
 // takes its place, from several threads; big object lists; and validation
 // of a heap bigger than the read window, by default and small buffers.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <string>
 #include <thread>
 #include <vector>
@@ -14,29 +12,29 @@
 #include "store/checksums.h"
 #include "store/coding.h"
 #include "store/format.h"
-#include "store/repository.h"
+#include "store/validator.h"
 #include "store/writer.h"
+#include "tests/checked_writer.h"
+#include "tests/test_util.h"
 
 namespace wqstore {
 namespace {
 
-static_assert(sizeof(awq_Object) == sizeof(void*), "an object handle is one pointer");
+using wqtest::WriteFile;
 
-std::string TempPath(const std::string& name) {
-  return testing::TempDir() + "wqstore_handles_" + std::to_string(getpid()) + "_" + name;
-}
+static_assert(sizeof(awq_Object) == sizeof(void*), "an object handle is one pointer");
 
 // Class `number` "K<number>" with `count` objects: a string "<tag><i>", an
 // int i * number, and a reference to the previous object (the first one's
 // is unset). A second class "Other" holds one object, so that records of
 // two classes lie next to each other.
 std::string Build(int number, uint32_t count, const std::string& tag) {
-  RepositoryWriter w;
-  const uint32_t k = w.AddClass("K" + std::to_string(number), number, false, 0);
+  wqtest::CheckedWriter w;
+  const uint32_t k = w.AddClass("K" + std::to_string(number), number);
   w.AddMember(k, "s", 1, wqTypeString, true);
   w.AddMember(k, "i", 2, wqTypeInt, true);
   w.AddMember(k, "prev", 3, wqTypeObjectRef, true);
-  const uint32_t other = w.AddClass("Other", number + 1, false, 0);
+  const uint32_t other = w.AddClass("Other", number + 1);
   w.AddMember(other, "d", 1, wqTypeDouble, true);
   for (uint32_t i = 0; i < count; i++) {
     ObjectId o = w.AddObject(k);
@@ -46,13 +44,6 @@ std::string Build(int number, uint32_t count, const std::string& tag) {
   }
   w.SetDouble(w.AddObject(other), 0, number + 0.5);
   return w.Serialize();
-}
-
-void Write(const std::string& path, const std::string& bytes) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(f, nullptr);
-  ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
-  std::fclose(f);
 }
 
 // Reads every object of class `number` as Build wrote it.
@@ -94,9 +85,10 @@ TEST(StoreHandlesTest, EmptyHandleReadsEmpty) {
 }
 
 TEST(StoreHandlesTest, SeveralRepositoriesAtOnce) {
-  const std::string a = TempPath("a.rtm"), b = TempPath("b.rtm");
-  Write(a, Build(10, 300, "a"));
-  Write(b, Build(20, 200, "b"));
+  const wqtest::TempFolder folder;
+  const std::string a = folder.File("a.rtm"), b = folder.File("b.rtm");
+  WriteFile(a, Build(10, 300, "a"));
+  WriteFile(b, Build(20, 200, "b"));
   awq_Database da, dbb;
   ASSERT_NE(da.Open(a.c_str(), omReadOnly, 0, false), nullptr);
   ASSERT_NE(dbb.Open(b.c_str(), omReadOnly, 0, false), nullptr);
@@ -111,17 +103,16 @@ TEST(StoreHandlesTest, SeveralRepositoriesAtOnce) {
   }
   ExpectObjects(da, 10, 300, "a");
   ExpectObjects(dbb, 20, 200, "b");
-  std::remove(a.c_str());
-  std::remove(b.c_str());
 }
 
 // Closing a repository invalidates every thread's cached class: the next
 // file, likely mapped at the same address with other classes there, reads
 // right.
 TEST(StoreHandlesTest, ReopenedDatabaseReadsTheNewFile) {
-  const std::string a = TempPath("c.rtm"), b = TempPath("d.rtm");
-  Write(a, Build(30, 100, "first"));
-  Write(b, Build(40, 100, "other"));
+  const wqtest::TempFolder folder;
+  const std::string a = folder.File("c.rtm"), b = folder.File("d.rtm");
+  WriteFile(a, Build(30, 100, "first"));
+  WriteFile(b, Build(40, 100, "other"));
   awq_Database db;
   for (int round = 0; round < 3; round++) {
     ASSERT_NE(db.Open(a.c_str(), omReadOnly, 0, false), nullptr);
@@ -129,15 +120,14 @@ TEST(StoreHandlesTest, ReopenedDatabaseReadsTheNewFile) {
     ASSERT_NE(db.Open(b.c_str(), omReadOnly, 0, false), nullptr);
     ExpectObjects(db, 40, 100, "other");
   }
-  std::remove(a.c_str());
-  std::remove(b.c_str());
 }
 
 TEST(StoreHandlesTest, ThreadsReadTheirOwnRepositories) {
+  const wqtest::TempFolder folder;
   std::vector<std::string> paths;
   for (int t = 0; t < 4; t++) {
-    paths.push_back(TempPath("t" + std::to_string(t) + ".rtm"));
-    Write(paths.back(), Build(50 + 2 * t, 150, "t" + std::to_string(t) + "-"));
+    paths.push_back(folder.File("t" + std::to_string(t) + ".rtm"));
+    WriteFile(paths.back(), Build(50 + 2 * t, 150, "t" + std::to_string(t) + "-"));
   }
   std::vector<std::thread> threads;
   for (int t = 0; t < 4; t++) {
@@ -150,16 +140,16 @@ TEST(StoreHandlesTest, ThreadsReadTheirOwnRepositories) {
     });
   }
   for (std::thread& th : threads) th.join();
-  for (const std::string& p : paths) std::remove(p.c_str());
 }
 
 // A list of more than 4 MiB of handles comes from its own mapping; the
 // strings make a heap several times the validation's read window.
-TEST(StoreHandlesTest, BigListAndHeapBeyondTheWindow) {
-  const std::string path = TempPath("big.rtm");
+TEST(StoreHandlesSlow, BigListAndHeapBeyondTheWindow) {
+  const wqtest::TempFolder folder;
+  const std::string path = folder.File("big.rtm");
   const uint32_t n = 700000;
   std::string img = Build(60, n, "a long enough string number ");
-  Write(path, img);
+  WriteFile(path, img);
   {
     awq_Database db;
     ASSERT_NE(db.Open(path.c_str(), omReadOnly, 0, false), nullptr);
@@ -177,7 +167,7 @@ TEST(StoreHandlesTest, BigListAndHeapBeyondTheWindow) {
   const uint64_t heap = DecodeFixed64(&img[format::kHeaderHeapOffset]);
   img[img.size() - 20] = '\xFF';
   RecomputeChecksums(&img, Checksums::kAll);
-  Write(path, img);
+  WriteFile(path, img);
   awq_Database db;
   ASSERT_NE(db.Open(path.c_str(), omReadOnly, 0, false), nullptr);
   std::string expected;
@@ -190,15 +180,8 @@ TEST(StoreHandlesTest, BigListAndHeapBeyondTheWindow) {
   EXPECT_GT(img.size() - heap, size_t{16} << 20);
   for (const ValidateBuffers& b : {ValidateBuffers{4096, 8192, 1024, 2048},
                                    ValidateBuffers{100000, 65536, 4096, 0}}) {
-    std::string got;
-    try {
-      db.repository()->Validate(path, b);
-    } catch (const awq_StoreError& e) {
-      got = e.what();
-    }
-    EXPECT_EQ(got, expected);
+    EXPECT_EQ(Validate(*db.reader(), path, b).message(), expected);
   }
-  std::remove(path.c_str());
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // Tests of the store's building blocks: CRC32C (both implementations), the
-// UTF-8 checks and the chunked byte buffer.
+// UTF-8 checks, the name rule and the chunked byte buffer.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -88,29 +88,27 @@ TEST(StoreUtf8Test, WellFormedAndNot) {
 TEST(StoreUtf8Test, NameRule) {
   struct Case {
     std::string name;
-    const char* why;
+    const char* why;  // null: usable
   };
   const Case cases[] = {
       {"Part", nullptr},
       {"M\xC3\xBCller", nullptr},
+      {"\xF0\x9F\x98\x80", nullptr},
       {"", "empty"},
-      {"a\tb", "control character"},
-      {"a\x7F", "control character"},
-      {"a\xC2\x85", "control character"},  // U+0085
-      {"a\xC2\xA0", nullptr},              // U+00A0 is printable
-      {std::string("a\0b", 3), "control character"},
-      {"a\xC3", "invalid UTF-8"},
+      {"a\tb", "control character at byte 1"},
+      {"\x1B", "control character at byte 0"},
+      {"ab\x7F", "control character at byte 2"},
+      {"a\xC2\x85", "control character at byte 1"},  // U+0085
+      {"a\xC2\xA0", nullptr},                        // U+00A0 is printable
+      {std::string("a\0b", 3), "control character at byte 1"},
+      {"a\xC3", "invalid UTF-8 at byte 1"},
+      {"\xC3\xBC\xC3(", "invalid UTF-8 at byte 2"},  // after a whole character
+      {"\xED\xA0\x80", "invalid UTF-8 at byte 0"},   // a surrogate
   };
   for (const Case& c : cases) {
-    size_t at;
-    const char* why =
-        CheckName(reinterpret_cast<const unsigned char*>(c.name.data()), c.name.size(), &at);
-    if (c.why == nullptr) {
-      EXPECT_EQ(why, nullptr) << c.name;
-    } else {
-      ASSERT_NE(why, nullptr) << c.name;
-      EXPECT_STREQ(why, c.why) << c.name;
-    }
+    const Status s = CheckName(c.name);
+    EXPECT_EQ(s.ok(), c.why == nullptr) << c.name;
+    EXPECT_EQ(s.message(), c.why == nullptr ? "" : c.why) << c.name;
   }
 }
 

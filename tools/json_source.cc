@@ -35,6 +35,11 @@ namespace {
 using wqstore::ObjectId;
 using wqstore::RepositoryWriter;
 
+// The writer's refusals, as the exception this reader reports them by.
+void OrThrow(const Status& s) {
+  if (!s.ok()) throw awq_StoreError(s.message());
+}
+
 // Thrown in the fast mode when a class's number or object size comes after
 // objects that already went into the writer; the build starts again in the
 // careful mode.
@@ -504,10 +509,10 @@ class Reader {
     any_class_ = true;
     class_numbers_.insert(c.number);
     try {
-      writer_.AddClass(c.name, c.number, c.has_object_size, c.object_size);
+      OrThrow(writer_.AddClass(c.name, c.number, c.has_object_size, c.object_size, nullptr));
       const uint32_t index = static_cast<uint32_t>(classes_.size() - 1);
       for (const MemberDef& m : c.members) {
-        writer_.AddMember(index, m.name, m.number, m.type, m.nullable);
+        OrThrow(writer_.AddMember(index, m.name, m.number, m.type, m.nullable, nullptr));
       }
     } catch (const awq_StoreError& e) {
       Fail(c.offset, ClassLabel(c) + ": " + e.what());
@@ -634,7 +639,7 @@ class Reader {
     object_from_ = token_from_;
     next_guess_ = 0;
     try {
-      object_ = writer_.AddObject(static_cast<uint32_t>(classes_.size() - 1));
+      OrThrow(writer_.AddObject(static_cast<uint32_t>(classes_.size() - 1), &object_));
     } catch (const awq_StoreError& e) {
       Fail(TokenStart(), ClassLabel(c) + ", " + ObjectLabel() + ": " + e.what());
     }
@@ -758,7 +763,7 @@ class Reader {
       obj_has_id_ = false;
       ObjectId o;
       try {
-        o = writer_.AddObject(cls);
+        OrThrow(writer_.AddObject(cls, &o));
       } catch (const awq_StoreError& e) {
         Fail(b.offset, ClassLabel(c) + ", " + ObjectLabel() + ": " + e.what());
       }
@@ -803,7 +808,7 @@ class Reader {
             if (v.s.find('\0') != std::string_view::npos) {
               FailAt(from, ValueLabel(c, m) + ": a string value cannot hold U+0000");
             }
-            writer_.SetString(o, m, v.s);
+            OrThrow(writer_.SetString(o, m, v.s));
           } else if (v.kind == Scalar::kNull) {
             NullValue(c, m, from);
           } else {
@@ -817,8 +822,8 @@ class Reader {
           if (!ok) {
             FailAt(from, ValueLabel(c, m) + ": integer out of range (-2147483648 to 2147483647)");
           }
-          writer_.SetInt(o, m, v.kind == Scalar::kInt ? static_cast<int32_t>(v.i)
-                                                      : static_cast<int32_t>(v.u));
+          OrThrow(writer_.SetInt(o, m, v.kind == Scalar::kInt ? static_cast<int32_t>(v.i)
+                                                              : static_cast<int32_t>(v.u)));
           return;
         }
         case wqTypeDouble: {
@@ -831,7 +836,7 @@ class Reader {
             default: WrongType(c, m, v, from, "a number");
           }
           if (!std::isfinite(d)) FailAt(from, ValueLabel(c, m) + ": number out of range");
-          writer_.SetDouble(o, m, d);
+          OrThrow(writer_.SetDouble(o, m, d));
           return;
         }
         case wqTypeChar: {
@@ -851,7 +856,7 @@ class Reader {
           } else {
             WrongType(c, m, v, from, "a character code or a one-character string");
           }
-          writer_.SetChar(o, m, static_cast<uint8_t>(code));
+          OrThrow(writer_.SetChar(o, m, static_cast<uint8_t>(code)));
           return;
         }
         case wqTypeBlob: {
@@ -866,7 +871,7 @@ class Reader {
             FailAt(from, ValueLabel(c, m) + ": blob character " + std::to_string(bad + 1) +
                              " is not a hexadecimal digit");
           }
-          writer_.SetBlob(o, m, blob_.data(), blob_.size());
+          OrThrow(writer_.SetBlob(o, m, blob_.data(), blob_.size()));
           return;
         }
         case wqTypeObjectRef:
@@ -874,7 +879,7 @@ class Reader {
           if (v.kind == Scalar::kString) {
             const ObjectId* target = ids_.Find(v.s);
             if (target != nullptr) {
-              writer_.SetRef(o, m, *target);
+              OrThrow(writer_.SetRef(o, m, *target));
             } else {
               pending_.push_back(PendingRef{o, m, ids_.Keep(v.s), TokenStartFrom(from)});
             }
@@ -911,7 +916,7 @@ class Reader {
                            Quote(ids_.View(p.target)));
       }
       try {
-        writer_.SetRef(p.source, p.member, *target);
+        OrThrow(writer_.SetRef(p.source, p.member, *target));
       } catch (const awq_StoreError& e) {
         Fail(p.offset, ValueLabel(c, p.member) + ": " + e.what());
       }

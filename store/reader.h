@@ -1,9 +1,10 @@
-// Repository: an open repository file, its class and member tables parsed
-// from the directory, and bounds-checked access to records and the heap.
-// The handles of repository/store_api.h point at the ClassInfo and
-// MemberInfo values held here.
-#ifndef WQSQL_STORE_REPOSITORY_H_
-#define WQSQL_STORE_REPOSITORY_H_
+// Reader: a repository file opened for reading. It maps the file, parses
+// the class and member tables of its directory into ClassInfo and
+// MemberInfo values (which the handles of store/api.h point at), and gives
+// bounds-checked access to records and the heap. The full check of a file
+// is the validator's (store/validator.h).
+#ifndef WQSQL_STORE_READER_H_
+#define WQSQL_STORE_READER_H_
 
 #include <cstdint>
 #include <memory>
@@ -12,6 +13,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/status.h"
 #include "store/api.h"
 #include "store/coding.h"
 #include "store/format.h"
@@ -36,34 +38,10 @@ struct MemberLookup {
   uint32_t member;  // index within the class
 };
 
-class Repository;
-
-// One field of a record that Validate checks (ints, doubles and chars take
-// any bits).
-enum class FieldKind : uint8_t { kString, kBlob, kRef };
-struct FieldCheck {
-  uint32_t offset;
-  FieldKind kind;
-  bool nullable;
-  const MemberInfo* member;
-};
-
-// Validate reads the object data and the heap through these buffers rather
-// than through the mapping. Tests shrink them to reach every path.
-struct ValidateBuffers {
-  size_t data = 128 * 1024;        // object data, read in whole blocks of records
-  size_t heap = 4 * 1024 * 1024;   // the window of the heap held at once
-  size_t heap_read = 128 * 1024;   // bytes of heap read per call
-  size_t heap_keep = 256 * 1024;   // heap kept behind the newest entry asked for
-};
-
-// The heap as Validate reads it: front to back, checksummed as it comes in,
-// with a window of recent bytes in which the entries the records point at
-// are looked up (defined in validate.cc).
-class HeapWindow;
+class Reader;
 
 struct ClassInfo {
-  const Repository* repo = nullptr;
+  const Reader* reader = nullptr;
   uint32_t index = 0;
   int32_t number = 0;
   int32_t object_size = 0;
@@ -100,18 +78,22 @@ struct ClassInfo {
   }
 };
 
-class Repository {
+class Reader {
  public:
-  // Maps and checks the file's header and directory (not its data). On
-  // failure returns null and sets *error to the reason.
-  static std::unique_ptr<Repository> Open(const std::string& path, std::string* error);
+  // Maps `path` and checks its header and directory (not its data); on
+  // success sets *reader. The message of a failure says what is wrong and
+  // where, without the path.
+  static Status Open(const std::string& path, std::unique_ptr<Reader>* reader);
 
-  ~Repository();
-  Repository(const Repository&) = delete;
-  Repository& operator=(const Repository&) = delete;
+  ~Reader();
+  Reader(const Reader&) = delete;
+  Reader& operator=(const Reader&) = delete;
 
   uint32_t class_count() const { return static_cast<uint32_t>(classes_.size()); }
   const ClassInfo& class_at(uint32_t i) const { return classes_[i]; }
+  const std::vector<ClassInfo>& classes() const { return classes_; }
+  // Every member, in the order of the member table.
+  const std::vector<MemberInfo>& members() const { return members_; }
   // The first class with the number, or null.
   const ClassInfo* FindByNumber(int32_t number) const;
   // Exact name first, then the first class in stored order equal to it
@@ -148,33 +130,26 @@ class Repository {
   // The class whose records hold the address `rec`, or null.
   const ClassInfo* ClassOfRecord(const unsigned char* rec) const;
 
-  // Checks every checksum and structural rule; throws awq_StoreError with
-  // "repository " + display_path + ": " and the first fault.
-  void Validate(const std::string& display_path,
-                const ValidateBuffers& buffers = ValidateBuffers()) const;
+  // The file and its sections as Open found them, for the validator.
+  const MappedFile& file() const { return *file_; }
+  const unsigned char* directory() const { return dir_; }
+  uint64_t directory_length() const { return dir_length_; }
+  const unsigned char* heap() const { return heap_; }
+  uint64_t heap_offset() const { return heap_offset_; }
+  uint64_t heap_length() const { return heap_length_; }
+  uint32_t heap_crc() const { return heap_crc_; }  // as the directory gives it
 
  private:
-  Repository() = default;
-  bool Parse(std::string* error);
+  Reader() = default;
+  // The header, and where the directory and the heap lie.
+  Status ParseHeader();
+  // The class and member tables, checked against each other and the file.
+  Status ParseDirectory();
   void BuildIndexes();
-  // What is wrong with the value of member m of an object Validate found
-  // unsound.
-  // The fault of a class whose one-byte padding records are not 0, or "".
-  std::string CheckPaddingRecords(const ClassInfo& c) const;
-  std::string DescribeFieldFault(const ClassInfo& c, uint32_t object, const MemberInfo& m) const;
-  // The reserved-field, name and uniqueness rules of the directory: the
-  // first broken one, or "".
-  std::string CheckDirectoryRules() const;
-  // Checks field k of `count` records from `block`; returns the index of the
-  // first unsound one, or count.
-  uint32_t CheckFieldRun(const FieldCheck& k, const unsigned char* block, uint32_t record_size,
-                         uint32_t count, HeapWindow* heap) const;
 
   std::unique_ptr<MappedFile> file_;
   const unsigned char* dir_ = nullptr;
   uint64_t dir_length_ = 0;
-  const unsigned char* names_ = nullptr;
-  uint64_t names_length_ = 0;
   const unsigned char* heap_ = nullptr;
   uint64_t heap_offset_ = 0;
   uint64_t heap_length_ = 0;
@@ -190,4 +165,4 @@ class Repository {
 
 }  // namespace wqstore
 
-#endif  // WQSQL_STORE_REPOSITORY_H_
+#endif  // WQSQL_STORE_READER_H_

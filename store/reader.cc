@@ -1,16 +1,20 @@
-// Repository: opening a repository file and parsing its header and
-// directory. Everything Open accepts can be read without going out of
-// bounds: offsets, counts and lengths are checked against the bytes present
-// before anything is allocated or dereferenced. Data sections are not
-// checksummed here; Validate does that.
-#include "store/repository.h"
+// Reader: opening a repository file, parsing its header and directory, and
+// the indexes by class name and number and by member number. Everything
+// Open accepts can be read without going out of bounds: offsets, counts and
+// lengths are checked against the bytes present before anything is
+// allocated or dereferenced. Data sections are not checksummed here; the
+// validator does that.
+#include "store/reader.h"
 
 #include <algorithm>
 #include <cstring>
 
+#include "platform/ascii.h"
+#include "platform/text.h"
 #include "store/class_registry.h"
 #include "store/coding.h"
 #include "store/crc32c.h"
+#include "store/data_types.h"
 #include "store/format.h"
 
 namespace wqstore {
@@ -28,19 +32,6 @@ constexpr uint32_t kLinearMemberLimit = 8;
 constexpr int64_t kDirectSpread = 4;
 constexpr int64_t kDirectSlack = 16;
 
-std::string Num(uint64_t v) { return std::to_string(v); }
-
-bool AsciiCaseEqual(const char* a, const char* b, size_t n) {
-  for (size_t i = 0; i < n; i++) {
-    unsigned char x = static_cast<unsigned char>(a[i]);
-    unsigned char y = static_cast<unsigned char>(b[i]);
-    if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 const MemberInfo* ClassInfo::FindMemberSlow(int32_t member_number) const {
@@ -57,114 +48,105 @@ const MemberInfo* ClassInfo::FindMemberSlow(int32_t member_number) const {
   return &members[it->member];
 }
 
-std::unique_ptr<Repository> Repository::Open(const std::string& path, std::string* error) {
-  std::unique_ptr<Repository> repo(new Repository());
-  repo->file_ = MappedFile::Open(path, error);
-  if (repo->file_ == nullptr) return nullptr;
-  if (!repo->Parse(error)) return nullptr;
-  repo->BuildIndexes();
+Status Reader::Open(const std::string& path, std::unique_ptr<Reader>* reader) {
+  std::unique_ptr<Reader> r(new Reader());
+  WQ_RETURN_IF_ERROR(MappedFile::Open(path, &r->file_));
+  WQ_RETURN_IF_ERROR(r->ParseHeader());
+  WQ_RETURN_IF_ERROR(r->ParseDirectory());
+  r->BuildIndexes();
   // Object handles find their class from the record's address.
-  if (!repo->classes_.empty()) {
-    registry::Add(repo.get(), repo->classes_.front().data, repo->heap_);
-    repo->registered_ = true;
+  if (!r->classes_.empty()) {
+    registry::Add(r.get(), r->classes_.front().data, r->heap_);
+    r->registered_ = true;
   }
-  return repo;
+  *reader = std::move(r);
+  return Status::OK();
 }
 
-bool Repository::Parse(std::string* error) {
+Status Reader::ParseHeader() {
   const unsigned char* p = file_->data();
   const uint64_t size = file_->size();
 
   if (size < kHeaderSize) {
-    *error = "file too short for a repository header (" + Num(size) + " bytes)";
-    return false;
+    return Status::Error("file too short for a repository header (" + Num(size) + " bytes)");
   }
   if (std::memcmp(p + kHeaderMagic, kMagic, sizeof kMagic) != 0) {
-    *error = "not a repository file (bad magic)";
-    return false;
+    return Status::Error("not a repository file (bad magic)");
   }
   uint32_t version = DecodeFixed32(p + kHeaderVersion);
   if (version != kVersion) {
-    *error = "unsupported format version " + Num(version);
-    return false;
+    return Status::Error("unsupported format version " + Num(version));
   }
   if (crc32c::Value(p, kHeaderCrc) != DecodeFixed32(p + kHeaderCrc)) {
-    *error = "header checksum mismatch";
-    return false;
+    return Status::Error("header checksum mismatch");
   }
   uint32_t header_size = DecodeFixed32(p + kHeaderHeaderSize);
   if (header_size != kHeaderSize) {
-    *error = "header size " + Num(header_size) + ", expected " + Num(kHeaderSize);
-    return false;
+    return Status::Error("header size " + Num(header_size) + ", expected " + Num(kHeaderSize));
   }
   uint64_t file_size = DecodeFixed64(p + kHeaderFileSize);
   if (file_size != size) {
-    *error =
-        "file size in header " + Num(file_size) + " does not match the actual size " + Num(size);
-    return false;
+    return Status::Error("file size in header " + Num(file_size) +
+                         " does not match the actual size " + Num(size));
   }
   uint64_t dir_offset = DecodeFixed64(p + kHeaderDirOffset);
   if (dir_offset != kHeaderSize) {
-    *error = "directory offset " + Num(dir_offset) + ", expected " + Num(kHeaderSize);
-    return false;
+    return Status::Error("directory offset " + Num(dir_offset) + ", expected " + Num(kHeaderSize));
   }
   dir_length_ = DecodeFixed64(p + kHeaderDirLength);
   if (dir_length_ < kPrefixSize || dir_length_ > size - kHeaderSize) {
-    *error = "directory length " + Num(dir_length_) + " out of bounds";
-    return false;
+    return Status::Error("directory length " + Num(dir_length_) + " out of bounds");
   }
   heap_offset_ = DecodeFixed64(p + kHeaderHeapOffset);
   heap_length_ = DecodeFixed64(p + kHeaderHeapLength);
   if (heap_length_ < kHeapReserved) {
-    *error = "heap length " + Num(heap_length_) + " is below the " + Num(kHeapReserved) +
-             " reserved bytes";
-    return false;
+    return Status::Error("heap length " + Num(heap_length_) + " is below the " +
+                         Num(kHeapReserved) + " reserved bytes");
   }
   if (heap_offset_ > size || heap_length_ != size - heap_offset_) {
-    *error = "heap at offset " + Num(heap_offset_) + " with length " + Num(heap_length_) +
-             " does not end the file";
-    return false;
+    return Status::Error("heap at offset " + Num(heap_offset_) + " with length " +
+                         Num(heap_length_) + " does not end the file");
   }
   if (heap_offset_ < kHeaderSize + dir_length_) {
-    *error = "heap at offset " + Num(heap_offset_) + " overlaps the directory";
-    return false;
+    return Status::Error("heap at offset " + Num(heap_offset_) + " overlaps the directory");
   }
   dir_ = p + kHeaderSize;
   if (crc32c::Value(dir_, dir_length_) != DecodeFixed32(p + kHeaderDirCrc)) {
-    *error = "directory checksum mismatch";
-    return false;
+    return Status::Error("directory checksum mismatch");
   }
+  heap_ = p + heap_offset_;
+  return Status::OK();
+}
 
+Status Reader::ParseDirectory() {
+  const unsigned char* p = file_->data();
   // The directory: its length must be exactly what the counts say, which
   // also bounds the counts by the bytes present before anything is sized
   // by them.
   const uint32_t class_count = DecodeFixed32(dir_ + kPrefixClassCount);
   const uint32_t member_count = DecodeFixed32(dir_ + kPrefixMemberCount);
-  names_length_ = DecodeFixed64(dir_ + kPrefixNamesLength);
+  const uint64_t names_length = DecodeFixed64(dir_ + kPrefixNamesLength);
   heap_crc_ = DecodeFixed32(dir_ + kPrefixHeapCrc);
   const uint64_t tables = kPrefixSize + uint64_t{kClassEntrySize} * class_count +
                           uint64_t{kMemberEntrySize} * member_count;
-  if (names_length_ > dir_length_ || tables != dir_length_ - names_length_) {
-    *error = "directory length " + Num(dir_length_) + " does not match " + Num(class_count) +
-             " classes, " + Num(member_count) + " members and " + Num(names_length_) +
-             " bytes of names";
-    return false;
+  if (names_length > dir_length_ || tables != dir_length_ - names_length) {
+    return Status::Error("directory length " + Num(dir_length_) + " does not match " +
+                         Num(class_count) + " classes, " + Num(member_count) + " members and " +
+                         Num(names_length) + " bytes of names");
   }
-  // Lists of classes and members are handed out with signed 32-bit counts.
-  if (class_count > kMaxObjectCount || member_count > kMaxObjectCount) {
-    *error = "class count " + Num(class_count) + " or member count " + Num(member_count) +
-             " exceeds the maximum";
-    return false;
+  if (class_count > kMaxClassCount || member_count > kMaxMemberCount) {
+    return Status::Error("class count " + Num(class_count) + " or member count " +
+                         Num(member_count) + " exceeds the maximum");
   }
   const unsigned char* class_table = dir_ + kPrefixSize;
   const unsigned char* member_table = class_table + uint64_t{kClassEntrySize} * class_count;
-  names_ = member_table + uint64_t{kMemberEntrySize} * member_count;
+  const unsigned char* names = member_table + uint64_t{kMemberEntrySize} * member_count;
 
   // A name is a range of the names area followed by a NUL and holding
   // none, so that the NUL-terminated text handed out is the whole name.
-  auto name_ok = [this](uint32_t off, uint32_t len) {
-    return uint64_t{off} + len < names_length_ && names_[uint64_t{off} + len] == 0 &&
-           std::memchr(names_ + off, 0, len) == nullptr;
+  auto name_ok = [names, names_length](uint32_t off, uint32_t len) {
+    return uint64_t{off} + len < names_length && names[uint64_t{off} + len] == 0 &&
+           std::memchr(names + off, 0, len) == nullptr;
   };
 
   classes_.reserve(class_count);
@@ -175,31 +157,29 @@ bool Repository::Parse(std::string* error) {
     const unsigned char* e = class_table + uint64_t{kClassEntrySize} * ci;
     const std::string where = "class entry " + Num(ci) + ": ";
     ClassInfo c;
-    c.repo = this;
+    c.reader = this;
     c.index = ci;
     c.number = DecodeSigned32(e + kClassNumber);
     c.object_size = DecodeSigned32(e + kClassObjectSize);
     uint32_t name_off = DecodeFixed32(e + kClassNameOffset);
     c.name_length = DecodeFixed32(e + kClassNameLength);
     if (!name_ok(name_off, c.name_length)) {
-      *error = where + "name at offset " + Num(name_off) + " with length " + Num(c.name_length) +
-               " is not a NUL-terminated name inside the names area";
-      return false;
+      return Status::Error(where + "name at offset " + Num(name_off) + " with length " +
+                           Num(c.name_length) +
+                           " is not a NUL-terminated name inside the names area");
     }
     if (c.name_length == 0) {
-      *error = where + "empty class name";  // it could never be looked up
-      return false;
+      return Status::Error(where + "empty class name");  // it could never be looked up
     }
-    c.name = reinterpret_cast<const char*>(names_ + name_off);
+    c.name = reinterpret_cast<const char*>(names + name_off);
     uint32_t first = DecodeFixed32(e + kClassFirstMember);
     c.member_count = DecodeFixed32(e + kClassMemberCount);
     if (first != next_member) {
-      *error = where + "first member " + Num(first) + ", expected " + Num(next_member);
-      return false;
+      return Status::Error(where + "first member " + Num(first) + ", expected " + Num(next_member));
     }
     if (c.member_count > member_count - next_member) {
-      *error = where + "member count " + Num(c.member_count) + " runs past the member table";
-      return false;
+      return Status::Error(where + "member count " + Num(c.member_count) +
+                           " runs past the member table");
     }
     uint32_t field_offset = 0;
     for (uint32_t mi = first; mi < first + c.member_count; mi++) {
@@ -214,15 +194,14 @@ bool Repository::Parse(std::string* error) {
       uint32_t moff = DecodeFixed32(m + kMemberNameOffset);
       info.name_length = DecodeFixed32(m + kMemberNameLength);
       if (!name_ok(moff, info.name_length)) {
-        *error = mwhere + "name at offset " + Num(moff) + " with length " + Num(info.name_length) +
-                 " is not a NUL-terminated name inside the names area";
-        return false;
+        return Status::Error(mwhere + "name at offset " + Num(moff) + " with length " +
+                             Num(info.name_length) +
+                             " is not a NUL-terminated name inside the names area");
       }
-      info.name = reinterpret_cast<const char*>(names_ + moff);
+      info.name = reinterpret_cast<const char*>(names + moff);
       if (info.field_offset != field_offset) {
-        *error =
-            mwhere + "field offset " + Num(info.field_offset) + ", expected " + Num(field_offset);
-        return false;
+        return Status::Error(mwhere + "field offset " + Num(info.field_offset) + ", expected " +
+                             Num(field_offset));
       }
       field_offset += FieldWidth(info.type);  // at most 8 * 2^32 / 32 members: no overflow
       members_.push_back(info);
@@ -232,26 +211,22 @@ bool Repository::Parse(std::string* error) {
     // A record is at least one byte, so every object takes room in the file.
     const uint32_t expected_size = field_offset == 0 ? 1 : field_offset;
     if (c.record_size != expected_size) {
-      *error = where + "record size " + Num(c.record_size) + ", expected " + Num(expected_size) +
-               " from its members";
-      return false;
+      return Status::Error(where + "record size " + Num(c.record_size) + ", expected " +
+                           Num(expected_size) + " from its members");
     }
     c.object_count = DecodeFixed32(e + kClassObjectCount);
     if (c.object_count > kMaxObjectCount) {
-      *error = where + "object count " + Num(c.object_count) + " exceeds the maximum";
-      return false;
+      return Status::Error(where + "object count " + Num(c.object_count) + " exceeds the maximum");
     }
     c.data_offset = DecodeFixed64(e + kClassDataOffset);
     if (c.data_offset != next_data) {
-      *error =
-          where + "object data at offset " + Num(c.data_offset) + ", expected " + Num(next_data);
-      return false;
+      return Status::Error(where + "object data at offset " + Num(c.data_offset) + ", expected " +
+                           Num(next_data));
     }
     const uint64_t data_length = uint64_t{c.object_count} * c.record_size;
     if (data_length > heap_offset_ - next_data) {
-      *error = where + Num(c.object_count) + " objects of " + Num(c.record_size) +
-               " bytes run past the start of the heap";
-      return false;
+      return Status::Error(where + Num(c.object_count) + " objects of " + Num(c.record_size) +
+                           " bytes run past the start of the heap");
     }
     c.data = p + c.data_offset;
     c.data_crc = DecodeFixed32(e + kClassDataCrc);
@@ -259,20 +234,17 @@ bool Repository::Parse(std::string* error) {
     classes_.push_back(c);
   }
   if (next_member != member_count) {
-    *error =
-        "classes own " + Num(next_member) + " members, the member table holds " + Num(member_count);
-    return false;
+    return Status::Error("classes own " + Num(next_member) + " members, the member table holds " +
+                         Num(member_count));
   }
   if (next_data != heap_offset_) {
-    *error = "object data ends at offset " + Num(next_data) + " but the heap starts at " +
-             Num(heap_offset_);
-    return false;
+    return Status::Error("object data ends at offset " + Num(next_data) +
+                         " but the heap starts at " + Num(heap_offset_));
   }
-  heap_ = p + heap_offset_;
-  return true;
+  return Status::OK();
 }
 
-void Repository::BuildIndexes() {
+void Reader::BuildIndexes() {
   by_name_.reserve(classes_.size());
   by_number_.reserve(classes_.size());
   std::vector<size_t> lookup_start(classes_.size(), 0);
@@ -327,38 +299,35 @@ void Repository::BuildIndexes() {
   }
 }
 
-const ClassInfo* Repository::FindByNumber(int32_t number) const {
+const ClassInfo* Reader::FindByNumber(int32_t number) const {
   auto it = by_number_.find(number);
   return it == by_number_.end() ? nullptr : &classes_[it->second];
 }
 
-const ClassInfo* Repository::FindByName(std::string_view name) const {
+const ClassInfo* Reader::FindByName(std::string_view name) const {
   auto it = by_name_.find(name);
   if (it != by_name_.end()) return &classes_[it->second];
   for (const ClassInfo& c : classes_) {
-    if (c.name_length == name.size() && AsciiCaseEqual(c.name, name.data(), name.size())) {
-      return &c;
-    }
+    if (EqualsIgnoreCase(std::string_view(c.name, c.name_length), name)) return &c;
   }
   return nullptr;
 }
 
-awq_Object Repository::Resolve(const unsigned char* field) const {
+awq_Object Reader::Resolve(const unsigned char* field) const {
   uint32_t ci = DecodeFixed32(field);
   uint32_t oi = DecodeFixed32(field + 4);
   if (ci >= classes_.size() || oi >= classes_[ci].object_count) return awq_Object();
   return awq_Object(classes_[ci].Record(oi));
 }
 
-const ClassInfo* Repository::ClassOfRecord(const unsigned char* rec) const {
+const ClassInfo* Reader::ClassOfRecord(const unsigned char* rec) const {
   // Data ranges follow each other in class order; an empty class's range is
   // empty, so of the classes starting at or before rec the last one is the
   // only one that can hold it.
   const uintptr_t at = reinterpret_cast<uintptr_t>(rec);
-  auto after = std::upper_bound(classes_.begin(), classes_.end(), at,
-                                [](uintptr_t p, const ClassInfo& c) {
-                                  return p < reinterpret_cast<uintptr_t>(c.data);
-                                });
+  auto after = std::upper_bound(
+      classes_.begin(), classes_.end(), at,
+      [](uintptr_t p, const ClassInfo& c) { return p < reinterpret_cast<uintptr_t>(c.data); });
   if (after == classes_.begin()) return nullptr;
   const ClassInfo& c = *(after - 1);
   const uintptr_t begin = reinterpret_cast<uintptr_t>(c.data);
@@ -366,7 +335,7 @@ const ClassInfo* Repository::ClassOfRecord(const unsigned char* rec) const {
   return &c;
 }
 
-Repository::~Repository() {
+Reader::~Reader() {
   if (registered_) registry::Remove(this);
 }
 

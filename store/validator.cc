@@ -1,0 +1,304 @@
+// Validate: the full check of a repository file. Every checksum (header,
+// directory, each class's object data, heap) and every structural rule:
+// reserved fields, names, uniqueness of class and member numbers and names,
+// and every value of every object (heap entries in bounds, strings
+// well-formed UTF-8, references resolving, non-nullable members set).
+// Checksums and object checks share one pass over the file, but a checksum
+// fault is always the one reported. The per-object loops only ask "is this
+// field sound"; the wording of a fault is worked out afterwards, off the
+// fast path (validator_rules.cc).
+//
+// The pass reads the file with pread into a few reused buffers that stay in
+// cache, not through the mapping: touching every page of a big mapping
+// costs the kernel more (building and tearing down its page tables) than
+// the copy does. Two streams run side by side: the object data block by
+// block, and the heap (a HeapWindow) a little ahead of the entries the
+// records point at. Whatever the streams cannot serve (an entry behind the
+// heap window, a record bigger than the buffer) is read through the
+// mapping, so any file is checked the same way, only the usual layout
+// faster.
+#include "store/validator.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "platform/text.h"
+#include "platform/utf8.h"
+#include "store/coding.h"
+#include "store/crc32c.h"
+#include "store/data_types.h"
+#include "store/format.h"
+#include "store/heap_window.h"
+#include "store/validator_rules.h"
+
+namespace wqstore {
+
+using namespace format;
+
+namespace {
+
+// One field of a record that the pass checks: a string, a blob or a
+// reference (ints, doubles and chars take any bits).
+struct FieldCheck {
+  uint32_t offset;
+  ValueKind kind;
+  bool nullable;
+  const MemberInfo* member;
+};
+
+// Records are checked in blocks of about this many bytes, small enough to
+// stay in cache between their checksum and their checks.
+constexpr size_t kScanBlock = 64 * 1024;
+
+// True when s[0, n) is well-formed UTF-8 without a NUL. Strings are mostly
+// ASCII, so that case is tested 16 bytes at a time: a short string (when 48
+// bytes from s lie inside the heap, which ends at `end`) with three loads
+// and the bytes past n masked off, so without branching on its length; a
+// long one in a loop that ends on the string's last 16 bytes. Strings that
+// are not plain ASCII go to FindInvalidUtf8.
+inline bool IsValidHeapText(const unsigned char* s, uint64_t n, const unsigned char* end) {
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  // Lanes with the high bit set (non-ASCII) or zero.
+  auto suspect = [zero](const unsigned char* q) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
+    return _mm_or_si128(v, _mm_cmpeq_epi8(v, zero));
+  };
+  auto flags = [](__m128i v) { return static_cast<uint64_t>(_mm_movemask_epi8(v)); };
+  if (n < 48 && end - s >= 48) {
+    uint64_t bad = flags(suspect(s)) | flags(suspect(s + 16)) << 16 | flags(suspect(s + 32)) << 32;
+    return (bad & ((uint64_t{1} << n) - 1)) == 0 || FindInvalidUtf8(s, static_cast<size_t>(n)) == n;
+  }
+  if (n >= 48) {
+    __m128i acc = zero;
+    uint64_t i = 0;
+    for (; i + 64 <= n; i += 64) {
+      acc = _mm_or_si128(acc, _mm_or_si128(_mm_or_si128(suspect(s + i), suspect(s + i + 16)),
+                                           _mm_or_si128(suspect(s + i + 32), suspect(s + i + 48))));
+    }
+    for (; i + 16 <= n; i += 16) acc = _mm_or_si128(acc, suspect(s + i));
+    acc = _mm_or_si128(acc, suspect(s + n - 16));  // the last, possibly overlapping, 16 bytes
+    return flags(acc) == 0 || FindInvalidUtf8(s, static_cast<size_t>(n)) == n;
+  }
+#else
+  (void)end;
+#endif
+  return IsValidUtf8Text(s, static_cast<size_t>(n));
+}
+
+// Checks field k of `count` records from `block` and sets *bad to the index
+// of the first unsound one, or to count. Fails only when the heap cannot be
+// read. Kept out of the pass: inlined there it compiles to slower loops.
+__attribute__((noinline)) Status CheckFieldRun(const Reader& reader, const FieldCheck& k,
+                                               const unsigned char* block, uint32_t record_size,
+                                               uint32_t count, HeapWindow* heap, uint32_t* bad) {
+  const uint64_t heap_len = reader.heap_length();
+  const unsigned char* f = block + k.offset;
+  HeapWindow::View v = heap->view();
+  // Each loop stops at the first unsound record; i is then its index.
+  uint32_t i = 0;
+  switch (k.kind) {
+    case ValueKind::kString:
+      for (; i < count; i++, f += record_size) {
+        const uint64_t off = DecodeFixed64(f);
+        if (off == 0) {
+          if (!k.nullable) break;
+          continue;
+        }
+        if (off < kHeapReserved || off > heap_len - kHeapEntryHeader - 1) break;
+        // `read` takes what Slow gives, so that `entry` stays in registers.
+        HeapWindow::Bytes entry, read;
+        if (off >= v.base && off + kHeapEntryHeader <= v.end) {
+          entry = HeapWindow::Bytes{v.buffer + (off - v.base), v.limit};
+        } else {
+          WQ_RETURN_IF_ERROR(heap->Slow(off, kHeapEntryHeader, &read));
+          entry = read;
+          v = heap->view();
+        }
+        const uint64_t len = DecodeFixed32(entry.p);
+        if (len > heap_len - off - kHeapEntryHeader - 1) break;
+        // An entry from the window must end inside it too (one from the
+        // mapping is readable whole).
+        if (entry.end == v.limit && off + kHeapEntryHeader + len + 1 > v.end) {
+          WQ_RETURN_IF_ERROR(heap->Slow(off, kHeapEntryHeader + len + 1, &read));
+          entry = read;
+          v = heap->view();
+        }
+        const unsigned char* s = entry.p + kHeapEntryHeader;
+        if (s[len] != 0 || !IsValidHeapText(s, len, entry.end)) break;
+      }
+      break;
+    case ValueKind::kBlob:
+      for (; i < count; i++, f += record_size) {
+        const uint64_t off = DecodeFixed64(f);
+        if (off == 0) continue;
+        if (off < kHeapReserved || off > heap_len - kHeapEntryHeader) break;
+        const unsigned char* head;
+        if (off >= v.base && off + kHeapEntryHeader <= v.end) {
+          head = v.buffer + (off - v.base);
+        } else {
+          HeapWindow::Bytes read;
+          WQ_RETURN_IF_ERROR(heap->Slow(off, kHeapEntryHeader, &read));
+          head = read.p;
+          v = heap->view();
+        }
+        const uint64_t len = DecodeFixed32(head);
+        if (len > heap_len - off - kHeapEntryHeader || len > uint64_t{INT32_MAX}) break;
+      }
+      break;
+    case ValueKind::kRef: {
+      const uint32_t class_count = reader.class_count();
+      const ClassInfo* classes = reader.classes().data();
+      for (; i < count; i++, f += record_size) {
+        const uint32_t ci = DecodeFixed32(f);
+        const uint32_t target = DecodeFixed32(f + 4);
+        if (ci == kUnsetIndex) {
+          if (!k.nullable || target != kUnsetIndex) break;
+        } else if (ci >= class_count || target >= classes[ci].object_count) {
+          break;
+        }
+      }
+      break;
+    }
+    default:  // no other kind is checked
+      i = count;
+      break;
+  }
+  *bad = i;
+  return Status::OK();
+}
+
+// Buffer sizes as used: each at least 1, and the heap window big enough
+// for what is kept plus one read.
+ValidateBuffers Sane(ValidateBuffers b) {
+  if (b.data == 0) b.data = 1;
+  if (b.heap_read == 0) b.heap_read = 1;
+  if (b.heap < b.heap_keep + b.heap_read) b.heap = b.heap_keep + b.heap_read;
+  return b;
+}
+
+// The fields of class c that the pass checks.
+void FieldChecks(const ClassInfo& c, std::vector<FieldCheck>* checks) {
+  checks->clear();
+  for (uint32_t i = 0; i < c.member_count; i++) {
+    const MemberInfo& m = c.members[i];
+    const ValueKind kind = KindOf(m.type);
+    if (kind == ValueKind::kString || kind == ValueKind::kBlob || kind == ValueKind::kRef) {
+      checks->push_back({m.field_offset, kind, m.nullable, &m});
+    }
+  }
+}
+
+// The whole pass; the fault without the file's name.
+Status CheckFile(const Reader& reader, const ValidateBuffers& buffers) {
+  const ValidateBuffers sizes = Sane(buffers);
+  const MappedFile& file = reader.file();
+  const unsigned char* p = file.data();
+  const uint64_t heap_offset = reader.heap_offset();
+  const uint64_t data_start = kHeaderSize + reader.directory_length();
+  const std::vector<ClassInfo>& classes = reader.classes();
+
+  // Header and directory checksums come first: every rule below reads the
+  // directory.
+  if (crc32c::Value(p, kHeaderCrc) != DecodeFixed32(p + kHeaderCrc)) {
+    return Status::Error("checksum mismatch in header");
+  }
+  if (crc32c::Value(reader.directory(), reader.directory_length()) !=
+      DecodeFixed32(p + kHeaderDirCrc)) {
+    return Status::Error("checksum mismatch in directory at offset " + Num(kHeaderSize));
+  }
+
+  // The first structural fault is kept, not returned, until every checksum
+  // has been compared: damage is reported as damage, not as whatever rule
+  // the damaged bytes happen to break.
+  Status fault = CheckDirectoryRules(reader);
+
+  // Object data and heap in one pass: each block of records is
+  // checksummed and then checked while it is in cache, and the heap
+  // is read and checksummed just ahead of the entries the records point at.
+  HeapWindow heap(file, heap_offset, reader.heap(), reader.heap_length(), sizes.heap,
+                  sizes.heap_read, sizes.heap_keep);
+  const size_t data_buffer =
+      static_cast<size_t>(std::min<uint64_t>(sizes.data, heap_offset - data_start));
+  std::unique_ptr<unsigned char[]> data(new unsigned char[data_buffer + 1]);
+  std::vector<uint32_t> data_crcs(classes.size(), 0);
+  std::vector<FieldCheck> checks;
+  for (const ClassInfo& c : classes) {
+    FieldChecks(c, &checks);
+    const uint64_t data_length = uint64_t{c.object_count} * c.record_size;
+    if (checks.empty() || !fault.ok()) {
+      uint32_t crc = 0;
+      for (uint64_t done = 0; done < data_length;) {
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(data_buffer, data_length - done));
+        WQ_RETURN_IF_ERROR(file.ReadAt(c.data_offset + done, data.get(), n));
+        crc = crc32c::Extend(crc, data.get(), n);
+        done += n;
+      }
+      data_crcs[c.index] = crc;
+      if (fault.ok()) fault = CheckPaddingRecords(c);
+      continue;
+    }
+    const uint32_t per_block =
+        c.record_size >= kScanBlock ? 1 : static_cast<uint32_t>(kScanBlock / c.record_size);
+    const uint64_t block_bytes = uint64_t{per_block} * c.record_size;
+    // Whole blocks per read; a block bigger than the buffer is read in place.
+    const bool in_place =
+        uint64_t{std::min(per_block, c.object_count)} * c.record_size > data_buffer;
+    const uint32_t per_read =
+        per_block * static_cast<uint32_t>(std::max<uint64_t>(1, data_buffer / block_bytes));
+    uint32_t crc = 0;
+    for (uint32_t first = 0; first < c.object_count; first += per_read) {
+      const uint32_t in_read = std::min(per_read, c.object_count - first);
+      const unsigned char* records = c.Record(first);
+      if (!in_place) {
+        WQ_RETURN_IF_ERROR(file.ReadAt(c.data_offset + uint64_t{first} * c.record_size, data.get(),
+                                       size_t{in_read} * c.record_size));
+        records = data.get();
+      }
+      for (uint32_t done = 0; done < in_read; done += per_block) {
+        const uint32_t count = std::min(per_block, in_read - done);
+        const unsigned char* block = records + size_t{done} * c.record_size;
+        crc = crc32c::Extend(crc, block, size_t{count} * c.record_size);
+        if (!fault.ok()) continue;
+        for (const FieldCheck& k : checks) {
+          uint32_t bad = count;
+          WQ_RETURN_IF_ERROR(CheckFieldRun(reader, k, block, c.record_size, count, &heap, &bad));
+          if (bad != count) {
+            fault = Status::Error(DescribeFieldFault(reader, c, first + done + bad, *k.member));
+            break;
+          }
+        }
+      }
+    }
+    data_crcs[c.index] = crc;
+  }
+  WQ_RETURN_IF_ERROR(heap.Finish());
+
+  for (const ClassInfo& c : classes) {
+    if (data_crcs[c.index] != c.data_crc) {
+      return Status::Error("checksum mismatch in object data of " + ClassLabel(c) + " at offset " +
+                           Num(c.data_offset));
+    }
+  }
+  if (heap.crc() != reader.heap_crc()) {
+    return Status::Error("checksum mismatch in heap at offset " + Num(heap_offset));
+  }
+  return fault;
+}
+
+}  // namespace
+
+Status Validate(const Reader& reader, const std::string& display_path,
+                const ValidateBuffers& buffers) {
+  const Status checked = CheckFile(reader, buffers);
+  if (checked.ok()) return checked;
+  return checked.Prefixed("repository " + display_path + ": ");
+}
+
+}  // namespace wqstore

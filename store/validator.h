@@ -1,0 +1,32 @@
+// The full check of a repository file that a Reader has open: every
+// checksum and every structural rule, and every value of every object.
+// awq_Database::ValidateRepository reports what it finds.
+#ifndef WQSQL_STORE_VALIDATOR_H_
+#define WQSQL_STORE_VALIDATOR_H_
+
+#include <cstddef>
+#include <string>
+
+#include "platform/status.h"
+#include "store/reader.h"
+
+namespace wqstore {
+
+// Validation reads the object data and the heap through these buffers
+// rather than through the mapping. Tests shrink them to reach every path.
+struct ValidateBuffers {
+  size_t data = 128 * 1024;       // object data, read in whole blocks of records
+  size_t heap = 4 * 1024 * 1024;  // the window of the heap held at once
+  size_t heap_read = 128 * 1024;  // bytes of heap read per call
+  size_t heap_keep = 256 * 1024;  // heap kept behind the newest entry asked for
+};
+
+// Checks the file `reader` has open. Fails with "repository " +
+// display_path + ": " and the first fault; a checksum fault is reported
+// before any structural one.
+Status Validate(const Reader& reader, const std::string& display_path,
+                const ValidateBuffers& buffers = ValidateBuffers());
+
+}  // namespace wqstore
+
+#endif  // WQSQL_STORE_VALIDATOR_H_
