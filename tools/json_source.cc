@@ -18,6 +18,8 @@
 #include <vector>
 
 #include "store/api.h"
+#include "store/data_types.h"
+#include "store/names.h"
 #include "tools/id_table.h"
 #include "tools/json_events.h"
 #include "tools/source_text.h"
@@ -443,9 +445,9 @@ class Reader {
         if (v.kind != Scalar::kString) {
           Fail(TokenStart(), where + "\"name\" must be a string, not " + KindName(v.kind));
         }
-        const char* fault = NameFault(v.s);
+        const char* fault = ShellTypableNameFault(v.s);
         if (fault != nullptr) Fail(TokenStart(), "class name " + Quote(v.s) + " " + fault);
-        if (IsReservedClassName(v.s)) {
+        if (wqstore::IsCatalogueTableName(v.s)) {
           Fail(TokenStart(), "class name " + Quote(v.s) + " is reserved for a catalogue table");
         }
         if (!class_names_.insert(std::string(v.s)).second) {
@@ -553,7 +555,7 @@ class Reader {
         if (v.kind != Scalar::kString) {
           Fail(TokenStart(), where + "\"name\" must be a string, not " + KindName(v.kind));
         }
-        const char* fault = NameFault(v.s);
+        const char* fault = ShellTypableNameFault(v.s);
         if (fault != nullptr) {
           Fail(TokenStart(), ClassLabel(c) + ": member name " + Quote(v.s) + " " + fault);
         }
@@ -566,7 +568,7 @@ class Reader {
       }
       case kMemberType:
         if (v.kind == Scalar::kString) {
-          member_.type = TypeCodeOfName(v.s);
+          member_.type = wqstore::DataTypeCodeOfName(v.s);
           if (member_.type >= 0) return;
         } else if ((v.kind == Scalar::kInt && v.i >= 0 && v.i <= 255) ||
                    (v.kind == Scalar::kUnsigned && v.u <= 255)) {

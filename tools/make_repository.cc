@@ -15,6 +15,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/text.h"
 #include "store/api.h"
 #include "tools/json_source.h"
 
@@ -23,7 +24,7 @@ namespace wqsource {
 namespace {
 
 [[noreturn]] void CannotRead(const std::string& path, int err) {
-  throw MakeError("cannot read " + path + ": " + std::strerror(err));
+  throw MakeError("cannot read " + path + ": " + ErrnoText(err));
 }
 
 // The message the bus error handler writes; set while a mapping is in use.

@@ -4,13 +4,23 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/ascii.h"
+#include "platform/utf8.h"
+
 namespace wqsource {
 
-const char* NameFault(std::string_view name) {
+const char* ShellTypableNameFault(std::string_view name) {
   if (name.empty()) return "is empty";
-  for (size_t i = 0; i < name.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(name[i]);
-    switch (c) {
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(name.data());
+  const unsigned char* end = p + name.size();
+  while (p < end) {
+    uint32_t cp;
+    const size_t len = DecodeUtf8(p, end, &cp);
+    if (len == 0) {  // not from the parser, which checks the encoding
+      ++p;
+      continue;
+    }
+    switch (cp) {
       case ' ': return "contains a blank";
       case '\t': return "contains a tab";
       case ';': return "contains a semicolon";
@@ -18,65 +28,39 @@ const char* NameFault(std::string_view name) {
       case '\n': return "contains a newline";
       default: break;
     }
-    if (c < 0x20 || c == 0x7f) return "contains a control character";
-    // U+0080 to U+009F are encoded as C2 80 to C2 9F.
-    if (c == 0xc2 && i + 1 < name.size()) {
-      const unsigned char n = static_cast<unsigned char>(name[i + 1]);
-      if (n >= 0x80 && n <= 0x9f) return "contains a control character";
-    }
+    if (IsControlCharacter(cp)) return "contains a control character";
+    p += len;
   }
   return nullptr;
-}
-
-namespace {
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
-
-bool IsContinuation(unsigned char c) { return (c & 0xc0) == 0x80; }
-
-}  // namespace
-
-bool IsReservedClassName(std::string_view name) {
-  return EqualsNoCase(name, "sys$tables") || EqualsNoCase(name, "sys$tablestats");
 }
 
 std::string Quote(std::string_view text, size_t max_chars) {
   static const char kHex[] = "0123456789abcdef";
   std::string out = "\"";
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(text.data());
+  const unsigned char* end = p + text.size();
   size_t chars = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    if (!IsContinuation(c) && chars++ == max_chars) {
+  while (p < end) {
+    uint32_t cp;
+    size_t len = DecodeUtf8(p, end, &cp);
+    if (chars++ == max_chars) {
       out += "...";
       break;
     }
-    if (c == '"' || c == '\\') {
+    if (len == 0) {  // not from the parser, which checks the encoding
+      len = 1;
+      out += static_cast<char>(*p);
+    } else if (cp == '"' || cp == '\\') {
       out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20 || c == 0x7f) {
+      out += static_cast<char>(cp);
+    } else if (IsControlCharacter(cp)) {
       out += "\\u00";
-      out += kHex[c >> 4];
-      out += kHex[c & 15];
-    } else if (c == 0xc2 && i + 1 < text.size() &&
-               static_cast<unsigned char>(text[i + 1]) <= 0x9f &&
-               IsContinuation(static_cast<unsigned char>(text[i + 1]))) {
-      // A C1 control character (U+0080 to U+009F).
-      const unsigned char n = static_cast<unsigned char>(text[++i]);
-      out += "\\u00";
-      out += kHex[n >> 4];
-      out += kHex[n & 15];
+      out += kHex[cp >> 4];
+      out += kHex[cp & 15];
     } else {
-      out += static_cast<char>(c);
+      out.append(reinterpret_cast<const char*>(p), len);
     }
+    p += len;
   }
   out += '"';
   return out;
@@ -125,24 +109,10 @@ bool DecodeHex(std::string_view text, std::vector<uint8_t>& out, size_t& bad) {
 }
 
 int DecodeLatin1Char(std::string_view utf8) {
-  if (utf8.size() == 1) {
-    const unsigned char c = static_cast<unsigned char>(utf8[0]);
-    return c < 0x80 ? c : -1;
-  }
-  if (utf8.size() == 2) {
-    const unsigned char a = static_cast<unsigned char>(utf8[0]);
-    const unsigned char b = static_cast<unsigned char>(utf8[1]);
-    if ((a == 0xc2 || a == 0xc3) && IsContinuation(b)) return (a & 0x1f) << 6 | (b & 0x3f);
-  }
-  return -1;
-}
-
-int TypeCodeOfName(std::string_view name) {
-  static const char* const kNames[] = {"string", "int", "double", "char", "blob", "ref"};
-  for (int i = 0; i < 6; ++i) {
-    if (name == kNames[i]) return i + 1;
-  }
-  return -1;
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(utf8.data());
+  uint32_t cp;
+  if (utf8.empty() || DecodeUtf8(p, p + utf8.size(), &cp) != utf8.size() || cp > 0xFF) return -1;
+  return static_cast<int>(cp);
 }
 
 LineColumn LocateOffset(std::string_view text, size_t offset) {
@@ -159,9 +129,20 @@ LineColumn LocateOffset(std::string_view text, size_t offset) {
     p = static_cast<const char*>(nl) + 1;
     line_start = static_cast<size_t>(p - text.data());
   }
+  // A parse error can come at a byte that cuts a sequence short; the
+  // bytes of such a broken sequence count as one character.
   lc.column = 1;
-  for (size_t i = line_start; i < offset; ++i) {
-    if (!IsContinuation(static_cast<unsigned char>(text[i]))) ++lc.column;
+  const unsigned char* c = reinterpret_cast<const unsigned char*>(text.data()) + line_start;
+  const unsigned char* stop = reinterpret_cast<const unsigned char*>(text.data()) + offset;
+  while (c < stop) {
+    uint32_t cp;
+    const size_t len = DecodeUtf8(c, stop, &cp);
+    ++lc.column;
+    if (len > 0) {
+      c += len;
+    } else {
+      for (++c; c < stop && DecodeUtf8(c, stop, &cp) == 0;) ++c;
+    }
   }
   return lc;
 }

@@ -1,6 +1,6 @@
 // Text rules and helpers of the JSON source reader: which class and member
 // names the shell can type, quoting of names for one-line messages, blob hex
-// and character decoding, type names, and line/column of a byte offset.
+// and character decoding, and line/column of a byte offset.
 #ifndef WQSQL_TOOLS_SOURCE_TEXT_H_
 #define WQSQL_TOOLS_SOURCE_TEXT_H_
 
@@ -14,11 +14,9 @@ namespace wqsource {
 
 // Why the shell could not type `name` as a class or member name (empty, or a
 // blank, tab, semicolon, comma, newline or other control character in it),
-// or null when the name is fine. `name` is valid UTF-8.
-const char* NameFault(std::string_view name);
-
-// True for the names of the shell's pseudo tables, in any ASCII case.
-bool IsReservedClassName(std::string_view name);
+// or null when the name is fine. Stricter than the store's rule for names,
+// which allows blanks, semicolons and commas. `name` is valid UTF-8.
+const char* ShellTypableNameFault(std::string_view name);
 
 // `text` in double quotes for an error message: quotes, backslashes and
 // control characters escaped so the message stays on one line, and cut with
@@ -32,10 +30,6 @@ bool DecodeHex(std::string_view text, std::vector<uint8_t>& out, size_t& bad);
 
 // The code of a one-character UTF-8 string in U+0000 to U+00FF, or -1.
 int DecodeLatin1Char(std::string_view utf8);
-
-// The type code of a type name ("string", "int", "double", "char", "blob",
-// "ref"), or -1.
-int TypeCodeOfName(std::string_view name);
 
 // 1-based line and column of a byte offset in `text`. Lines end at '\n';
 // columns count characters (UTF-8 sequences), not bytes.
