@@ -1,68 +1,23 @@
-// The parser's side of the source reader: the token buffer and JSON type the
-// parser is instantiated with, the input iterator that lets the reader see
-// how far the parser has read, JSON values as events deliver them,
-// re-reading a single value at an offset, and parse errors reworded.
+// The parser's side of the source reader: the JSON type the parser is
+// instantiated with, the input iterator that lets the reader see how far the
+// parser has read, JSON values as events deliver them, re-reading a single
+// value at an offset, and parse errors reworded.
 #ifndef WQSQL_TOOLS_JSON_EVENTS_H_
 #define WQSQL_TOOLS_JSON_EVENTS_H_
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <iterator>
 #include <map>
-#include <new>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
+#include "tools/token_text.h"
+
 namespace wqsource {
-
-// The parser's token buffer. The lexer appends every character of a string
-// or number to it with push_back; the standard string's push_back is an
-// out-of-line library call, this one is a compare and a store. data() of a
-// mutable buffer ends in a NUL, as the lexer's number conversion requires.
-class TokenText {
- public:
-  using value_type = char;
-  using size_type = size_t;
-
-  TokenText() : buf_(static_cast<char*>(std::malloc(kInitialCapacity + 1))) {
-    if (buf_ == nullptr) throw std::bad_alloc();
-    buf_[0] = '\0';
-  }
-  ~TokenText() { std::free(buf_); }
-  TokenText(const TokenText&) = delete;
-  TokenText& operator=(const TokenText&) = delete;
-
-  void push_back(char c) {
-    if (size_ == capacity_) Grow();
-    buf_[size_++] = c;
-  }
-  void clear() { size_ = 0; }
-  char* data() {
-    buf_[size_] = '\0';
-    return buf_;
-  }
-  const char* data() const { return buf_; }
-  size_t size() const { return size_; }
-  bool empty() const { return size_ == 0; }
-  std::string_view view() const { return std::string_view(buf_, size_); }
-
- private:
-  static constexpr size_t kInitialCapacity = 256;
-  void Grow() {
-    char* grown = static_cast<char*>(std::realloc(buf_, capacity_ * 2 + 1));
-    if (grown == nullptr) throw std::bad_alloc();
-    buf_ = grown;
-    capacity_ *= 2;
-  }
-  char* buf_;
-  size_t size_ = 0;
-  size_t capacity_ = kInitialCapacity;
-};
 
 // The JSON type the parser works with; only its SAX parser is used, never a
 // document tree.
@@ -74,10 +29,11 @@ struct Cursor {
   const char* end;
 };
 
-// An input iterator over a Cursor. The parser's input adapter holds a begin
-// and an end iterator and only ever asks the begin one whether it reached
-// the other; both share the one Cursor, so "reached the end" is a compare of
-// the cursor with its own end and the reader sees the position at any time.
+// An input iterator over a Cursor, for the parser's iterator-pair input. The
+// parser holds a begin and an end iterator and only ever asks the begin one
+// whether it reached the other; both share the one Cursor, so "reached the
+// end" is a compare of the cursor with its own end and the reader sees the
+// position at any time.
 class CursorIterator {
  public:
   using iterator_category = std::input_iterator_tag;
@@ -100,15 +56,12 @@ class CursorIterator {
   Cursor* cursor_;
 };
 
-// Runs the JSON parser over the cursor's text with `sax` as its event
-// handler: the same parse as Json::sax_parse of JSON text without comments,
-// minus the readers of binary formats that sax_parse would also compile.
+// Runs the JSON parser over the cursor's text, JSON without comments, with
+// `sax` as its event handler. `strict`: the value must be all of the text.
 template <typename Sax>
 bool ParseJson(Cursor& cursor, Sax* sax, bool strict) {
-  using Adapter = nlohmann::detail::iterator_input_adapter<CursorIterator>;
-  Adapter input{CursorIterator(&cursor), CursorIterator(&cursor)};
-  nlohmann::detail::parser<Json, Adapter> parser(std::move(input), nullptr, true, false);
-  return parser.sax_parse(sax, strict);
+  return Json::sax_parse(CursorIterator(&cursor), CursorIterator(&cursor), sax,
+                         Json::input_format_t::json, strict);
 }
 
 // One JSON value as an event delivers it. Strings point into the parser's
@@ -171,7 +124,7 @@ class OneValue {
   bool end_object() { return false; }
   bool end_array() { return false; }
   bool key(string_t&) { return false; }
-  bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) {
+  bool parse_error(std::size_t, const std::string&, const Json::exception&) {
     return false;
   }
 

@@ -232,7 +232,7 @@ class Reader {
     return true;
   }
   bool parse_error(std::size_t position, const std::string& last_token,
-                   const nlohmann::detail::exception& ex) {
+                   const Json::exception& ex) {
     if (ex.id == 406) {
       // A number beyond the range of a double; it starts after the last event.
       token_from_ = mark_;
