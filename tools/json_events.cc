@@ -1,22 +1,7 @@
-// The parser's side of the source reader.
+// Re-reading one value at an offset, and parse errors reworded.
 #include "tools/json_events.h"
 
 namespace wqsource {
-
-const char* KindName(Scalar::Kind k) {
-  switch (k) {
-    case Scalar::kNull: return "null";
-    case Scalar::kBool: return "a boolean";
-    case Scalar::kInt:
-    case Scalar::kUnsigned:
-    case Scalar::kBigInt: return "an integer";
-    case Scalar::kFloat: return "a number with a fraction or exponent";
-    case Scalar::kString: return "a string";
-    case Scalar::kArray: return "an array";
-    case Scalar::kObject: return "an object";
-  }
-  return "a value";
-}
 
 const Scalar& OneValue::Read(std::string_view text, size_t offset) {
   v_ = Scalar();

@@ -1,12 +1,11 @@
 // The parser's side of the source reader: the JSON type the parser is
 // instantiated with, the input iterator that lets the reader see how far the
-// parser has read, JSON values as events deliver them, re-reading a single
-// value at an offset, and parse errors reworded.
+// parser has read, the parser run over a cursor, re-reading a single value
+// at an offset, and parse errors reworded.
 #ifndef WQSQL_TOOLS_JSON_EVENTS_H_
 #define WQSQL_TOOLS_JSON_EVENTS_H_
 
 #include <cstddef>
-#include <cstdint>
 #include <iterator>
 #include <map>
 #include <string>
@@ -15,6 +14,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "tools/json_scalar.h"
 #include "tools/token_text.h"
 
 namespace wqsource {
@@ -58,29 +58,11 @@ class CursorIterator {
 
 // Runs the JSON parser over the cursor's text, JSON without comments, with
 // `sax` as its event handler. `strict`: the value must be all of the text.
+// False when the parser met an error or a handler stopped it.
 template <typename Sax>
 bool ParseJson(Cursor& cursor, Sax* sax, bool strict) {
   return Json::sax_parse(CursorIterator(&cursor), CursorIterator(&cursor), sax,
                          Json::input_format_t::json, strict);
-}
-
-// One JSON value as an event delivers it. Strings point into the parser's
-// buffer and live for the event only.
-struct Scalar {
-  enum Kind : uint8_t { kNull, kBool, kInt, kUnsigned, kBigInt, kFloat, kString, kArray, kObject };
-  Kind kind = kNull;
-  bool b = false;
-  int64_t i = 0;
-  uint64_t u = 0;
-  double d = 0;  // kFloat and kBigInt (an integer literal beyond 64 bits)
-  std::string_view s;
-};
-
-// "null", "an integer", "a string"... for messages.
-const char* KindName(Scalar::Kind k);
-
-inline bool IsInteger(Scalar::Kind k) {
-  return k == Scalar::kInt || k == Scalar::kUnsigned || k == Scalar::kBigInt;
 }
 
 // Reads the one JSON value that starts at an offset of the source, which the
@@ -111,8 +93,7 @@ class OneValue {
   }
   bool number_float(number_float_t d, const string_t& raw) {
     v_.d = d;
-    return Set(raw.view().find_first_of(".eE") == std::string_view::npos ? Scalar::kBigInt
-                                                                          : Scalar::kFloat);
+    return Set(FloatKind(raw.view()));
   }
   bool string(string_t& s) {
     str_.assign(s.data(), s.size());
@@ -124,9 +105,7 @@ class OneValue {
   bool end_object() { return false; }
   bool end_array() { return false; }
   bool key(string_t&) { return false; }
-  bool parse_error(std::size_t, const std::string&, const Json::exception&) {
-    return false;
-  }
+  bool parse_error(std::size_t, const std::string&, const Json::exception&) { return false; }
 
  private:
   bool Set(Scalar::Kind k) {
@@ -137,8 +116,8 @@ class OneValue {
   std::string str_;
 };
 
-// nlohmann's parse error message `what` as one line without its own prefix
-// and position, the text last read shortened and made printable.
+// The parser's error message `what` as one line without its own prefix and
+// position, the text last read shortened and made printable.
 std::string DescribeParseError(const std::string& what, const std::string& last_token);
 
 }  // namespace wqsource
