@@ -1,7 +1,8 @@
 // The parser's side of the source reader: the JSON type the parser is
 // instantiated with, the input iterator that lets the reader see how far the
-// parser has read, the parser run over a cursor, re-reading a single value
-// at an offset, and parse errors reworded.
+// parser has read, the parser run over a cursor, its events in terms of
+// Scalars, re-reading a single value at an offset, and parse errors
+// reworded.
 #ifndef WQSQL_TOOLS_JSON_EVENTS_H_
 #define WQSQL_TOOLS_JSON_EVENTS_H_
 
@@ -65,9 +66,18 @@ bool ParseJson(Cursor& cursor, Sax* sax, bool strict) {
                          Json::input_format_t::json, strict);
 }
 
-// Reads the one JSON value that starts at an offset of the source, which the
-// main pass has already checked. Arrays and objects are not read into.
-class OneValue {
+// The parser's event interface in terms of Scalars, for a `Derived` handler
+// that provides
+//   bool OnValue(const Scalar& v, bool number)  a value, or an array or
+//       object that starts; `number`: the parser has read one character
+//       past the value
+//   bool OnEnd()                       the end of an array or object
+//   bool OnKey(std::string_view key)   a key of an object
+//   bool OnParseError(size_t position, const std::string& last_token,
+//                     const Json::exception& error)
+// each returning false to stop the parser.
+template <typename Derived>
+class ScalarEvents {
  public:
   using number_integer_t = Json::number_integer_t;
   using number_unsigned_t = Json::number_unsigned_t;
@@ -75,43 +85,76 @@ class OneValue {
   using string_t = Json::string_t;
   using binary_t = Json::binary_t;
 
+  bool null() { return Self().OnValue(Scalar{}, false); }
+  bool boolean(bool b) {
+    Scalar v;
+    v.kind = Scalar::kBool;
+    v.b = b;
+    return Self().OnValue(v, false);
+  }
+  bool number_integer(number_integer_t i) {
+    Scalar v;
+    v.kind = Scalar::kInt;
+    v.i = i;
+    return Self().OnValue(v, true);
+  }
+  bool number_unsigned(number_unsigned_t u) {
+    Scalar v;
+    v.kind = Scalar::kUnsigned;
+    v.u = u;
+    return Self().OnValue(v, true);
+  }
+  bool number_float(number_float_t d, const string_t& raw) {
+    Scalar v;
+    v.kind = FloatKind(raw.view());
+    v.d = d;
+    return Self().OnValue(v, true);
+  }
+  bool string(string_t& s) {
+    Scalar v;
+    v.kind = Scalar::kString;
+    v.s = s.view();
+    return Self().OnValue(v, false);
+  }
+  bool binary(binary_t&) { return false; }  // JSON text has no binary values
+  bool start_object(std::size_t) { return Start(Scalar::kObject); }
+  bool start_array(std::size_t) { return Start(Scalar::kArray); }
+  bool end_object() { return Self().OnEnd(); }
+  bool end_array() { return Self().OnEnd(); }
+  bool key(string_t& k) { return Self().OnKey(k.view()); }
+  bool parse_error(std::size_t position, const std::string& last_token,
+                   const Json::exception& error) {
+    return Self().OnParseError(position, last_token, error);
+  }
+
+ private:
+  Derived& Self() { return static_cast<Derived&>(*this); }
+  bool Start(Scalar::Kind kind) {
+    Scalar v;
+    v.kind = kind;
+    return Self().OnValue(v, false);
+  }
+};
+
+// Reads the one JSON value that starts at an offset of the source, which the
+// main pass has already checked. Arrays and objects are not read into.
+class OneValue : public ScalarEvents<OneValue> {
+ public:
   // The value at `offset`; its string stays valid until the next Read.
   const Scalar& Read(std::string_view text, size_t offset);
 
-  bool null() { return Set(Scalar::kNull); }
-  bool boolean(bool b) {
-    v_.b = b;
-    return Set(Scalar::kBool);
-  }
-  bool number_integer(number_integer_t i) {
-    v_.i = i;
-    return Set(Scalar::kInt);
-  }
-  bool number_unsigned(number_unsigned_t u) {
-    v_.u = u;
-    return Set(Scalar::kUnsigned);
-  }
-  bool number_float(number_float_t d, const string_t& raw) {
-    v_.d = d;
-    return Set(FloatKind(raw.view()));
-  }
-  bool string(string_t& s) {
-    str_.assign(s.data(), s.size());
-    return Set(Scalar::kString);
-  }
-  bool binary(binary_t&) { return false; }
-  bool start_object(std::size_t) { return Set(Scalar::kObject) && false; }
-  bool start_array(std::size_t) { return Set(Scalar::kArray) && false; }
-  bool end_object() { return false; }
-  bool end_array() { return false; }
-  bool key(string_t&) { return false; }
-  bool parse_error(std::size_t, const std::string&, const Json::exception&) { return false; }
-
  private:
-  bool Set(Scalar::Kind k) {
-    v_.kind = k;
-    return true;
+  friend class ScalarEvents<OneValue>;
+
+  bool OnValue(const Scalar& v, bool) {
+    v_ = v;
+    if (v.kind == Scalar::kString) str_.assign(v.s);
+    return v.kind != Scalar::kArray && v.kind != Scalar::kObject;
   }
+  bool OnEnd() { return false; }
+  bool OnKey(std::string_view) { return false; }
+  bool OnParseError(std::size_t, const std::string&, const Json::exception&) { return false; }
+
   Scalar v_;
   std::string str_;
 };

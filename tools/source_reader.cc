@@ -48,14 +48,8 @@ struct Frame {
   size_t key_from = 0;  // where the scan for the current key's token starts
 };
 
-class SourceReader {
+class SourceReader : public ScalarEvents<SourceReader> {
  public:
-  using number_integer_t = Json::number_integer_t;
-  using number_unsigned_t = Json::number_unsigned_t;
-  using number_float_t = Json::number_float_t;
-  using string_t = Json::string_t;
-  using binary_t = Json::binary_t;
-
   SourceReader(const SourceText& source, StatusWriter& writer, ReadMode mode)
       : source_(source),
         text_(source.text()),
@@ -74,59 +68,20 @@ class SourceReader {
     return builder_.ResolvePending(definitions_.classes());
   }
 
+ private:
+  friend class ScalarEvents<SourceReader>;
+
   // --- Events ----------------------------------------------------------------
 
-  bool null() {
-    Begin(false);
-    return skip_ > 0 || Check(Value(Scalar{}));
-  }
-  bool boolean(bool b) {
-    Begin(false);
-    if (skip_ > 0) return true;
-    Scalar v;
-    v.kind = Scalar::kBool;
-    v.b = b;
+  bool OnValue(const Scalar& v, bool number) {
+    Begin(number);
+    if (skip_ > 0) {
+      if (v.kind == Scalar::kArray || v.kind == Scalar::kObject) ++skip_;
+      return true;
+    }
     return Check(Value(v));
   }
-  bool number_integer(number_integer_t i) {
-    Begin(true);
-    if (skip_ > 0) return true;
-    Scalar v;
-    v.kind = Scalar::kInt;
-    v.i = i;
-    return Check(Value(v));
-  }
-  bool number_unsigned(number_unsigned_t u) {
-    Begin(true);
-    if (skip_ > 0) return true;
-    Scalar v;
-    v.kind = Scalar::kUnsigned;
-    v.u = u;
-    return Check(Value(v));
-  }
-  bool number_float(number_float_t d, const string_t& raw) {
-    Begin(true);
-    if (skip_ > 0) return true;
-    Scalar v;
-    v.kind = FloatKind(raw.view());
-    v.d = d;
-    return Check(Value(v));
-  }
-  bool string(string_t& s) {
-    Begin(false);
-    if (skip_ > 0) return true;
-    Scalar v;
-    v.kind = Scalar::kString;
-    v.s = s.view();
-    return Check(Value(v));
-  }
-  bool binary(binary_t&) {
-    Begin(false);
-    return true;  // JSON text has no binary values
-  }
-  bool start_object(std::size_t) { return StartContainer(Scalar::kObject); }
-  bool start_array(std::size_t) { return StartContainer(Scalar::kArray); }
-  bool end_object() {
+  bool OnEnd() {
     Begin(false);
     if (skip_ > 0) {
       --skip_;
@@ -134,39 +89,26 @@ class SourceReader {
     }
     return Check(End());
   }
-  bool end_array() { return end_object(); }
-  bool key(string_t& k) {
+  bool OnKey(std::string_view k) {
     Begin(false);
-    return skip_ > 0 || (Check(Key(k.view())) && !needs_careful_pass_);
+    return skip_ > 0 || (Check(Key(k)) && !needs_careful_pass_);
   }
-  bool parse_error(std::size_t position, const std::string& last_token,
-                   const Json::exception& ex) {
-    if (ex.id == 406) {
+  bool OnParseError(std::size_t position, const std::string& last_token,
+                    const Json::exception& error) {
+    if (error.id == 406) {
       // A number beyond the range of a double; it starts after the last event.
       token_from_ = mark_;
       return Check(source_.FaultAt(TokenStart(), "number out of range"));
     }
     const size_t offset = position > 0 ? position - 1 : 0;
-    return Check(source_.FaultAt(offset, DescribeParseError(ex.what(), last_token)));
+    return Check(source_.FaultAt(offset, DescribeParseError(error.what(), last_token)));
   }
 
- private:
   // Keeps a fault for Run and stops the parser.
   bool Check(Status status) {
     if (status.ok()) return true;
     fault_ = std::move(status);
     return false;
-  }
-
-  bool StartContainer(Scalar::Kind kind) {
-    Begin(false);
-    if (skip_ > 0) {
-      ++skip_;
-      return true;
-    }
-    Scalar v;
-    v.kind = kind;
-    return Check(Value(v));
   }
 
   // --- Positions -------------------------------------------------------------
