@@ -258,6 +258,11 @@ TEST(WqmakeSource, RejectsFaultsWithPositionAndContext) {
        Classes(R"({"name": "A", "objects": [`{"values": {}}],
                   "members": [{"name": "n", "type": "ref", "nullable": false}]})"),
        "object #1: no value for member \"n\", which is not nullable"},
+      // A number after the objects sends the build through its careful pass,
+      // which reports the faults after it.
+      {"fault after a late number",
+       Classes(R"({"name": "A", "members": [], "objects": [{}], "number": 5, `"x": 1})"),
+       "class \"A\": unknown key \"x\""},
       // Positions count lines and characters, not bytes.
       {"column after non-ASCII", "{\"classes\": [\n  {\"name\": \"Müller\", `\"x\": 1}]}",
        "class \"Müller\": unknown key \"x\""},

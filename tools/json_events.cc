@@ -1,6 +1,8 @@
 // Re-reading one value at an offset, and parse errors reworded.
 #include "tools/json_events.h"
 
+#include "platform/ascii.h"
+
 namespace wqsource {
 
 const Scalar& OneValue::Read(std::string_view text, size_t offset) {
@@ -38,8 +40,10 @@ std::string DescribeParseError(const std::string& what, const std::string& last_
       shown = "...";
     }
     for (size_t i = from; i < last_token.size(); ++i) {
+      // Byte by byte: the text may break off inside a UTF-8 sequence, so
+      // only ASCII that is not a control character is shown as it is.
       const unsigned char c = static_cast<unsigned char>(last_token[i]);
-      if (c >= 0x20 && c < 0x7f) {
+      if (c < 0x80 && !IsControlCharacter(c)) {
         shown += static_cast<char>(c);
       } else {
         shown += "\\x";

@@ -212,7 +212,6 @@ class SourceReader : public ScalarEvents<SourceReader> {
         if (v.kind != Scalar::kObject) {
           return KindFault(Ctx::kClasses, "each class must be a JSON object, not ", v);
         }
-        buffer_.Clear();
         definitions_.BeginClass(TokenStart());
         frames_.push_back(Frame{Ctx::kClass});
         return Status::OK();
