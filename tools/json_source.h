@@ -15,8 +15,9 @@ namespace wqsource {
 // Builds the repository described by `text` into a new writer, set in
 // *writer on success. Fails with the first fault found:
 // "SOURCE_NAME:LINE:COLUMN: detail", or "LINE:COLUMN: detail" when
-// `source_name` is empty. Lines and columns are 1-based; columns count
-// characters.
+// `source_name` is empty; lines and columns are 1-based, columns count
+// characters. A source past the limits of the id table ("too many object
+// ids") fails without a position.
 Status BuildFromJson(std::string_view text, std::unique_ptr<wqstore::RepositoryWriter>* writer,
                      std::string_view source_name = {});
 
