@@ -21,7 +21,7 @@ namespace wqsource {
 
 class BufferedObjects {
  public:
-  // Forgets the objects of the class before.
+  // Forgets what was kept, once its class has ended.
   void Clear();
 
   // An object whose '{' is at `offset`.
@@ -35,8 +35,8 @@ class BufferedObjects {
   void AddValue(size_t offset, size_t key_offset, uint32_t name);
 
   // Writes the objects of `c`, now complete and in the writer with index
-  // `cls`, through `builder`, in source order and with the faults a direct
-  // reading would report.
+  // `cls`, through `builder`, in source order; a fault is reported at the
+  // place in the source where its id, key or value is.
   Status Replay(const ClassState& c, uint32_t cls, const SourceText& source,
                 ObjectBuilder& builder) const;
 
