@@ -1,25 +1,26 @@
 // Fuzz target: arbitrary text as a wqmake JSON source. A source is either
-// refused with a SourceError or builds a repository that opens and
-// validates, and whose classes and objects are all there.
+// refused with a fault or builds a repository that opens and validates, and
+// whose classes and objects are all there.
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "fuzz/fuzz_util.h"
+#include "platform/status.h"
 #include "store/api.h"
+#include "store/writer.h"
 #include "tools/json_source.h"
+#include "tools/writer_calls.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   std::unique_ptr<wqstore::RepositoryWriter> writer;
-  try {
-    writer = wqsource::BuildFromJson(text);
-  } catch (const wqsource::SourceError&) {
-    return 0;
-  }
+  if (!wqsource::BuildFromJson(text, &writer).ok()) return 0;
   std::string image;
-  if (!writer->Serialize(&image).ok()) std::abort();  // an accepted source must always serialise
+  // An accepted source must always serialise.
+  if (!wqsource::StatusWriter(*writer).Serialize(&image).ok()) std::abort();
   const std::string path = BytesAsFile(reinterpret_cast<const uint8_t*>(image.data()), image.size());
   awq_Database db;
   if (db.Open(path.c_str(), omReadOnly, 0, false) == nullptr) std::abort();

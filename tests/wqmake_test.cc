@@ -3,27 +3,29 @@
 // key order, a failed build leaving the target alone, and the tool's output.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <climits>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/status.h"
 #include "store/api.h"
 #include "store/writer.h"
+#include "tests/test_util.h"
 #include "tools/id_table.h"
 #include "tools/json_source.h"
-#include "tools/source_text.h"
+#include "tools/make_repository.h"
+#include "tools/writer_calls.h"
 
 namespace {
 
 using wqsource::BuildFromJson;
-using wqsource::SourceError;
+using wqstore::RepositoryWriter;
+using wqtest::ReadFile;
+using wqtest::TempFolder;
+using wqtest::WriteFile;
 
 // A source with the marker '`' where the error is expected; the marker is
 // removed and its line and column (characters, 1-based) kept.
@@ -52,12 +54,22 @@ Marked Mark(const std::string& marked) {
 }
 
 std::string ErrorOf(const std::string& text) {
-  try {
-    BuildFromJson(text);
-  } catch (const SourceError& e) {
-    return e.what();
+  std::unique_ptr<RepositoryWriter> writer;
+  const Status built = BuildFromJson(text, &writer);
+  return built.ok() ? "(built without error)" : built.message();
+}
+
+// The file image of the repository `text` describes; empty on a fault.
+std::string ImageOf(const std::string& text) {
+  std::unique_ptr<RepositoryWriter> writer;
+  std::string image;
+  const Status built = BuildFromJson(text, &writer);
+  EXPECT_TRUE(built.ok()) << built.message();
+  if (built.ok()) {
+    const Status serialized = wqsource::StatusWriter(*writer).Serialize(&image);
+    EXPECT_TRUE(serialized.ok()) << serialized.message();
   }
-  return "(built without error)";
+  return image;
 }
 
 // One class "Part" whose single object "p1" has the given values.
@@ -246,6 +258,11 @@ TEST(WqmakeSource, RejectsFaultsWithPositionAndContext) {
        Classes(R"({"name": "A", "objects": [`{"values": {}}],
                   "members": [{"name": "n", "type": "ref", "nullable": false}]})"),
        "object #1: no value for member \"n\", which is not nullable"},
+      // A number after the objects sends the build through its careful pass,
+      // which reports the faults after it.
+      {"fault after a late number",
+       Classes(R"({"name": "A", "members": [], "objects": [{}], "number": 5, `"x": 1})"),
+       "class \"A\": unknown key \"x\""},
       // Positions count lines and characters, not bytes.
       {"column after non-ASCII", "{\"classes\": [\n  {\"name\": \"Müller\", `\"x\": 1}]}",
        "class \"Müller\": unknown key \"x\""},
@@ -259,33 +276,6 @@ TEST(WqmakeSource, RejectsFaultsWithPositionAndContext) {
     EXPECT_NE(error.find(c.message), std::string::npos) << error;
     EXPECT_EQ(error.find('\n'), std::string::npos) << error;
   }
-}
-
-// A temporary folder, removed with its files at the end of the test.
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = ::testing::TempDir() + "wqmake_test_XXXXXX";
-    path_ = ::mkdtemp(&pattern[0]) != nullptr ? pattern : "";
-  }
-  ~TempDir() {
-    if (!path_.empty()) std::system(("rm -rf '" + path_ + "'").c_str());
-  }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
 }
 
 const char* const kEveryType = R"({"classes": [
@@ -307,9 +297,11 @@ const char* const kEveryType = R"({"classes": [
   {"name": "Fourth"}]})";
 
 TEST(WqmakeSource, BuildsEveryTypeAndDefault) {
-  TempDir dir;
+  TempFolder dir;
   const std::string repo = dir.File("every.rtm");
-  BuildFromJson(kEveryType)->Commit(repo);
+  std::unique_ptr<RepositoryWriter> writer;
+  ASSERT_TRUE(BuildFromJson(kEveryType, &writer).ok());
+  ASSERT_TRUE(wqsource::StatusWriter(*writer).Commit(repo).ok());
   awq_Database db;
   ASSERT_NE(db.Open(repo.c_str(), omReadOnly, 0, false), nullptr);
   db.ValidateRepository();
@@ -413,11 +405,11 @@ TEST(WqmakeSource, KeyOrderDoesNotChangeTheRepository) {
   for (const std::string& body : bodies) {
     SCOPED_TRACE(body);
     const std::string source = Classes("{" + body + "}, " + other);
-    std::string fast, careful;
-    ASSERT_TRUE(BuildFromJson(source)->Serialize(&fast).ok());
-    wqstore::RepositoryWriter writer;
-    BuildFromJson(source, writer);
-    ASSERT_TRUE(writer.Serialize(&careful).ok());
+    const std::string fast = ImageOf(source);
+    RepositoryWriter writer;
+    ASSERT_TRUE(wqsource::BuildFromJsonCarefully(source, writer).ok());
+    std::string careful;
+    ASSERT_TRUE(wqsource::StatusWriter(writer).Serialize(&careful).ok());
     EXPECT_EQ(careful, fast);
     if (expected.empty()) expected = fast;
     EXPECT_EQ(fast, expected);
@@ -425,9 +417,9 @@ TEST(WqmakeSource, KeyOrderDoesNotChangeTheRepository) {
 }
 
 TEST(WqmakeSource, SampleRepositoryBuildsAndValidates) {
-  TempDir dir;
+  TempFolder dir;
   const std::string repo = dir.File("dravik.rtm");
-  wqsource::MakeRepository(std::string(WQ_SOURCE_DIR) + "/examples/dravik.json", repo);
+  ASSERT_TRUE(wqsource::MakeRepository(wqtest::SampleSource(), repo).ok());
   awq_Database db;
   ASSERT_NE(db.Open(repo.c_str(), omReadOnly, 0, false), nullptr);
   db.ValidateRepository();
@@ -436,7 +428,7 @@ TEST(WqmakeSource, SampleRepositoryBuildsAndValidates) {
 }
 
 TEST(WqmakeMake, FailureLeavesTargetAsItWas) {
-  TempDir dir;
+  TempFolder dir;
   const std::string source = dir.File("src.json");
   const std::string target = dir.File("out.rtm");
   const std::string old_bytes = "an older file, not a repository\n";
@@ -460,23 +452,20 @@ TEST(WqmakeMake, FailureLeavesTargetAsItWas) {
     SCOPED_TRACE(c.name);
     WriteFile(source, R"({"classes": [{"name": "A", "x": 1}]})");
     WriteFile(target, old_bytes);
-    try {
-      wqsource::MakeRepository(c.source_path, c.target_path);
-      ADD_FAILURE() << "no error";
-    } catch (const wqsource::MakeError& e) {
-      EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
-    }
+    const Status made = wqsource::MakeRepository(c.source_path, c.target_path);
+    EXPECT_FALSE(made.ok());
+    EXPECT_NE(made.message().find(c.message), std::string::npos) << made.message();
     EXPECT_EQ(ReadFile(target), old_bytes);
     EXPECT_EQ(ReadFile(source), R"({"classes": [{"name": "A", "x": 1}]})");
   }
   // A good source replaces the target.
-  wqsource::MakeRepository(dir.File("ok.json"), target);
+  ASSERT_TRUE(wqsource::MakeRepository(dir.File("ok.json"), target).ok());
   awq_Database db;
   EXPECT_NE(db.Open(target.c_str(), omReadOnly, 0, false), nullptr);
 }
 
 TEST(WqmakeTool, PrintsNothingOrOneLine) {
-  TempDir dir;
+  TempFolder dir;
   WriteFile(dir.File("good.json"), R"({"classes": [{"name": "A"}]})");
   WriteFile(dir.File("bad.json"), "{\"classes\": [\n  {\"name\": 5}]}");
   struct Case {
@@ -497,9 +486,7 @@ TEST(WqmakeTool, PrintsNothingOrOneLine) {
     SCOPED_TRACE(c.name);
     const std::string cmd = std::string(WQMAKE_PATH) + " " + c.args + " >" + dir.File("out") +
                             " 2>" + dir.File("err");
-    const int raw = std::system(cmd.c_str());
-    ASSERT_TRUE(WIFEXITED(raw));
-    EXPECT_EQ(WEXITSTATUS(raw), c.status);
+    EXPECT_EQ(wqtest::RunCommand(cmd), c.status);
     EXPECT_EQ(ReadFile(dir.File("out")), "");
     EXPECT_EQ(ReadFile(dir.File("err")), c.err);
   }
@@ -511,10 +498,13 @@ TEST(WqmakeTool, PrintsNothingOrOneLine) {
 TEST(WqmakeIdTable, MapsManyIdsThroughGrowth) {
   wqsource::IdTable table;
   const uint32_t n = 50000;
+  bool inserted = false;
   for (uint32_t k = 0; k < n; ++k) {
-    ASSERT_TRUE(table.Insert("id" + std::to_string(k), wqstore::ObjectId{k % 7, k}));
+    ASSERT_TRUE(table.Insert("id" + std::to_string(k), wqstore::ObjectId{k % 7, k}, &inserted).ok());
+    ASSERT_TRUE(inserted);
   }
-  EXPECT_FALSE(table.Insert("id123", wqstore::ObjectId{0, 0}));
+  ASSERT_TRUE(table.Insert("id123", wqstore::ObjectId{0, 0}, &inserted).ok());
+  EXPECT_FALSE(inserted);
   EXPECT_EQ(table.size(), n);
   for (uint32_t k = 0; k < n; ++k) {
     const wqstore::ObjectId* o = table.Find("id" + std::to_string(k));
@@ -527,52 +517,6 @@ TEST(WqmakeIdTable, MapsManyIdsThroughGrowth) {
   std::string_view id;
   ASSERT_TRUE(table.FindIdOf(wqstore::ObjectId{123 % 7, 123}, id));
   EXPECT_EQ(id, "id123");
-}
-
-// The pairwise hex decoder against a digit-by-digit one, over every string of
-// up to six characters from digits of both cases, non-digits and a high byte:
-// the result, the decoded bytes and the offset named in the message agree.
-TEST(WqmakeSourceText, DecodeHexMatchesDigitByDigitDecoding) {
-  const auto digit = [](char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-  };
-  const auto reference = [&](const std::string& t, std::vector<uint8_t>& out, size_t& bad) {
-    out.clear();
-    for (size_t i = 0; i < t.size(); i += 2) {
-      if (digit(t[i]) < 0) return bad = i, false;
-      if (i + 1 == t.size()) return bad = t.size(), false;
-      if (digit(t[i + 1]) < 0) return bad = i + 1, false;
-      out.push_back(static_cast<uint8_t>(digit(t[i]) << 4 | digit(t[i + 1])));
-    }
-    return true;
-  };
-  const std::string alphabet = "09afAFgG \xff";
-  std::vector<uint8_t> got, want;
-  std::string text;
-  size_t cases = 0;
-  for (size_t len = 0; len <= 6; ++len) {
-    std::vector<size_t> pick(len, 0);
-    while (true) {
-      text.clear();
-      for (size_t k : pick) text += alphabet[k];
-      size_t got_bad = SIZE_MAX, want_bad = SIZE_MAX;
-      const bool ok = wqsource::DecodeHex(text, got, got_bad);
-      ASSERT_EQ(ok, reference(text, want, want_bad)) << wqsource::Quote(text);
-      if (ok) {
-        ASSERT_EQ(got, want) << wqsource::Quote(text);
-      } else {
-        ASSERT_EQ(got_bad, want_bad) << wqsource::Quote(text);
-      }
-      ++cases;
-      size_t k = 0;
-      while (k < len && ++pick[k] == alphabet.size()) pick[k++] = 0;
-      if (k == len) break;
-    }
-  }
-  EXPECT_GT(cases, 1000000u);
 }
 
 }  // namespace

@@ -1,8 +1,6 @@
 // IdTable: arena-backed open-addressing map from object ids to objects.
 #include "tools/id_table.h"
 
-#include <stdexcept>
-
 namespace wqsource {
 
 uint32_t IdTable::Hash(std::string_view text) {
@@ -34,19 +32,25 @@ void IdTable::Grow() {
   }
 }
 
-bool IdTable::Insert(std::string_view id, wqstore::ObjectId object) {
-  if (entries_.size() >= UINT32_MAX - 1) throw std::length_error("too many object ids");
+Status IdTable::Insert(std::string_view id, wqstore::ObjectId object, bool* inserted) {
+  *inserted = false;
+  if (entries_.size() >= UINT32_MAX - 1) return Status::Error("too many object ids");
   // Keep the load at or below three quarters.
   if ((entries_.size() + 1) * 4 > slots_.size() * 3) Grow();
   const uint32_t h = Hash(id);
   const size_t mask = slots_.size() - 1;
   size_t s = h & mask;
   for (; slots_[s] != 0; s = (s + 1) & mask) {
-    if (SlotHash(slots_[s]) == h && View(entries_[SlotEntry(slots_[s])].text) == id) return false;
+    if (SlotHash(slots_[s]) == h && View(entries_[SlotEntry(slots_[s])].text) == id) {
+      return Status::OK();
+    }
   }
-  entries_.push_back(Entry{Keep(id), h, object});
+  TextRef text;
+  WQ_RETURN_IF_ERROR(Keep(id, &text));
+  entries_.push_back(Entry{text, h, object});
   slots_[s] = Slot(h, entries_.size() - 1);
-  return true;
+  *inserted = true;
+  return Status::OK();
 }
 
 const wqstore::ObjectId* IdTable::Find(std::string_view id) const {
@@ -71,13 +75,12 @@ bool IdTable::FindIdOf(wqstore::ObjectId object, std::string_view& id) const {
   return false;
 }
 
-TextRef IdTable::Keep(std::string_view text) {
-  if (text.size() > UINT32_MAX) throw std::length_error("text of 4 GiB or more");
-  TextRef ref;
-  ref.offset = arena_.size();
-  ref.size = static_cast<uint32_t>(text.size());
+Status IdTable::Keep(std::string_view text, TextRef* ref) {
+  if (text.size() > UINT32_MAX) return Status::Error("text of 4 GiB or more");
+  ref->offset = arena_.size();
+  ref->size = static_cast<uint32_t>(text.size());
   arena_.append(text.data(), text.size());
-  return ref;
+  return Status::OK();
 }
 
 }  // namespace wqsource

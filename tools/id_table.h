@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/status.h"
 #include "store/writer.h"
 
 namespace wqsource {
@@ -22,18 +23,19 @@ struct TextRef {
 
 class IdTable {
  public:
-  // Maps `id` to `object`. Returns false, and changes nothing, when `id` is
-  // already mapped.
-  bool Insert(std::string_view id, wqstore::ObjectId object);
+  // Maps `id` to `object`. Sets *inserted to false, and changes nothing,
+  // when `id` is already mapped. Fails only past the table's limits: 2^32 - 2
+  // ids, each under 4 GiB.
+  Status Insert(std::string_view id, wqstore::ObjectId object, bool* inserted);
   // The object `id` names, or null. Valid until the next Insert.
   const wqstore::ObjectId* Find(std::string_view id) const;
   // Sets `id` to the id of `object`; false when it has none. Linear: meant
   // for error messages.
   bool FindIdOf(wqstore::ObjectId object, std::string_view& id) const;
 
-  // Keeps a copy of `text` in the arena, outside the map. Throws
-  // std::length_error for a text of 4 GiB or more.
-  TextRef Keep(std::string_view text);
+  // Keeps a copy of `text` in the arena, outside the map. Fails for a text of
+  // 4 GiB or more.
+  Status Keep(std::string_view text, TextRef* ref);
   std::string_view View(TextRef ref) const {
     return std::string_view(arena_.data() + ref.offset, ref.size);
   }

@@ -1,22 +1,9 @@
-// The parser's side of the source reader.
+// Re-reading one value at an offset, and parse errors reworded.
 #include "tools/json_events.h"
 
-namespace wqsource {
+#include "platform/ascii.h"
 
-const char* KindName(Scalar::Kind k) {
-  switch (k) {
-    case Scalar::kNull: return "null";
-    case Scalar::kBool: return "a boolean";
-    case Scalar::kInt:
-    case Scalar::kUnsigned:
-    case Scalar::kBigInt: return "an integer";
-    case Scalar::kFloat: return "a number with a fraction or exponent";
-    case Scalar::kString: return "a string";
-    case Scalar::kArray: return "an array";
-    case Scalar::kObject: return "an object";
-  }
-  return "a value";
-}
+namespace wqsource {
 
 const Scalar& OneValue::Read(std::string_view text, size_t offset) {
   v_ = Scalar();
@@ -53,8 +40,10 @@ std::string DescribeParseError(const std::string& what, const std::string& last_
       shown = "...";
     }
     for (size_t i = from; i < last_token.size(); ++i) {
+      // Byte by byte: the text may break off inside a UTF-8 sequence, so
+      // only ASCII that is not a control character is shown as it is.
       const unsigned char c = static_cast<unsigned char>(last_token[i]);
-      if (c >= 0x20 && c < 0x7f) {
+      if (c < 0x80 && !IsControlCharacter(c)) {
         shown += static_cast<char>(c);
       } else {
         shown += "\\x";

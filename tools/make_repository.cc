@@ -2,10 +2,13 @@
 // file, builds the repository it describes and commits it through the
 // writer, which replaces the target atomically. The target is never opened
 // here.
+#include "tools/make_repository.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
 #include <string_view>
@@ -15,15 +18,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "store/api.h"
+#include "platform/text.h"
+#include "store/writer.h"
 #include "tools/json_source.h"
+#include "tools/writer_calls.h"
 
 namespace wqsource {
 
 namespace {
 
-[[noreturn]] void CannotRead(const std::string& path, int err) {
-  throw MakeError("cannot read " + path + ": " + std::strerror(err));
+Status CannotRead(const std::string& path, int err) {
+  return Status::Error("cannot read " + path + ": " + ErrnoText(err));
 }
 
 // The message the bus error handler writes; set while a mapping is in use.
@@ -46,25 +51,7 @@ void OnBusError(int) {
 // read into a growing buffer.
 class SourceFile {
  public:
-  SourceFile(const std::string& path, struct stat& info) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) CannotRead(path, errno);
-    if (::fstat(fd, &info) != 0) Close(fd, path, errno);
-    if (S_ISREG(info.st_mode) && info.st_size > 0) {
-      const size_t size = static_cast<size_t>(info.st_size);
-      void* map = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
-      if (map != MAP_FAILED) {
-        ::close(fd);
-        mapped_ = true;
-        data_ = static_cast<char*>(map);
-        size_ = size;
-        GuardBusErrors(path);
-        return;
-      }
-    }
-    ReadAll(fd, path, S_ISREG(info.st_mode) ? static_cast<size_t>(info.st_size) + 1 : 1 << 16);
-    ::close(fd);
-  }
+  SourceFile() = default;
   ~SourceFile() {
     if (mapped_) {
       ::munmap(data_, size_);
@@ -77,12 +64,35 @@ class SourceFile {
   SourceFile(const SourceFile&) = delete;
   SourceFile& operator=(const SourceFile&) = delete;
 
+  // Maps or reads the file at `path`; sets *info to its status.
+  Status Open(const std::string& path, struct stat* info) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return CannotRead(path, errno);
+    if (::fstat(fd, info) != 0) return Close(fd, path, errno);
+    if (S_ISREG(info->st_mode) && info->st_size > 0) {
+      const size_t size = static_cast<size_t>(info->st_size);
+      void* map = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+      if (map != MAP_FAILED) {
+        ::close(fd);
+        mapped_ = true;
+        data_ = static_cast<char*>(map);
+        size_ = size;
+        GuardBusErrors(path);
+        return Status::OK();
+      }
+    }
+    const Status read =
+        ReadAll(fd, path, S_ISREG(info->st_mode) ? static_cast<size_t>(info->st_size) + 1 : 1 << 16);
+    ::close(fd);
+    return read;
+  }
+
   std::string_view text() const { return std::string_view(data_, size_); }
 
  private:
-  [[noreturn]] static void Close(int fd, const std::string& path, int err) {
+  static Status Close(int fd, const std::string& path, int err) {
     ::close(fd);
-    CannotRead(path, err);
+    return CannotRead(path, err);
   }
 
   void GuardBusErrors(const std::string& path) {
@@ -100,9 +110,9 @@ class SourceFile {
     ::sigaction(SIGBUS, &action, &old_bus_action_);
   }
 
-  // Reads to the end of `fd` into data_; closes `fd` and frees the buffer
-  // when it fails, since the constructor then does not complete.
-  void ReadAll(int fd, const std::string& path, size_t capacity) {
+  // Reads to the end of `fd` into data_; frees the buffer when it fails.
+  // Throws std::bad_alloc, with `fd` closed, when memory runs out.
+  Status ReadAll(int fd, const std::string& path, size_t capacity) {
     size_t used = 0;
     data_ = static_cast<char*>(std::malloc(capacity));
     int err = 0;
@@ -121,7 +131,7 @@ class SourceFile {
       }
       if (n == 0) {
         size_ = used;
-        return;
+        return Status::OK();
       }
       used += static_cast<size_t>(n);
     }
@@ -131,7 +141,7 @@ class SourceFile {
       ::close(fd);
       throw std::bad_alloc();
     }
-    Close(fd, path, err);
+    return CannotRead(path, err);
   }
 
   bool mapped_ = false;
@@ -143,30 +153,21 @@ class SourceFile {
 
 }  // namespace
 
-void MakeRepository(const std::string& source_path, const std::string& repo_path) {
+Status MakeRepository(const std::string& source_path, const std::string& repo_path) {
   std::unique_ptr<wqstore::RepositoryWriter> writer;
   {
     struct stat source_info;
-    const SourceFile source(source_path, source_info);
+    SourceFile source;
+    WQ_RETURN_IF_ERROR(source.Open(source_path, &source_info));
     // Committing over the source would destroy it.
     struct stat target_info;
     if (::stat(repo_path.c_str(), &target_info) == 0 &&
         target_info.st_dev == source_info.st_dev && target_info.st_ino == source_info.st_ino) {
-      throw MakeError("cannot write " + repo_path + ": it is the source file");
+      return Status::Error("cannot write " + repo_path + ": it is the source file");
     }
-    try {
-      writer = BuildFromJson(source.text());
-    } catch (const SourceError& e) {
-      throw MakeError(source_path + ":" + e.what());
-    } catch (const awq_StoreError& e) {
-      throw MakeError(source_path + ": " + e.what());
-    }
+    WQ_RETURN_IF_ERROR(BuildFromJson(source.text(), &writer, source_path));
   }  // the source text is released before the file image is built
-  try {
-    writer->Commit(repo_path);
-  } catch (const awq_StoreError& e) {
-    throw MakeError("cannot write " + repo_path + ": " + e.what());
-  }
+  return StatusWriter(*writer).Commit(repo_path).Prefixed("cannot write " + repo_path + ": ");
 }
 
 }  // namespace wqsource

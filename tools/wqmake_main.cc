@@ -6,7 +6,8 @@
 #include <new>
 #include <string>
 
-#include "tools/json_source.h"
+#include "platform/status.h"
+#include "tools/make_repository.h"
 
 namespace {
 
@@ -23,7 +24,8 @@ int Report(std::string message) {
 int main(int argc, char** argv) {
   if (argc != 3) return Report("usage: wqmake SOURCE.json REPO.rtm");
   try {
-    wqsource::MakeRepository(argv[1], argv[2]);
+    const Status made = wqsource::MakeRepository(argv[1], argv[2]);
+    if (!made.ok()) return Report(made.message());
   } catch (const std::bad_alloc&) {
     return Report("out of memory");
   } catch (const std::exception& e) {

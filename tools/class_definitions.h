@@ -1,0 +1,83 @@
+// ClassDefinitions: reads what defines the classes of a source: a class's
+// name, number and object size, each member's fields, the default numbers,
+// and adds a class with its members to the writer once it is complete
+// enough.
+#ifndef WQSQL_TOOLS_CLASS_DEFINITIONS_H_
+#define WQSQL_TOOLS_CLASS_DEFINITIONS_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+#include "platform/status.h"
+#include "tools/class_model.h"
+#include "tools/json_scalar.h"
+#include "tools/source_faults.h"
+#include "tools/writer_calls.h"
+
+namespace wqsource {
+
+// The keys of a class and of a member, in the order of the tables below; a
+// key's index is its bit in the reader's set of keys seen.
+enum ClassKey { kClassName, kClassNumber, kClassObjectSize, kClassMembers, kClassObjects };
+enum MemberKey { kMemberName, kMemberType, kMemberNumber, kMemberNullable };
+constexpr std::string_view kClassKeys[] = {"name",    "number",  "objectSize",
+                                           "members", "objects", {}};
+constexpr std::string_view kMemberKeys[] = {"name", "type", "number", "nullable", {}};
+
+class ClassDefinitions {
+ public:
+  ClassDefinitions(const SourceText& source, StatusWriter& writer)
+      : source_(source), writer_(writer) {}
+
+  const std::vector<ClassState>& classes() const { return classes_; }
+  // The class being read.
+  ClassState& current() { return classes_.back(); }
+  const ClassState& current() const { return classes_.back(); }
+  // Its index in the writer.
+  uint32_t current_index() const { return static_cast<uint32_t>(classes_.size() - 1); }
+
+  // A class whose '{' is at `offset`.
+  void BeginClass(size_t offset);
+  // The value at `at` of the current class's "name", "number" or
+  // "objectSize".
+  Status ClassField(ClassKey key, const Scalar& v, size_t at);
+  // Adds the current class and its members to the writer; a class without
+  // "number" gets one more than the largest number of the classes added
+  // before it.
+  Status Flush();
+  // Drops what only the reading of the current class needed.
+  void EndClass();
+
+  // A member of the current class whose '{' is at `offset`.
+  void BeginMember(size_t offset);
+  // The value at `at` of the member's `key`.
+  Status MemberField(MemberKey key, const Scalar& v, size_t at);
+  // The member's '}', with the set of keys it gave; a member without
+  // "number" gets one more than the largest member number before it.
+  Status EndMember(uint32_t seen);
+  // "member \"size\"", or "member #2" before the name is known.
+  std::string MemberLabel() const;
+
+ private:
+  Status MemberFault(const std::string& detail) const;
+
+  const SourceText& source_;
+  StatusWriter& writer_;
+  std::vector<ClassState> classes_;
+  std::unordered_set<std::string> class_names_;
+  std::unordered_set<int32_t> class_numbers_;  // of the classes in the writer
+  bool any_class_ = false;
+  int32_t max_class_number_ = 0;
+
+  MemberDef member_;  // the member being read
+  bool member_has_name_ = false;
+  size_t member_offset_ = 0;
+};
+
+}  // namespace wqsource
+
+#endif  // WQSQL_TOOLS_CLASS_DEFINITIONS_H_

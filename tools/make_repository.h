@@ -1,0 +1,19 @@
+// MakeRepository: what wqmake does, a JSON source file in, a committed
+// repository file out.
+#ifndef WQSQL_TOOLS_MAKE_REPOSITORY_H_
+#define WQSQL_TOOLS_MAKE_REPOSITORY_H_
+
+#include <string>
+
+#include "platform/status.h"
+
+namespace wqsource {
+
+// Reads the source file, builds the repository and commits it to
+// `repo_path`. Fails with the one line wqmake prints after "wqmake: "; the
+// file at `repo_path` is then as it was.
+Status MakeRepository(const std::string& source_path, const std::string& repo_path);
+
+}  // namespace wqsource
+
+#endif  // WQSQL_TOOLS_MAKE_REPOSITORY_H_

@@ -1,0 +1,89 @@
+// ObjectBuilder: puts the objects of a source into the writer. It adds each
+// object, maps its id, converts and sets its values, checks that every
+// member that may not be null got a value, and keeps references to ids not
+// seen yet until the whole source has been read.
+#ifndef WQSQL_TOOLS_OBJECT_BUILDER_H_
+#define WQSQL_TOOLS_OBJECT_BUILDER_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "platform/status.h"
+#include "store/writer.h"
+#include "tools/class_model.h"
+#include "tools/id_table.h"
+#include "tools/json_scalar.h"
+#include "tools/source_faults.h"
+#include "tools/writer_calls.h"
+
+namespace wqsource {
+
+class ObjectBuilder {
+ public:
+  ObjectBuilder(const SourceText& source, StatusWriter& writer)
+      : source_(source), writer_(writer) {}
+
+  // The class `c` has gone into the writer; its objects come next.
+  void StartClass(const ClassState& c) { given_.assign(c.members.size(), 0); }
+
+  // Adds an object of class `cls` (its index) for the source's object at
+  // `offset`, and starts counting the members it gives.
+  Status AddObject(const ClassState& c, uint32_t cls, const ObjectName& name, size_t offset,
+                   wqstore::ObjectId* o);
+
+  // Maps the id at `offset` to `o`; a duplicate id is a fault there.
+  Status MapId(const ClassState& c, const ObjectName& name, std::string_view id,
+               wqstore::ObjectId o, size_t offset);
+
+  // Notes that the current object gives member `m`; false when it did before.
+  bool Give(uint32_t m) {
+    if (given_[m] == serial_) return false;
+    given_[m] = serial_;
+    return true;
+  }
+
+  // Converts `v` for member `m` and sets it. `from` is the value's offset or
+  // a scan start that finds it (see SourceText::TokenStart).
+  Status SetValue(const ClassState& c, const ObjectName& name, wqstore::ObjectId o, uint32_t m,
+                  const Scalar& v, size_t from);
+
+  // Fails when a member that may not be null got no value in the current
+  // object; `from` finds the object's '{'.
+  Status CheckRequired(const ClassState& c, const ObjectName& name, size_t from) const;
+
+  // Sets the references whose targets came later; a target that never came
+  // is a fault. `classes` are all the classes read.
+  Status ResolvePending(const std::vector<ClassState>& classes);
+
+ private:
+  struct PendingRef {
+    wqstore::ObjectId source;
+    uint32_t member;
+    TextRef target;
+    size_t offset;  // of the value
+  };
+
+  Status SetReference(const ClassState& c, const ObjectName& name, wqstore::ObjectId o,
+                      uint32_t m, const Scalar& v, size_t from);
+  // OK when the writer took the value, else its failure as a fault of the
+  // value.
+  Status Written(const Status& written, const ClassState& c, const ObjectName& name, uint32_t m,
+                 size_t from) const;
+  [[gnu::cold]] [[gnu::noinline]] Status ValueFault(const ClassState& c, const ObjectName& name,
+                                                     uint32_t m, size_t from,
+                                                     const Status& detail) const;
+
+  const SourceText& source_;
+  StatusWriter& writer_;
+  IdTable ids_;
+  std::vector<PendingRef> pending_;
+  uint64_t serial_ = 0;          // counts objects
+  std::vector<uint64_t> given_;  // per member: serial_ of the last object giving it
+  std::vector<uint8_t> blob_;
+};
+
+}  // namespace wqsource
+
+#endif  // WQSQL_TOOLS_OBJECT_BUILDER_H_
