@@ -1,4 +1,5 @@
-// The output buffer, its flushing, and the text and number writers.
+// The output buffer, its flushing, the report of a failed write, and the
+// text and number writers.
 #include "platform/output.h"
 
 #include <errno.h>
@@ -8,6 +9,9 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
+
+#include "platform/text.h"
 
 namespace out {
 namespace {
@@ -21,14 +25,27 @@ static_assert(kBufferSize >= kRoomMax, "Room must always fit");
 constexpr int kPipeSize = 1024 * 1024;
 
 char g_buf[kBufferSize];
-bool g_broken = false;
+bool g_broken = false;    // a write failed
+bool g_reported = false;  // the failure message was printed
+
+// A reader that went away (EPIPE) stops the output quietly; any other
+// failure is named once.
+void Fail(int err) {
+  g_broken = true;
+  if (err == EPIPE || g_reported) return;
+  g_reported = true;
+  const std::string message = "wqsql: cannot write output: " + ErrnoText(err) + "\n";
+  if (::write(STDERR_FILENO, message.data(), message.size()) < 0) {
+    // Nowhere left to say it.
+  }
+}
 
 void WriteAll(const char* p, size_t n) {
   while (n > 0 && !g_broken) {
     ssize_t w = ::write(STDOUT_FILENO, p, n);
     if (w < 0) {
       if (errno == EINTR) continue;
-      g_broken = true;
+      Fail(errno);
       return;
     }
     p += w;

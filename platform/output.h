@@ -34,7 +34,8 @@ void Double(double v);
 void EndLine();
 void Flush();
 // True once a write has failed (e.g. the reading end of a pipe closed);
-// further output is discarded.
+// further output is discarded. A failure other than a reader that went away
+// is reported once, on standard error.
 bool Broken();
 
 // Direct access to the buffer, for the table printer, which formats whole
