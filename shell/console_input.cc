@@ -70,7 +70,7 @@ std::string HistoryPath() {
 }  // namespace
 
 bool ConsoleInit() {
-  if (isatty(STDIN_FILENO) != 1) return false;
+  if (isatty(STDIN_FILENO) != 1 || isatty(STDOUT_FILENO) != 1) return false;
   g_active = true;
   rl_readline_name = "wqsql";
   rl_catch_signals = 0;  // SIGINT is ours; see ConsoleReadLine

@@ -1,13 +1,16 @@
-// The operator's console: when standard input is a terminal, lines are read
-// through the line editor, with history kept in ~/.wqsql_history and Tab
-// completion of command words, keywords, class and member names.
+// The operator's console: when standard input and standard output are both
+// terminals, lines are read through the line editor, with history kept in
+// ~/.wqsql_history and Tab completion of command words, keywords, class and
+// member names.
 #ifndef WQSQL_SHELL_CONSOLE_INPUT_H_
 #define WQSQL_SHELL_CONSOLE_INPUT_H_
 
 #include <string>
 
-// Sets the console up when standard input is a terminal; returns whether it
-// did. Loads the history and installs the interrupt handler.
+// Sets the console up when standard input and standard output are both
+// terminals; returns whether it did. Loads the history and installs the
+// interrupt handler. Otherwise lines are read plainly, so that the output is
+// the same bytes as with piped input.
 bool ConsoleInit();
 bool ConsoleActive();
 // Shows `prompt` and reads one edited line. Ctrl-C discards the line being

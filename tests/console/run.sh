@@ -2,13 +2,14 @@
 # Drives the real shell on a terminal inside tmux, one group of cases per
 # file, sourced in turn:
 #   editing.sh     line editing, history, Tab completion, Ctrl-C, Ctrl-D
-# Usage: run.sh WQSQL WQMAKE [GROUP...]    (GROUP: editing, ...)
+#   input.sh       typed input with the output redirected
+# Usage: run.sh WQSQL WQMAKE [GROUP...]    (GROUP: editing, input, ...)
 set -u
 WQSQL=$(realpath "$1")
 WQMAKE=$(realpath "$2")
 shift 2
 groups=("$@")
-[ ${#groups[@]} -gt 0 ] || groups=(editing)
+[ ${#groups[@]} -gt 0 ] || groups=(editing input)
 if ! command -v tmux >/dev/null; then
   echo "tmux is not installed"
   exit 1
