@@ -17,6 +17,7 @@
 
 #include "platform/interrupt.h"
 #include "shell/completion.h"
+#include "shell/console_paste.h"
 
 namespace {
 
@@ -77,6 +78,8 @@ bool ConsoleInit() {
   rl_attempted_completion_function = Complete;
   rl_basic_word_break_characters = const_cast<char*>(" \t\n;,");
   rl_variable_bind("completion-ignore-case", "on");  // file names too
+  rl_initialize();  // reads the init file; the paste binding comes after it
+  BindPaste();
   stifle_history(kHistoryLines);
   g_history_path = HistoryPath();
   if (!g_history_path.empty()) read_history(g_history_path.c_str());  // may not exist yet
@@ -93,6 +96,17 @@ bool ConsoleReadLine(const char* prompt, std::string* line) {
   g_eof = false;
   ClearInterrupt();
   rl_callback_handler_install(prompt, OnLine);
+  std::string pasted;
+  if (TakePastedLine(&pasted)) {
+    // The next line of a paste, shown and accepted as if typed.
+    rl_insert_text(pasted.c_str());
+    rl_redisplay();
+    rl_execute_next('\n');
+    rl_callback_read_char();
+  } else if (TakePastedRest(&pasted)) {
+    rl_insert_text(pasted.c_str());
+    rl_redisplay();
+  }
   while (!g_done) {
     fd_set fds;
     FD_ZERO(&fds);

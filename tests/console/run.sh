@@ -2,7 +2,7 @@
 # Drives the real shell on a terminal inside tmux, one group of cases per
 # file, sourced in turn:
 #   editing.sh     line editing, history, Tab completion, Ctrl-C, Ctrl-D
-#   input.sh       typed input with the output redirected
+#   input.sh       typed input with the output redirected; pasting
 # Usage: run.sh WQSQL WQMAKE [GROUP...]    (GROUP: editing, input, ...)
 set -u
 WQSQL=$(realpath "$1")
