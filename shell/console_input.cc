@@ -1,5 +1,6 @@
 // The line editor on a terminal: GNU readline through its callback
-// interface, so that Ctrl-C at the prompt can discard the line being typed.
+// interface, so that the console's own read loop sees Ctrl-C, Ctrl-Z, the
+// return to the foreground and window size changes as they happen.
 #include "shell/console_input.h"
 
 #include <errno.h>
@@ -18,6 +19,7 @@
 #include "platform/interrupt.h"
 #include "shell/completion.h"
 #include "shell/console_paste.h"
+#include "shell/console_signals.h"
 
 namespace {
 
@@ -68,13 +70,67 @@ std::string HistoryPath() {
   return std::string(home) + "/.wqsql_history";
 }
 
+// Ctrl-C at the prompt: drop what was typed and show a fresh prompt.
+void DiscardLine() {
+  rl_free_line_state();
+  rl_callback_sigcleanup();
+  rl_replace_line("", 0);
+  rl_crlf();
+  rl_on_new_line();
+  rl_redisplay();
+}
+
+// After the shell was stopped and taken back to the foreground: the
+// terminal settings of the editor again, then the prompt and the line as
+// they were, from the start of the cursor's line.
+void RedrawAfterStop() {
+  rl_reset_after_signal();
+  fputc('\r', rl_outstream);
+  rl_forced_update_display();
+}
+
+// Ctrl-Z: back to the terminal's own settings, stop, and on return redraw.
+void StopAtPrompt() {
+  rl_echo_signal_char(SIGTSTP);
+  rl_cleanup_after_signal();
+  StopShellProcess();
+  RedrawAfterStop();
+}
+
+// Continued after a stop the console did not see coming (SIGSTOP): the
+// terminal may have been set up for another program meanwhile.
+void ResumeAtPrompt() {
+  if (rl_deprep_term_function != nullptr) rl_deprep_term_function();
+  RedrawAfterStop();
+}
+
+// Waits for a keystroke and hands it to the editor, acting on the signals
+// that came meanwhile. False on a read error, which ends the input.
+bool WaitAndRead(const sigset_t& waiting) {
+  fd_set fds;
+  FD_ZERO(&fds);
+  FD_SET(STDIN_FILENO, &fds);
+  const int r = pselect(STDIN_FILENO + 1, &fds, nullptr, nullptr, nullptr, &waiting);
+  if (r < 0 && errno != EINTR) return false;
+  if (TakeStopRequest()) StopAtPrompt();
+  if (TakeContinued()) ResumeAtPrompt();
+  if (TakeWindowResized()) rl_resize_terminal();
+  if (InterruptRequested()) {
+    ClearInterrupt();
+    DiscardLine();
+  }
+  if (r > 0) rl_callback_read_char();
+  return true;
+}
+
 }  // namespace
 
 bool ConsoleInit() {
   if (isatty(STDIN_FILENO) != 1 || isatty(STDOUT_FILENO) != 1) return false;
   g_active = true;
   rl_readline_name = "wqsql";
-  rl_catch_signals = 0;  // SIGINT is ours; see ConsoleReadLine
+  rl_catch_signals = 0;  // the console's read loop handles them
+  rl_catch_sigwinch = 0;
   rl_attempted_completion_function = Complete;
   rl_basic_word_break_characters = const_cast<char*>(" \t\n;,");
   rl_variable_bind("completion-ignore-case", "on");  // file names too
@@ -84,6 +140,7 @@ bool ConsoleInit() {
   g_history_path = HistoryPath();
   if (!g_history_path.empty()) read_history(g_history_path.c_str());  // may not exist yet
   InstallInterruptHandler();
+  InstallConsoleSignals();
   return true;
 }
 
@@ -94,7 +151,13 @@ bool ConsoleReadLine(const char* prompt, std::string* line) {
   g_line = line;
   g_done = false;
   g_eof = false;
+  sigset_t waiting;
+  EnterPrompt(&waiting);
   ClearInterrupt();
+  // Whatever happened to the window or the process while a command ran.
+  if (TakeWindowResized()) rl_reset_screen_size();
+  TakeContinued();
+
   rl_callback_handler_install(prompt, OnLine);
   std::string pasted;
   if (TakePastedLine(&pasted)) {
@@ -108,30 +171,13 @@ bool ConsoleReadLine(const char* prompt, std::string* line) {
     rl_redisplay();
   }
   while (!g_done) {
-    fd_set fds;
-    FD_ZERO(&fds);
-    FD_SET(STDIN_FILENO, &fds);
-    const int r = select(STDIN_FILENO + 1, &fds, nullptr, nullptr, nullptr);
-    if (r < 0) {
-      if (errno != EINTR) {
-        g_eof = true;
-        rl_callback_handler_remove();
-        break;
-      }
-      if (InterruptRequested()) {
-        // Ctrl-C: drop what was typed and show a fresh prompt.
-        ClearInterrupt();
-        rl_free_line_state();
-        rl_callback_sigcleanup();
-        rl_replace_line("", 0);
-        rl_crlf();
-        rl_on_new_line();
-        rl_redisplay();
-      }
-      continue;
+    if (!WaitAndRead(waiting)) {
+      g_eof = true;
+      rl_callback_handler_remove();
+      break;
     }
-    rl_callback_read_char();
   }
+  LeavePrompt();
   g_line = nullptr;
   return !g_eof;
 }

@@ -3,13 +3,14 @@
 # file, sourced in turn:
 #   editing.sh     line editing, history, Tab completion, Ctrl-C, Ctrl-D
 #   input.sh       typed input with the output redirected; pasting
+#   window.sh      window size changes; Ctrl-Z and fg
 # Usage: run.sh WQSQL WQMAKE [GROUP...]    (GROUP: editing, input, ...)
 set -u
 WQSQL=$(realpath "$1")
 WQMAKE=$(realpath "$2")
 shift 2
 groups=("$@")
-[ ${#groups[@]} -gt 0 ] || groups=(editing input)
+[ ${#groups[@]} -gt 0 ] || groups=(editing input window)
 if ! command -v tmux >/dev/null; then
   echo "tmux is not installed"
   exit 1
