@@ -4,11 +4,13 @@
 #include "shell/console_input.h"
 
 #include <errno.h>
+#include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/select.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -27,6 +29,7 @@ constexpr int kHistoryLines = 1000;
 
 bool g_active = false;
 std::string g_history_path;  // empty: no history file
+int g_added = 0;             // lines this session put in the history
 
 // State of one ConsoleReadLine call, filled by the line handler.
 std::string* g_line = nullptr;
@@ -57,7 +60,10 @@ void OnLine(char* text) {
     g_eof = true;
   } else {
     g_line->assign(text);
-    if (text[0] != '\0') add_history(text);
+    if (text[0] != '\0') {
+      add_history(text);
+      ++g_added;
+    }
     free(text);
   }
   g_done = true;
@@ -183,9 +189,14 @@ bool ConsoleReadLine(const char* prompt, std::string* line) {
 }
 
 void ConsoleShutdown() {
-  if (!g_active || g_history_path.empty()) return;
-  // Both fail quietly when HOME is not writable.
-  if (write_history(g_history_path.c_str()) == 0) {
-    history_truncate_file(g_history_path.c_str(), kHistoryLines);
+  if (!g_active || g_history_path.empty() || g_added == 0) return;
+  // Only this session's lines are added, so that sessions running at the
+  // same time keep each other's. Quiet when HOME is not writable.
+  const char* path = g_history_path.c_str();
+  const int fd = open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+  if (fd < 0) return;
+  close(fd);
+  if (append_history(std::min(g_added, history_length), path) == 0) {
+    history_truncate_file(path, kHistoryLines);
   }
 }

@@ -16,7 +16,8 @@ bool ConsoleActive();
 // Shows `prompt` and reads one edited line. Ctrl-C discards the line being
 // typed and prompts again. False at end of input (Ctrl-D on an empty line).
 bool ConsoleReadLine(const char* prompt, std::string* line);
-// Saves the history (at most 1,000 lines); silent when it cannot.
+// Adds this session's lines to the history file and keeps its last 1,000
+// lines; silent when it cannot.
 void ConsoleShutdown();
 
 #endif  // WQSQL_SHELL_CONSOLE_INPUT_H_

@@ -4,13 +4,14 @@
 #   editing.sh     line editing, history, Tab completion, Ctrl-C, Ctrl-D
 #   input.sh       typed input with the output redirected; pasting
 #   window.sh      window size changes; Ctrl-Z and fg
+#   history.sh     sessions at the same time sharing the history file
 # Usage: run.sh WQSQL WQMAKE [GROUP...]    (GROUP: editing, input, ...)
 set -u
 WQSQL=$(realpath "$1")
 WQMAKE=$(realpath "$2")
 shift 2
 groups=("$@")
-[ ${#groups[@]} -gt 0 ] || groups=(editing input window)
+[ ${#groups[@]} -gt 0 ] || groups=(editing input window history)
 if ! command -v tmux >/dev/null; then
   echo "tmux is not installed"
   exit 1
