@@ -22,6 +22,7 @@
 #include "shell/completion.h"
 #include "shell/console_paste.h"
 #include "shell/console_signals.h"
+#include "shell/file_completion.h"
 
 namespace {
 
@@ -49,10 +50,21 @@ char* NextCandidate(const char*, int state) {
 char** Complete(const char* text, int start, int /*end*/) {
   bool files = false;
   g_candidates = CompletionCandidates(rl_line_buffer, static_cast<size_t>(start), text, &files);
-  // After connect, file names come from the editor's own completion.
-  rl_attempted_completion_over = files ? 0 : 1;
+  if (files) {
+    std::vector<std::string> names = FileNameCandidates(text);
+    g_candidates.insert(g_candidates.end(), names.begin(), names.end());
+  }
+  // Only these candidates: the editor's own file names would keep "~" and
+  // offer names with blanks, which connect cannot take.
+  rl_attempted_completion_over = 1;
+  // Folders get their "/", and a list shows the last part of each path.
+  rl_filename_completion_desired = files ? 1 : 0;
   if (g_candidates.empty()) return nullptr;
   return rl_completion_matches(text, NextCandidate);
+}
+
+char* WordBreaks() {
+  return const_cast<char*>(CompletionWordBreaks(std::string(rl_line_buffer, rl_point)));
 }
 
 void OnLine(char* text) {
@@ -138,6 +150,7 @@ bool ConsoleInit() {
   rl_catch_signals = 0;  // the console's read loop handles them
   rl_catch_sigwinch = 0;
   rl_attempted_completion_function = Complete;
+  rl_completion_word_break_hook = WordBreaks;
   rl_basic_word_break_characters = const_cast<char*>(" \t\n;,");
   rl_variable_bind("completion-ignore-case", "on");  // file names too
   rl_initialize();  // reads the init file; the paste binding comes after it

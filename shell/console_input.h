@@ -1,7 +1,7 @@
 // The operator's console: when standard input and standard output are both
 // terminals, lines are read through the line editor, with history kept in
-// ~/.wqsql_history and Tab completion of command words, keywords, class and
-// member names.
+// ~/.wqsql_history, Tab completion of command words, keywords, class,
+// member and file names, and pasted lines run one by one.
 #ifndef WQSQL_SHELL_CONSOLE_INPUT_H_
 #define WQSQL_SHELL_CONSOLE_INPUT_H_
 
