@@ -23,6 +23,7 @@
 #include "shell/console_paste.h"
 #include "shell/console_signals.h"
 #include "shell/file_completion.h"
+#include "shell/pager.h"
 
 namespace {
 
@@ -149,6 +150,9 @@ bool ConsoleInit() {
   rl_readline_name = "wqsql";
   rl_catch_signals = 0;  // the console's read loop handles them
   rl_catch_sigwinch = 0;
+  // LINES and COLUMNS stay as they are: a pager reading them would not
+  // follow the window when it changes size.
+  rl_change_environment = 0;
   rl_attempted_completion_function = Complete;
   rl_completion_word_break_hook = WordBreaks;
   rl_basic_word_break_characters = const_cast<char*>(" \t\n;,");
@@ -160,6 +164,7 @@ bool ConsoleInit() {
   if (!g_history_path.empty()) read_history(g_history_path.c_str());  // may not exist yet
   InstallInterruptHandler();
   InstallConsoleSignals();
+  InstallPager();
   return true;
 }
 

@@ -1,8 +1,9 @@
 # Line editing, history recall and the history file, Tab completion of
 # class and member names, Ctrl-C during a long select and at the prompt,
-# Ctrl-D as end of input. Sourced by run.sh.
+# Ctrl-D as end of input. Sourced by run.sh. The pager is off here, so that
+# the long select prints straight to the terminal.
 
-start_shell "HOME='$work/home'"
+start_shell "HOME='$work/home'" WQSQL_PAGER=
 keys "connect repo.rtm" Enter
 wait_for 'command took' ; check "connect" $?
 

@@ -27,7 +27,7 @@ paste_text() {  # paste_text TEXT: pasted as a terminal pastes, with bracketed p
   printf '%s' "$1" | tmuxc load-buffer -
   tmuxc paste-buffer -p -t wq
 }
-start_shell "HOME='$work/home'"
+start_shell "HOME='$work/home'" WQSQL_PAGER=
 keys "connect repo.rtm" Enter
 wait_for 'command took'
 wait_prompt  # the editor asks for bracketed paste before its prompt

@@ -6,13 +6,14 @@
 #   window.sh      window size changes; Ctrl-Z and fg
 #   history.sh     sessions at the same time sharing the history file
 #   completion.sh  file names after connect, members before from
+#   pager.sh       tables too large for the window
 # Usage: run.sh WQSQL WQMAKE [GROUP...]    (GROUP: editing, input, ...)
 set -u
 WQSQL=$(realpath "$1")
 WQMAKE=$(realpath "$2")
 shift 2
 groups=("$@")
-[ ${#groups[@]} -gt 0 ] || groups=(editing input window history completion)
+[ ${#groups[@]} -gt 0 ] || groups=(editing input window history completion pager)
 if ! command -v tmux >/dev/null; then
   echo "tmux is not installed"
   exit 1
