@@ -11,6 +11,10 @@ volatile sig_atomic_t g_stop = 0;
 volatile sig_atomic_t g_continued = 0;
 
 sigset_t g_saved_mask;
+// Ctrl-Z as the shell was started with it: ignored by a parent without job
+// control, where stopping would leave nobody to continue the shell.
+struct sigaction g_stop_disposition;
+bool g_stop_ignored = false;
 
 void OnResize(int) { g_resized = 1; }
 void OnStop(int) { g_stop = 1; }
@@ -44,6 +48,8 @@ bool Take(volatile sig_atomic_t* flag) {
 void InstallConsoleSignals() {
   Catch(SIGWINCH, OnResize);
   Catch(SIGCONT, OnContinue);
+  sigaction(SIGTSTP, nullptr, &g_stop_disposition);
+  g_stop_ignored = g_stop_disposition.sa_handler == SIG_IGN;
 }
 
 void EnterPrompt(sigset_t* waiting) {
@@ -56,11 +62,11 @@ void EnterPrompt(sigset_t* waiting) {
   sigprocmask(SIG_BLOCK, &block, &g_saved_mask);
   *waiting = g_saved_mask;
   g_stop = 0;
-  Catch(SIGTSTP, OnStop);
+  if (!g_stop_ignored) Catch(SIGTSTP, OnStop);
 }
 
 void LeavePrompt() {
-  Default(SIGTSTP);
+  sigaction(SIGTSTP, &g_stop_disposition, nullptr);
   sigprocmask(SIG_SETMASK, &g_saved_mask, nullptr);
 }
 

@@ -8,13 +8,16 @@
 
 #include <signal.h>
 
-// Installs the SIGWINCH and SIGCONT handlers, once.
+// Installs the SIGWINCH and SIGCONT handlers, once, and notes how Ctrl-Z
+// was set when the shell started.
 void InstallConsoleSignals();
 
-// Blocks SIGINT, SIGWINCH, SIGTSTP and SIGCONT and catches Ctrl-Z as a flag;
-// `*waiting` receives the mask to wait with (the one before the call).
+// Blocks SIGINT, SIGWINCH, SIGTSTP and SIGCONT and catches Ctrl-Z as a flag,
+// unless the shell was started with Ctrl-Z ignored; `*waiting` receives the
+// mask to wait with (the one before the call).
 void EnterPrompt(sigset_t* waiting);
-// Ctrl-Z stops the shell again, and the mask is the one before EnterPrompt.
+// Ctrl-Z is back as the shell was started with it, and the mask is the one
+// before EnterPrompt.
 void LeavePrompt();
 
 // Each returns whether its signal came since the last call, and clears it.
