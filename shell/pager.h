@@ -1,9 +1,9 @@
 // The pager of the console: an object table wider or longer than the
 // window goes through WQSQL_PAGER, else PAGER, else "less -SRFX" when less
-// is installed; WQSQL_PAGER set to nothing (or blanks) turns the pager off. The pager
-// receives exactly the bytes the shell would print; when it quits early the
-// table ends quietly, and the command's timing line and the next prompt
-// follow once it has ended.
+// is installed; WQSQL_PAGER set to nothing (or blanks) turns the pager off.
+// The pager receives exactly the bytes the shell would print; when it quits
+// early the table ends quietly, and the command's timing line and the next
+// prompt follow once it has ended.
 #ifndef WQSQL_SHELL_PAGER_H_
 #define WQSQL_SHELL_PAGER_H_
 

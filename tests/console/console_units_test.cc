@@ -90,13 +90,15 @@ TEST(FileNameCompletion, OfferedOnlyWhereThePathOfConnectGoes) {
 TEST(MemberCompletion, EveryClassBeforeFromEachNameOnce) {
   wqtest::TempFolder folder;
   const std::string repo = folder.File("m.rtm");
-  ASSERT_EQ(wqtest::MakeRepository(R"({"classes": [
-      {"name": "A", "members": [{"name": "Name", "type": "string"}, {"name": "code", "type": "int"}]},
-      {"name": "B", "members": [{"name": "name", "type": "string"}, {"name": "CODE", "type": "int"},
+  // Names that differ only in case across classes, and a class without any.
+  const char* source = R"({"classes": [
+      {"name": "A", "members": [{"name": "Name", "type": "string"},
+                                {"name": "code", "type": "int"}]},
+      {"name": "B", "members": [{"name": "name", "type": "string"},
+                                {"name": "CODE", "type": "int"},
                                 {"name": "extra", "type": "int"}]},
-      {"name": "C"}]})",
-                                   repo),
-            "");
+      {"name": "C"}]})";
+  ASSERT_EQ(wqtest::MakeRepository(source, repo), "");
   ConnectRepository(repo.c_str());
   ASSERT_TRUE(IsConnected());
   const struct {
