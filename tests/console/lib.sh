@@ -15,9 +15,17 @@ failed=0
 # takes long when something is wrong.
 WAIT_LIMIT=${WAIT_LIMIT:-30}
 
+# Ends a tmux server and removes its socket, which tmux leaves behind.
+end_server() {
+  local path
+  path=$(tmux -L "$1" display -p '#{socket_path}' 2>/dev/null)
+  tmux -L "$1" kill-server 2>/dev/null
+  [ -n "$path" ] && rm -f "$path"
+}
+
 cleanup() {
   local s
-  for s in "${servers[@]}"; do tmux -L "$s" kill-server 2>/dev/null; done
+  for s in "${servers[@]}"; do end_server "$s"; done
   rm -rf "$work"
 }
 
@@ -67,7 +75,7 @@ wait_prompt() { wait_last '^wq> ?$'; }
 # Starts `command` (run by sh in $work) in a new tmux server of 160 x 50,
 # and talks to it from then on. KEEP=1 leaves the previous server running.
 start_command() {
-  [ "${KEEP:-0}" = 1 ] || { [ -n "$sock" ] && tmux -L "$sock" kill-server 2>/dev/null; }
+  [ "${KEEP:-0}" = 1 ] || { [ -n "$sock" ] && end_server "$sock"; }
   serial=$((serial + 1))
   sock="wqconsole$$-$serial"
   servers+=("$sock")
