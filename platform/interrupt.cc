@@ -1,4 +1,5 @@
-// The SIGINT flag, its handler and the report of an interrupted command.
+// The SIGINT flag and count, the handler and the report of an interrupted
+// command.
 #include "platform/interrupt.h"
 
 #include <signal.h>
@@ -7,8 +8,12 @@
 
 namespace {
 volatile sig_atomic_t g_interrupted = 0;
+volatile sig_atomic_t g_count = 0;  // written by the handler only
 
-void OnInterrupt(int) { g_interrupted = 1; }
+void OnInterrupt(int) {
+  g_interrupted = 1;
+  g_count = g_count + 1;
+}
 }  // namespace
 
 void InstallInterruptHandler() {
@@ -22,6 +27,8 @@ void InstallInterruptHandler() {
 bool InterruptRequested() { return g_interrupted != 0; }
 
 void ClearInterrupt() { g_interrupted = 0; }
+
+unsigned InterruptCount() { return static_cast<unsigned>(g_count); }
 
 void ReportInterrupted() {
   g_interrupted = 0;

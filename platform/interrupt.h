@@ -8,6 +8,9 @@
 void InstallInterruptHandler();
 bool InterruptRequested();
 void ClearInterrupt();
+// How many times Ctrl-C was pressed since the handler was installed; a
+// change tells that Ctrl-C came in between, even when the flag was cleared.
+unsigned InterruptCount();
 // Prints "*E* interrupted" and clears the flag.
 void ReportInterrupted();
 

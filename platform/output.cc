@@ -1,4 +1,5 @@
-// The output buffer, its flushing, and the text and number writers.
+// The output buffer, its flushing to standard output or a redirected
+// target, the report of a failed write, and the text and number writers.
 #include "platform/output.h"
 
 #include <errno.h>
@@ -8,6 +9,9 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
+
+#include "platform/text.h"
 
 namespace out {
 namespace {
@@ -21,14 +25,34 @@ static_assert(kBufferSize >= kRoomMax, "Room must always fit");
 constexpr int kPipeSize = 1024 * 1024;
 
 char g_buf[kBufferSize];
-bool g_broken = false;
+int g_fd = STDOUT_FILENO;  // where Flush writes
+bool g_broken = false;     // a write to g_fd failed
+bool g_reported = false;   // the failure message was printed
+
+// Standard output's state while the output is redirected.
+bool g_stdout_broken = false;
+bool g_stdout_line_mode = false;
+
+TableStartHook g_table_start_hook = nullptr;
+
+// A reader that went away (EPIPE) stops the output quietly; any other
+// failure is named once.
+void Fail(int err) {
+  g_broken = true;
+  if (err == EPIPE || g_reported) return;
+  g_reported = true;
+  const std::string message = "wqsql: cannot write output: " + ErrnoText(err) + "\n";
+  if (::write(STDERR_FILENO, message.data(), message.size()) < 0) {
+    // Nowhere left to say it.
+  }
+}
 
 void WriteAll(const char* p, size_t n) {
   while (n > 0 && !g_broken) {
-    ssize_t w = ::write(STDOUT_FILENO, p, n);
+    ssize_t w = ::write(g_fd, p, n);
     if (w < 0) {
       if (errno == EINTR) continue;
-      g_broken = true;
+      Fail(errno);
       return;
     }
     p += w;
@@ -119,5 +143,27 @@ void EndLine() {
 }
 
 bool Broken() { return g_broken; }
+
+void RedirectTo(int fd) {
+  Flush();
+  g_stdout_broken = g_broken;
+  g_stdout_line_mode = internal::g_line_mode;
+  g_fd = fd;
+  g_broken = false;
+  internal::g_line_mode = false;
+}
+
+void EndRedirect() {
+  Flush();
+  g_fd = STDOUT_FILENO;
+  g_broken = g_stdout_broken;
+  internal::g_line_mode = g_stdout_line_mode;
+}
+
+void SetTableStartHook(TableStartHook hook) { g_table_start_hook = hook; }
+
+void TableStart(int64_t width, int64_t lines) {
+  if (g_table_start_hook != nullptr) g_table_start_hook(width, lines);
+}
 
 }  // namespace out

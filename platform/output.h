@@ -1,7 +1,9 @@
 // The buffered writer of standard output that every command prints through.
 // On a terminal every line is flushed at its end; to a pipe or a file output
 // is block-buffered and goes out when the buffer is full or Flush is called.
-// The bytes are the same either way.
+// The bytes are the same either way. A table may be sent to a pager instead:
+// the table printer announces each table's size, and a hook the shell sets
+// may redirect the output to the pager's pipe for the rest of the command.
 #ifndef WQSQL_PLATFORM_OUTPUT_H_
 #define WQSQL_PLATFORM_OUTPUT_H_
 
@@ -34,8 +36,24 @@ void Double(double v);
 void EndLine();
 void Flush();
 // True once a write has failed (e.g. the reading end of a pipe closed);
-// further output is discarded.
+// further output is discarded. A failure other than a reader that went away
+// is reported once, on standard error.
 bool Broken();
+
+// Sends the output to `fd` (a pager's pipe) instead of standard output,
+// block-buffered, until EndRedirect. The target has a failure state of its
+// own: a pager that quits ends what is being printed without a message.
+void RedirectTo(int fd);
+// Flushes what is buffered for the redirected target and goes back to
+// standard output, as it was before. The caller closes `fd`.
+void EndRedirect();
+
+// Called by the table printer once per table, before its first line, with
+// the width of its lines in characters and the number of its lines.
+using TableStartHook = void (*)(int64_t width, int64_t lines);
+// Sets the hook TableStart calls; null (the default) for none.
+void SetTableStartHook(TableStartHook hook);
+void TableStart(int64_t width, int64_t lines);
 
 // Direct access to the buffer, for the table printer, which formats whole
 // rows in place: Room(n) makes room for `n` bytes (at most kRoomMax) and

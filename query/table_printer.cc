@@ -55,6 +55,13 @@ void PrintObjectTable(const awq_Class& cls, const awq_autovector<awq_ClassProper
     columns[i] = Column{display.kind, members[i].GetMemberNumber(), display.width};
   }
   const char separator = Settings().separator;
+  awq_autovector<awq_Object> objects =
+      Connection().database->FindObjects(cls.GetClassNumber());
+
+  // The size of the table, for a pager on the console.
+  int64_t width = count > 0 ? count - 1 : 0;
+  for (int32_t i = 0; i < count; ++i) width += columns[i].width;
+  out::TableStart(width, int64_t{2} + objects.count);
 
   // Header: member names as the store holds them, cut by characters.
   for (int32_t i = 0; i < count; ++i) {
@@ -71,8 +78,6 @@ void PrintObjectTable(const awq_Class& cls, const awq_autovector<awq_ClassProper
   }
   out::EndLine();
 
-  awq_autovector<awq_Object> objects =
-      Connection().database->FindObjects(cls.GetClassNumber());
   // Room for a separator and a cell, or the newline.
   constexpr size_t kStep = 1 + kMaxCellRoom;
   const Column* const first = columns.get();

@@ -4,7 +4,7 @@
 # transcript suite under valgrind.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/deps.sh valgrind tmux python3 clang libclang-rt-14-dev
+scripts/deps.sh valgrind tmux less python3 clang libclang-rt-14-dev
 scripts/check_layers.sh
 scripts/build.sh
 

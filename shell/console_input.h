@@ -1,19 +1,26 @@
-// The operator's console: when standard input is a terminal, lines are read
-// through the line editor, with history kept in ~/.wqsql_history and Tab
-// completion of command words, keywords, class and member names.
+// The operator's console: when standard input and standard output are both
+// terminals, lines are read through the line editor, with history kept in
+// ~/.wqsql_history, Tab completion of command words, keywords, class,
+// member and file names, pasted lines run one by one, and object tables
+// too large for the window shown through a pager.
 #ifndef WQSQL_SHELL_CONSOLE_INPUT_H_
 #define WQSQL_SHELL_CONSOLE_INPUT_H_
 
 #include <string>
 
-// Sets the console up when standard input is a terminal; returns whether it
-// did. Loads the history and installs the interrupt handler.
+// Sets the console up when standard input and standard output are both
+// terminals; returns whether it did. Loads the history and installs the
+// signal handlers and the pager. Otherwise lines are read plainly, so that
+// the output is the same bytes as with piped input.
 bool ConsoleInit();
 bool ConsoleActive();
-// Shows `prompt` and reads one edited line. Ctrl-C discards the line being
-// typed and prompts again. False at end of input (Ctrl-D on an empty line).
+// Shows `prompt` and reads one edited line, or takes the next line of a
+// paste. Ctrl-C discards the line being typed and prompts again; after a
+// window size change, or Ctrl-Z and fg, the line is shown anew. False at
+// end of input (Ctrl-D on an empty line).
 bool ConsoleReadLine(const char* prompt, std::string* line);
-// Saves the history (at most 1,000 lines); silent when it cannot.
+// Adds this session's lines to the history file and keeps its last 1,000
+// lines; silent when it cannot.
 void ConsoleShutdown();
 
 #endif  // WQSQL_SHELL_CONSOLE_INPUT_H_

@@ -1,17 +1,25 @@
 // ExecuteCommand: finds the command word of a line in the command table and
-// runs its handler, then prints the timing line when verbose is on.
-#include "shell/shell.h"
-
+// runs its handler, waits for the pager when the command's table went
+// through one, then prints the timing line when verbose is on.
 #include "platform/clock.h"
 #include "platform/interrupt.h"
 #include "platform/output.h"
 #include "shell/command_table.h"
+#include "shell/pager.h"
 #include "shell/settings.h"
+#include "shell/shell.h"
 #include "shell/tokenizer.h"
 
-bool ExecuteCommand(const char* line) {
-  const long long start = ElapsedMillisNow();
-  ClearInterrupt();
+namespace {
+
+// Ends the command's pager however the command ends, an exception
+// included, so that what follows goes to the terminal again.
+struct PagerEnd {
+  ~PagerEnd() { EndPager(); }
+};
+
+// Runs the command of `line`; true when it stops the shell.
+bool Run(const char* line) {
   Tokenizer tok(line);
   if (const char* word = tok.Next(kCommandDelimiters)) {
     const Command* command = FindCommand(word);
@@ -22,7 +30,20 @@ bool ExecuteCommand(const char* line) {
       return true;
     }
   }
-  const long long end = ElapsedMillisNow();
+  return false;
+}
+
+}  // namespace
+
+bool ExecuteCommand(const char* line) {
+  const long long start = ElapsedMillisNow();
+  ClearInterrupt();
+  long long end = 0;
+  {
+    PagerEnd pager_end;
+    if (Run(line)) return true;
+    end = ElapsedMillisNow();  // the time spent reading in the pager is not the command's
+  }
   if (Settings().verbose) {
     out::Write("command took: ");
     out::Double(static_cast<double>(end - start) / 1000.0);

@@ -204,6 +204,12 @@ TEST(Completion, CandidatesByPlaceOnTheLine) {
   using Words = std::vector<std::string>;
   const Words tables = {"Supplier",     "Warehouse", "Part",    "Assembly",   "AssemblyLine",
                         "Note",         "Shipment",  "Archive", "sys$tables", "sys$tablestats"};
+  // Every class's members, each name once, before a class is named.
+  const Words members = {"code",     "rating",   "name",     "city",     "country",  "capacity",
+                         "partNo",   "weight",   "supplier", "grade",    "drawing",  "storedAt",
+                         "seq",      "revision", "mass",     "title",    "parent",   "legacyKey",
+                         "assembly", "part",     "quantity", "position", "text",     "about",
+                         "written",  "priority", "attachment", "origin"};
   const struct {
     std::string line;  // the cursor is at its end
     std::string prefix;
@@ -226,7 +232,7 @@ TEST(Completion, CandidatesByPlaceOnTheLine) {
       {"set verbose ", "", {"on", "off"}, false},
       {"set VERBOSE o", "o", {"on", "off"}, false},
       {"set separator ", "", {}, false},
-      {"select ", "", {}, false},
+      {"select ", "", members, false},
       {"select * ", "", {"from"}, false},
       {"select a, f", "f", {"from"}, false},
       {"select * from ", "", tables, false},

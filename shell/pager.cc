@@ -1,0 +1,104 @@
+// Choosing the pager, the size test against the window, starting the pager
+// on a pipe that takes the output, and waiting for it.
+#include "shell/pager.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "platform/output.h"
+
+namespace {
+
+constexpr char kDefaultPager[] = "less";
+constexpr char kDefaultPagerCommand[] = "less -SRFX";
+
+pid_t g_pid = -1;  // the running pager
+int g_pipe = -1;   // its input, which the output goes to
+
+// Whether `name` is an executable file in a folder of PATH.
+bool Installed(const char* name) {
+  const char* path = getenv("PATH");
+  std::string folders = path != nullptr ? path : "/usr/bin:/bin";
+  size_t begin = 0;
+  for (;;) {
+    const size_t end = folders.find(':', begin);
+    std::string folder = folders.substr(begin, end == std::string::npos ? end : end - begin);
+    if (folder.empty()) folder = ".";
+    if (access((folder + "/" + name).c_str(), X_OK) == 0) return true;
+    if (end == std::string::npos) return false;
+    begin = end + 1;
+  }
+}
+
+bool Blank(const char* text) { return text[std::strspn(text, " \t")] == '\0'; }
+
+// The pager command from the environment: empty for none.
+std::string PagerCommand() {
+  if (const char* own = getenv("WQSQL_PAGER")) return Blank(own) ? "" : own;
+  const char* pager = getenv("PAGER");
+  if (pager != nullptr && !Blank(pager)) return pager;
+  return Installed(kDefaultPager) ? kDefaultPagerCommand : "";
+}
+
+bool FitsWindow(int64_t width, int64_t lines) {
+  struct winsize ws {};
+  if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &ws) != 0 || ws.ws_col == 0 || ws.ws_row == 0) return true;
+  return width <= ws.ws_col && lines <= ws.ws_row;
+}
+
+// The pager reads the pipe on its standard input and the keyboard from the
+// terminal. Ctrl-C reaches the whole foreground group: the shell stops the
+// table, while a pager of its own handles it and "sh" must not end under
+// it, so the pager starts with Ctrl-C ignored.
+void RunPager(const std::string& command, int input) {
+  dup2(input, STDIN_FILENO);
+  signal(SIGINT, SIG_IGN);
+  signal(SIGPIPE, SIG_DFL);
+  sigset_t none;
+  sigemptyset(&none);
+  sigprocmask(SIG_SETMASK, &none, nullptr);
+  execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+  _exit(127);
+}
+
+void StartPager(int64_t width, int64_t lines) {
+  if (g_pid > 0 || FitsWindow(width, lines)) return;
+  const std::string command = PagerCommand();
+  if (command.empty()) return;
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC) != 0) return;
+  out::Flush();
+  const pid_t pid = fork();
+  if (pid == 0) RunPager(command, fds[0]);
+  close(fds[0]);
+  if (pid < 0) {
+    close(fds[1]);
+    return;
+  }
+  g_pid = pid;
+  g_pipe = fds[1];
+  out::RedirectTo(g_pipe);
+}
+
+}  // namespace
+
+void InstallPager() { out::SetTableStartHook(StartPager); }
+
+void EndPager() {
+  if (g_pid < 0) return;
+  out::EndRedirect();
+  close(g_pipe);
+  g_pipe = -1;
+  while (waitpid(g_pid, nullptr, 0) < 0 && errno == EINTR) {
+  }
+  g_pid = -1;
+}
