@@ -51,8 +51,11 @@ const MemberInfo* ClassInfo::FindMemberSlow(int32_t member_number) const {
 Status Reader::Open(const std::string& path, std::unique_ptr<Reader>* reader) {
   std::unique_ptr<Reader> r(new Reader());
   WQ_RETURN_IF_ERROR(MappedFile::Open(path, &r->file_));
-  WQ_RETURN_IF_ERROR(r->ParseHeader());
-  WQ_RETURN_IF_ERROR(r->ParseDirectory());
+  Status parsed = r->ParseHeader();
+  if (parsed.ok()) parsed = r->ParseDirectory();
+  // Whatever the tables said, they are not the file's if it changed meanwhile.
+  if (r->file_->Changed()) return Status::Error("file changed while it was opened");
+  WQ_RETURN_IF_ERROR(parsed);
   r->BuildIndexes();
   // Object handles find their class from the record's address.
   if (!r->classes_.empty()) {
