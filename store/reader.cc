@@ -16,6 +16,7 @@
 #include "store/crc32c.h"
 #include "store/data_types.h"
 #include "store/format.h"
+#include "store/names.h"
 
 namespace wqstore {
 
@@ -146,10 +147,32 @@ Status Reader::ParseDirectory() {
   const unsigned char* names = member_table + uint64_t{kMemberEntrySize} * member_count;
 
   // A name is a range of the names area followed by a NUL and holding
-  // none, so that the NUL-terminated text handed out is the whole name.
-  auto name_ok = [names, names_length](uint32_t off, uint32_t len) {
-    return uint64_t{off} + len < names_length && names[uint64_t{off} + len] == 0 &&
-           std::memchr(names + off, 0, len) == nullptr;
+  // none, so that the NUL-terminated text handed out is the whole name, and
+  // it keeps the name rule, so that no name reaches a terminal as a control
+  // sequence. The names of all entries, each with its NUL, take at most the
+  // names area (the writer's fill it exactly): checking them costs no more
+  // than a pass over it, wherever the entries point.
+  uint64_t name_bytes = 0;
+  auto check_name = [names, names_length, &name_bytes](const std::string& where, uint32_t off,
+                                                        uint32_t len, const char* kind) {
+    if (uint64_t{off} + len >= names_length || names[uint64_t{off} + len] != 0) {
+      return Status::Error(where + "name at offset " + Num(off) + " with length " + Num(len) +
+                           " is not a NUL-terminated name inside the names area");
+    }
+    name_bytes += uint64_t{len} + 1;
+    if (name_bytes > names_length) {
+      return Status::Error(where + "the names up to this entry take more than the " +
+                           Num(names_length) + " bytes of the names area");
+    }
+    if (std::memchr(names + off, 0, len) != nullptr) {
+      return Status::Error(where + "name at offset " + Num(off) + " with length " + Num(len) +
+                           " is not a NUL-terminated name inside the names area");
+    }
+    // An empty name could never be looked up or typed.
+    if (len == 0) return Status::Error(where + "empty " + kind + " name");
+    const Status why = CheckName(std::string_view(reinterpret_cast<const char*>(names + off), len));
+    if (!why.ok()) return Status::Error(where + "name " + why.message());
+    return Status::OK();
   };
 
   classes_.reserve(class_count);
@@ -166,14 +189,7 @@ Status Reader::ParseDirectory() {
     c.object_size = DecodeSigned32(e + kClassObjectSize);
     uint32_t name_off = DecodeFixed32(e + kClassNameOffset);
     c.name_length = DecodeFixed32(e + kClassNameLength);
-    if (!name_ok(name_off, c.name_length)) {
-      return Status::Error(where + "name at offset " + Num(name_off) + " with length " +
-                           Num(c.name_length) +
-                           " is not a NUL-terminated name inside the names area");
-    }
-    if (c.name_length == 0) {
-      return Status::Error(where + "empty class name");  // it could never be looked up
-    }
+    WQ_RETURN_IF_ERROR(check_name(where, name_off, c.name_length, "class"));
     c.name = reinterpret_cast<const char*>(names + name_off);
     uint32_t first = DecodeFixed32(e + kClassFirstMember);
     c.member_count = DecodeFixed32(e + kClassMemberCount);
@@ -196,11 +212,7 @@ Status Reader::ParseDirectory() {
       info.field_offset = DecodeFixed32(m + kMemberFieldOffset);
       uint32_t moff = DecodeFixed32(m + kMemberNameOffset);
       info.name_length = DecodeFixed32(m + kMemberNameLength);
-      if (!name_ok(moff, info.name_length)) {
-        return Status::Error(mwhere + "name at offset " + Num(moff) + " with length " +
-                             Num(info.name_length) +
-                             " is not a NUL-terminated name inside the names area");
-      }
+      WQ_RETURN_IF_ERROR(check_name(mwhere, moff, info.name_length, "member"));
       info.name = reinterpret_cast<const char*>(names + moff);
       if (info.field_offset != field_offset) {
         return Status::Error(mwhere + "field offset " + Num(info.field_offset) + ", expected " +

@@ -38,7 +38,7 @@ class EntryRules {
   // faults name it.
   Status Check(const std::string& entry, const char* name, uint32_t name_length, int32_t number,
                uint32_t index) {
-    const Status name_ok = CheckName(std::string_view(name, name_length));
+    const Status name_ok = CheckVisibleName(std::string_view(name, name_length));
     if (!name_ok.ok()) return Status::Error(entry + ": name " + name_ok.message());
     auto num = numbers_.emplace(number, index);
     if (!num.second) {
@@ -62,7 +62,8 @@ class EntryRules {
 }  // namespace
 
 std::string ClassLabel(const ClassInfo& c) {
-  return "class " + Num(c.number) + " (" + std::string(c.name, c.name_length) + ")";
+  return "class " + Num(c.number) + " (" + ShownName(std::string_view(c.name, c.name_length)) +
+         ")";
 }
 
 Status CheckDirectoryRules(const Reader& reader) {
@@ -127,7 +128,8 @@ Status CheckPaddingRecords(const ClassInfo& c) {
 std::string DescribeFieldFault(const Reader& reader, const ClassInfo& c, uint32_t object,
                                const MemberInfo& m) {
   const std::string where = "object " + Num(object) + " of " + ClassLabel(c) + ", member " +
-                            Num(m.number) + " (" + std::string(m.name, m.name_length) + "): ";
+                            Num(m.number) + " (" +
+                            ShownName(std::string_view(m.name, m.name_length)) + "): ";
   const unsigned char* f = c.Record(object) + m.field_offset;
   const ValueKind kind = KindOf(m.type);
   if (kind == ValueKind::kRef) {
