@@ -33,6 +33,8 @@ constexpr uint32_t kLinearMemberLimit = 8;
 constexpr int64_t kDirectSpread = 4;
 constexpr int64_t kDirectSlack = 16;
 
+std::string_view NameOf(const ClassInfo& c) { return std::string_view(c.name, c.name_length); }
+
 }  // namespace
 
 const MemberInfo* ClassInfo::FindMemberSlow(int32_t member_number) const {
@@ -260,13 +262,17 @@ Status Reader::ParseDirectory() {
 }
 
 void Reader::BuildIndexes() {
-  by_name_.reserve(classes_.size());
-  by_number_.reserve(classes_.size());
+  by_name_.resize(classes_.size());
+  for (uint32_t i = 0; i < by_name_.size(); i++) by_name_[i] = i;
+  by_number_ = by_name_;
+  // Stable: among equal keys the first in stored order comes first and wins.
+  std::stable_sort(by_name_.begin(), by_name_.end(), [this](uint32_t a, uint32_t b) {
+    return NameOf(classes_[a]) < NameOf(classes_[b]);
+  });
+  std::stable_sort(by_number_.begin(), by_number_.end(), [this](uint32_t a, uint32_t b) {
+    return classes_[a].number < classes_[b].number;
+  });
   std::vector<size_t> lookup_start(classes_.size(), 0);
-  for (ClassInfo& c : classes_) {
-    by_name_.emplace(std::string_view(c.name, c.name_length), c.index);  // first one wins
-    by_number_.emplace(c.number, c.index);
-  }
   // Members of class i start where the counts of the classes before it end.
   size_t first = 0;
   for (ClassInfo& c : classes_) {
@@ -315,13 +321,17 @@ void Reader::BuildIndexes() {
 }
 
 const ClassInfo* Reader::FindByNumber(int32_t number) const {
-  auto it = by_number_.find(number);
-  return it == by_number_.end() ? nullptr : &classes_[it->second];
+  auto it = std::lower_bound(by_number_.begin(), by_number_.end(), number,
+                             [this](uint32_t c, int32_t n) { return classes_[c].number < n; });
+  if (it == by_number_.end() || classes_[*it].number != number) return nullptr;
+  return &classes_[*it];
 }
 
 const ClassInfo* Reader::FindByName(std::string_view name) const {
-  auto it = by_name_.find(name);
-  if (it != by_name_.end()) return &classes_[it->second];
+  auto it = std::lower_bound(
+      by_name_.begin(), by_name_.end(), name,
+      [this](uint32_t c, std::string_view n) { return NameOf(classes_[c]) < n; });
+  if (it != by_name_.end() && NameOf(classes_[*it]) == name) return &classes_[*it];
   for (const ClassInfo& c : classes_) {
     if (EqualsIgnoreCase(std::string_view(c.name, c.name_length), name)) return &c;
   }
