@@ -13,15 +13,34 @@ std::atomic<size_t> g_allocated{0};
 
 }  // namespace
 
-void* operator new(size_t n) {
+namespace {
+
+void* Allocate(size_t n) noexcept {
   if (g_counting.load(std::memory_order_relaxed)) {
     g_allocated.fetch_add(n, std::memory_order_relaxed);
   }
-  if (void* p = std::malloc(n == 0 ? 1 : n)) return p;
+  return std::malloc(n == 0 ? 1 : n);
+}
+
+void* AllocateOrThrow(size_t n) {
+  if (void* p = Allocate(n)) return p;
   throw std::bad_alloc();
 }
+
+}  // namespace
+
+// Every form that pairs with the plain delete, so that each block is freed
+// as it was allocated.
+void* operator new(size_t n) { return AllocateOrThrow(n); }
+void* operator new[](size_t n) { return AllocateOrThrow(n); }
+void* operator new(size_t n, const std::nothrow_t&) noexcept { return Allocate(n); }
+void* operator new[](size_t n, const std::nothrow_t&) noexcept { return Allocate(n); }
 void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, size_t) noexcept { std::free(p); }
+void operator delete[](void* p, size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 namespace wqtest {
 
