@@ -51,35 +51,6 @@ std::string ValidationError(const std::string& path) {
   return "";
 }
 
-TEST(NameRule, VisibleNames) {
-  struct Case {
-    std::string name;
-    const char* why;  // null: usable
-  };
-  const Case cases[] = {
-      {"Part", nullptr},
-      {"M\xC3\xBCller", nullptr},
-      {"\xE9\x83\xA8\xE5\x93\x81", nullptr},  // CJK letters
-      {"a b", "blank character U+0020 at byte 1"},
-      {"a\xC2\xA0", "blank character U+00A0 at byte 1"},
-      {"\xE3\x80\x80x", "blank character U+3000 at byte 0"},
-      {"x\xE2\x80\xA8", "blank character U+2028 at byte 1"},  // line separator
-      {"ab\xE2\x80\xAF", "blank character U+202F at byte 2"},
-      {"\xE2\x80\xAE" "evil", "invisible formatting character U+202E at byte 0"},
-      {"a\xE2\x80\x8B" "b", "invisible formatting character U+200B at byte 1"},
-      {"\xEF\xBB\xBF" "a", "invisible formatting character U+FEFF at byte 0"},
-      {"a\xE2\x81\xA6", "invisible formatting character U+2066 at byte 1"},
-      {"a\tb", "control character at byte 1"},
-      {"", "empty"},
-  };
-  for (const Case& c : cases) {
-    const Status s = CheckVisibleName(c.name);
-    EXPECT_EQ(s.message(), c.why == nullptr ? "" : c.why) << c.name;
-  }
-  EXPECT_TRUE(CheckName("a\xE2\x80\xAE" "b").ok());  // Open's rule allows what shows
-  EXPECT_EQ(ShownName("a\x1B[2J\xE2\x80\xAE\xFF\xC2\xA0z"), "a?[2J??\xC2\xA0z");
-}
-
 // Control characters in stored names: Open refuses the file, so the shell
 // never connects to it and no name reaches the terminal.
 TEST(NameRule, OpenRefusesControlCharacters) {
@@ -129,6 +100,7 @@ TEST(NameRule, WriterAndValidatorRefuseHiddenCharacters) {
       {"a\xE2\x80\x8B" "b", "invisible formatting character U+200B at byte 1"},
       {"ab\xE3\x80\x80", "blank character U+3000 at byte 2"},
       {"\xEF\xBB\xBF" "ab", "invisible formatting character U+FEFF at byte 0"},
+      {"ab\xE2\x80\xA8", "blank character U+2028 at byte 2"},  // a line separator
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.why);
