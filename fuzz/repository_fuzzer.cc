@@ -1,7 +1,8 @@
 // Fuzz target: arbitrary bytes as a repository file. Opens it, walks every
 // listing and every getter of every member of every object, and validates.
-// Whatever the bytes, nothing may crash or read out of bounds, and a file
-// that validates must read back consistently.
+// Whatever the bytes, nothing may crash or read out of bounds, no name of a
+// file that opens holds a control character, and a file that validates must
+// read back consistently.
 //
 // The first byte chooses how the rest is taken: as it is, or with the
 // header and directory checksums recomputed (so Open parses the tables and
@@ -14,6 +15,7 @@
 #include "fuzz/fuzz_util.h"
 #include "store/api.h"
 #include "store/checksums.h"
+#include "store/names.h"
 
 namespace {
 
@@ -23,8 +25,10 @@ void ReadEverything(const awq_Database& db) {
   awq_autovector<awq_Class> classes = db.GetClassDefs();
   for (const awq_Class& c : classes) {
     g_sink += std::strlen(c.GetName()) + static_cast<uint64_t>(c.GetObjectSize());
+    if (!wqstore::CheckName(c.GetName()).ok()) std::abort();  // Open keeps the name rule
     awq_autovector<awq_ClassProperty> members = c.GetMembers();
     for (const awq_ClassProperty& m : members) {
+      if (!wqstore::CheckName(m.GetName()).ok()) std::abort();
       g_sink += std::strlen(m.GetName()) + static_cast<uint64_t>(m.GetDataType()) +
                 (m.AllowNullValue() ? 1 : 0) + std::strlen(GetDataTypeName(m.GetDataType()));
     }

@@ -1,5 +1,6 @@
 // The object selects: the class a select names, and the typed columns
-// matched to its members before the table is printed.
+// matched to its members before the table is printed. The connected file is
+// checked before the select reads it and again after.
 #include "query/select.h"
 
 #include "platform/ascii.h"
@@ -9,31 +10,21 @@
 
 namespace {
 
-// The class a select reads, or an empty class after reporting that the shell
-// is not connected or that there is no such class.
+// The class a select reads, or an empty class after reporting that there is
+// no such class.
 awq_Class LookUpClass(const char* className) {
-  if (!IsConnected()) {
-    ReportNotConnected();
-    return awq_Class();
-  }
   const awq_Class cls = Connection().database->FindClassDef(className);
   if (cls.IsEmpty()) ReportClassNotFound(className);
   return cls;
 }
 
-}  // namespace
-
-void SelectAllFromClass(const char* className) {
-  const awq_Class cls = LookUpClass(className);
-  if (cls.IsEmpty()) return;
+void PrintAllColumns(const awq_Class& cls) {
   awq_autovector<awq_ClassProperty> members = cls.GetMembers();
   if (members.count == 0) return;  // a class without members prints nothing
   PrintObjectTable(cls, members);
 }
 
-void SelectColumnsFromClass(const char* className, const ColumnList& columns) {
-  const awq_Class cls = LookUpClass(className);
-  if (cls.IsEmpty()) return;
+void PrintChosenColumns(const awq_Class& cls, const ColumnList& columns) {
   awq_autovector<awq_ClassProperty> members = cls.GetMembers();
   const int32_t n = static_cast<int32_t>(columns.size());
   awq_autovector<awq_ClassProperty> chosen(new awq_ClassProperty[n], n, true);
@@ -55,4 +46,20 @@ void SelectColumnsFromClass(const char* className, const ColumnList& columns) {
     }
   }
   PrintObjectTable(cls, chosen);
+}
+
+}  // namespace
+
+void SelectAllFromClass(const char* className) {
+  if (!RepositoryReadable()) return;
+  const awq_Class cls = LookUpClass(className);
+  if (!cls.IsEmpty()) PrintAllColumns(cls);
+  ReportChangeDuringCommand();
+}
+
+void SelectColumnsFromClass(const char* className, const ColumnList& columns) {
+  if (!RepositoryReadable()) return;
+  const awq_Class cls = LookUpClass(className);
+  if (!cls.IsEmpty()) PrintChosenColumns(cls, columns);
+  ReportChangeDuringCommand();
 }

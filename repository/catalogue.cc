@@ -7,10 +7,7 @@
 #include "repository/connection.h"
 
 void ListClasses() {
-  if (!IsConnected()) {
-    ReportNotConnected();
-    return;
-  }
+  if (!RepositoryReadable()) return;
   awq_autovector<awq_Class> classes = Connection().database->GetClassDefs();
   out::Write(" cid   size  name");
   out::EndLine();
@@ -23,13 +20,11 @@ void ListClasses() {
     out::Write(c.GetName());
     out::EndLine();
   }
+  ReportChangeDuringCommand();
 }
 
 void ListClassStats() {
-  if (!IsConnected()) {
-    ReportNotConnected();
-    return;
-  }
+  if (!RepositoryReadable()) return;
   const awq_Database& db = *Connection().database;
   awq_autovector<awq_Class> classes = db.GetClassDefs();
   out::Write(" cid size minM maxM numM # objs name");
@@ -56,4 +51,5 @@ void ListClassStats() {
     out::Write(name);
     out::EndLine();
   }
+  ReportChangeDuringCommand();
 }

@@ -19,11 +19,9 @@ MemberStats ComputeMemberStats(awq_Class classDef) {
   return s;
 }
 
-void DescribeClass(const char* className) {
-  if (!IsConnected()) {
-    ReportNotConnected();
-    return;
-  }
+namespace {
+
+void DescribeConnectedClass(const char* className) {
   if (className == nullptr) {
     out::Write("*E* class name expected after descr");
     out::EndLine();
@@ -62,4 +60,12 @@ void DescribeClass(const char* className) {
     out::Write(m.GetName());
     out::EndLine();
   }
+}
+
+}  // namespace
+
+void DescribeClass(const char* className) {
+  if (!RepositoryReadable()) return;
+  DescribeConnectedClass(className);
+  ReportChangeDuringCommand();
 }

@@ -1,5 +1,5 @@
-// The one connection, its replacement by `connect`, and the shared error
-// lines.
+// The one connection, its replacement by `connect`, the checks of the
+// connected file, and the shared error lines.
 #include "repository/connection.h"
 
 #include "platform/hnta_config.h"
@@ -32,6 +32,32 @@ void ConnectRepository(const char* path) {
 void ReportNotConnected() {
   out::Write("*E* not connected to a repository");
   out::EndLine();
+}
+
+namespace {
+
+void ReportChanged() {
+  out::Write("*E* repository changed on disk since connect: ");
+  out::Write(*Connection().path);
+  out::EndLine();
+}
+
+}  // namespace
+
+bool RepositoryReadable() {
+  if (!IsConnected()) {
+    ReportNotConnected();
+    return false;
+  }
+  if (Connection().database->HasFileChanged()) {
+    ReportChanged();
+    return false;
+  }
+  return true;
+}
+
+void ReportChangeDuringCommand() {
+  if (IsConnected() && Connection().database->HasFileChanged()) ReportChanged();
 }
 
 void ReportClassNotFound(const char* name) {

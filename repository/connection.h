@@ -1,5 +1,6 @@
-// The connection to at most one repository, the `connect` handler and the
-// error lines shared by every repository command.
+// The connection to at most one repository, the `connect` handler, the
+// checks every repository command makes of the connected file, and the
+// error lines they share.
 #ifndef WQSQL_REPOSITORY_CONNECTION_H_
 #define WQSQL_REPOSITORY_CONNECTION_H_
 
@@ -26,6 +27,16 @@ void ConnectRepository(const char* path);
 
 // "*E* not connected to a repository"
 void ReportNotConnected();
+// The test every repository command makes before it reads the connected
+// file. True when it may; otherwise prints why and returns false: "*E* not
+// connected to a repository", or "*E* repository changed on disk since
+// connect: PATH" (PATH as typed at connect) when the file was changed after
+// connect. A new connect reads the file as it is then.
+bool RepositoryReadable();
+// The test after a command has read the file: prints the same changed line
+// when the file changed while the command ran (what the command read of the
+// part that went came out as zeros: empty names, values and counts).
+void ReportChangeDuringCommand();
 // "*E* class: NAME not found"
 void ReportClassNotFound(const char* name);
 

@@ -186,8 +186,14 @@ class awq_Database {
   // The objects of the class with that number, in stored order.
   awq_autovector<awq_Object> FindObjects(int classNumber) const;
   // Checks every checksum and structural rule of the whole file; throws
-  // awq_StoreError naming the first fault.
+  // awq_StoreError naming the first fault, or saying that the file changed
+  // since it was opened or while it was validated.
   void ValidateRepository() const;
+  // True when the open file's size or modification time differs from what
+  // they were at Open, or a read met part of the file that is gone (those
+  // reads saw zeros). A file replaced by rename is not changed: the open one
+  // is still read. False when nothing is open. One fstat.
+  bool HasFileChanged() const;
 
   // The open file's reader, or null.
   const wqstore::Reader* reader() const { return reader_; }

@@ -1,9 +1,13 @@
-// AtomicFile: mkstemp next to the target, write, fsync, close, rename, and
-// fsync of the folder.
+// AtomicFile: the target's checks (symbolic links followed, regular file,
+// writable), the temporary file (O_TMPFILE, or mkostemps where the file
+// system has no unnamed files) with the target's mode and owner, then
+// write, fsync, link, rename, and fsync of the folder.
 #include "store/atomic_file.h"
 
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -15,6 +19,9 @@
 namespace wqstore {
 namespace {
 
+// Links followed before giving up, as the system does.
+constexpr int kMaxLinks = 40;
+
 std::string DirName(const std::string& path) {
   const size_t slash = path.find_last_of('/');
   if (slash == std::string::npos) return ".";
@@ -22,24 +29,114 @@ std::string DirName(const std::string& path) {
   return path.substr(0, slash);
 }
 
+// The file `path` names once symbolic links are followed: `path` itself
+// when it is no link or does not exist. A relative link is read from the
+// folder that holds it.
+Status FollowLinks(const std::string& path, std::string* target) {
+  std::string p = path;
+  for (int links = 0;; links++) {
+    struct stat st;
+    if (::lstat(p.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
+    if (links == kMaxLinks) return Status::Error(ErrnoText(ELOOP));
+    std::string to(static_cast<size_t>(st.st_size) + 1, '\0');
+    ssize_t n;
+    while ((n = ::readlink(p.c_str(), &to[0], to.size())) == static_cast<ssize_t>(to.size())) {
+      to.resize(to.size() * 2);  // the link grew since lstat
+    }
+    if (n < 0) return Status::Error("cannot read the link " + p + ": " + ErrnoText(errno));
+    to.resize(static_cast<size_t>(n));
+    p = !to.empty() && to[0] == '/' ? to : DirName(p) + "/" + to;
+  }
+  *target = std::move(p);
+  return Status::OK();
+}
+
+// Eight letters and digits, different each call.
+std::string RandomSuffix() {
+  static const char kChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  static unsigned counter = 0;
+  unsigned char bytes[8];
+  if (::getrandom(bytes, sizeof bytes, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bytes)) {
+    timespec now;
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    uint64_t x = static_cast<uint64_t>(now.tv_nsec) ^ (static_cast<uint64_t>(::getpid()) << 32) ^
+                 (uint64_t{++counter} << 20);
+    for (unsigned char& b : bytes) {
+      x = x * 6364136223846793005ull + 1442695040888963407ull;
+      b = static_cast<unsigned char>(x >> 56);
+    }
+  }
+  std::string s;
+  for (unsigned char b : bytes) s += kChars[b % (sizeof kChars - 1)];
+  return s;
+}
+
 }  // namespace
 
 Status AtomicFile::Create(const std::string& path, std::unique_ptr<AtomicFile>* file) {
-  const std::string folder = DirName(path);
-  std::string temp = path + ".tmp.XXXXXX";
-  const int fd = ::mkstemp(&temp[0]);
-  if (fd < 0) {
-    return Status::Error("cannot create temporary file in " + folder + ": " + ErrnoText(errno));
+  std::unique_ptr<AtomicFile> f(new AtomicFile());
+  WQ_RETURN_IF_ERROR(FollowLinks(path, &f->target_));
+  // A refusal names the file a link leads to.
+  auto refuse = [&](const std::string& why) {
+    return Status::Error(f->target_ == path ? why : "the link leads to " + f->target_ + ": " + why);
+  };
+  struct stat st;
+  if (::stat(f->target_.c_str(), &st) == 0) {
+    f->exists_ = true;
+    // A FIFO, a device or a folder is not a repository to replace.
+    if (!S_ISREG(st.st_mode)) return refuse("not a regular file");
+    // As writing it in place would be: a read-only file is left alone
+    // (unless the process may write anything, as root may).
+    if (::faccessat(AT_FDCWD, f->target_.c_str(), W_OK, AT_EACCESS) != 0) {
+      return refuse(ErrnoText(errno));
+    }
+  } else if (errno != ENOENT) {
+    return refuse(ErrnoText(errno));
   }
-  std::unique_ptr<AtomicFile> f(new AtomicFile(path, folder, std::move(temp), fd));
+  f->folder_ = DirName(f->target_);
 
-  // mkstemp creates the file 0600; give it the mode a new file would get.
-  // Reading the umask means setting it for a moment; the store's users are
-  // single-threaded, so no file is created in between.
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  if (::fchmod(fd, 0644 & ~mask) != 0) {
-    return Status::Error("cannot set the mode of " + f->temp_ + ": " + ErrnoText(errno));
+  // 0666 less the umask, as for any new file.
+  int fd = ::open(f->folder_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  if (fd >= 0) {
+    f->unnamed_ = true;
+  } else if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) {
+    // No unnamed files here: a named one, with a short name so that any
+    // name the target may have works.
+    std::string temp = f->folder_ + "/wq-XXXXXX.tmp";
+    fd = ::mkostemps(&temp[0], 4, O_CLOEXEC);
+    if (fd >= 0) {
+      f->temp_ = std::move(temp);
+      if (!f->exists_) {
+        // mkostemps creates the file 0600. Reading the umask means setting
+        // it for a moment; the store's users are single-threaded, so no
+        // file is created in between.
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        if (::fchmod(fd, 0666 & ~mask) != 0) {
+          const int err = errno;
+          ::close(fd);
+          ::unlink(f->temp_.c_str());
+          return Status::Error("cannot set the mode of " + f->temp_ + ": " + ErrnoText(err));
+        }
+      }
+    }
+  }
+  if (fd < 0) {
+    return Status::Error("cannot create temporary file in " + f->folder_ + ": " + ErrnoText(errno));
+  }
+  f->fd_ = fd;
+
+  if (f->exists_) {
+    // Owner and group first: changing them may clear mode bits. Each is
+    // kept when the process may set it, and left as the process's when not.
+    if (st.st_uid != ::geteuid() || st.st_gid != ::getegid()) {
+      if (::fchown(fd, st.st_uid, st.st_gid) != 0 && errno == EPERM) {
+        (void)::fchown(fd, static_cast<uid_t>(-1), st.st_gid);
+      }
+    }
+    if (::fchmod(fd, st.st_mode & 0777) != 0) {
+      return Status::Error("cannot set the mode of " + f->TempLabel() + ": " + ErrnoText(errno));
+    }
   }
   *file = std::move(f);
   return Status::OK();
@@ -47,7 +144,11 @@ Status AtomicFile::Create(const std::string& path, std::unique_ptr<AtomicFile>* 
 
 AtomicFile::~AtomicFile() {
   if (fd_ >= 0) ::close(fd_);
-  if (!renamed_) ::unlink(temp_.c_str());
+  if (!renamed_ && !temp_.empty()) ::unlink(temp_.c_str());
+}
+
+std::string AtomicFile::TempLabel() const {
+  return temp_.empty() ? "the temporary file in " + folder_ : temp_;
 }
 
 Status AtomicFile::Append(const void* data, size_t n) {
@@ -56,7 +157,7 @@ Status AtomicFile::Append(const void* data, size_t n) {
     const ssize_t w = ::write(fd_, p, n);
     if (w < 0) {
       if (errno == EINTR) continue;
-      return Status::Error("cannot write " + temp_ + ": " + ErrnoText(errno));
+      return Status::Error("cannot write " + TempLabel() + ": " + ErrnoText(errno));
     }
     p += w;
     n -= static_cast<size_t>(w);
@@ -64,15 +165,58 @@ Status AtomicFile::Append(const void* data, size_t n) {
   return Status::OK();
 }
 
+Status AtomicFile::Link() {
+  const std::string proc = "/proc/self/fd/" + Num(static_cast<int32_t>(fd_));
+  // 0 or the errno of the failure. AT_EMPTY_PATH needs a privilege; the
+  // link through /proc does not.
+  auto link_as = [&](const std::string& name) {
+    if (::linkat(fd_, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0) return 0;
+    if (errno == EEXIST) return EEXIST;
+    if (::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
+    return errno;
+  };
+  if (!exists_) {
+    // Nothing to replace: the file takes the target's name in one step.
+    const int err = link_as(target_);
+    if (err == 0) {
+      renamed_ = true;
+      return Status::OK();
+    }
+    if (err != EEXIST) {
+      return Status::Error("cannot link the temporary file to " + target_ + ": " + ErrnoText(err));
+    }
+  }
+  for (int attempt = 0; attempt < 100; attempt++) {
+    const std::string name = folder_ + "/wq-" + RandomSuffix() + ".tmp";
+    const int err = link_as(name);
+    if (err == 0) {
+      temp_ = name;
+      return Status::OK();
+    }
+    if (err != EEXIST) {
+      return Status::Error("cannot name the temporary file in " + folder_ + ": " +
+                           ErrnoText(err));
+    }
+  }
+  return Status::Error("cannot name the temporary file in " + folder_ + ": no free name");
+}
+
 Status AtomicFile::Commit() {
-  if (::fsync(fd_) != 0) return Status::Error("cannot sync " + temp_ + ": " + ErrnoText(errno));
+  if (::fsync(fd_) != 0) {
+    return Status::Error("cannot sync " + TempLabel() + ": " + ErrnoText(errno));
+  }
+  if (unnamed_) WQ_RETURN_IF_ERROR(Link());
   const int fd = fd_;
   fd_ = -1;
-  if (::close(fd) != 0) return Status::Error("cannot close " + temp_ + ": " + ErrnoText(errno));
-  if (::rename(temp_.c_str(), target_.c_str()) != 0) {
-    return Status::Error("cannot rename " + temp_ + " to " + target_ + ": " + ErrnoText(errno));
+  if (::close(fd) != 0) {
+    return Status::Error("cannot close " + TempLabel() + ": " + ErrnoText(errno));
   }
-  renamed_ = true;
+  if (!renamed_) {
+    if (::rename(temp_.c_str(), target_.c_str()) != 0) {
+      return Status::Error("cannot rename " + temp_ + " to " + target_ + ": " + ErrnoText(errno));
+    }
+    renamed_ = true;
+  }
 
   // Make the rename itself durable. Some file systems cannot sync a folder
   // (EINVAL); the file is in place either way.

@@ -85,6 +85,13 @@ void awq_Database::ValidateRepository() const {
     if (open_error_.empty()) throw awq_StoreError("no repository is open");
     throw awq_StoreError("no repository is open (" + path_ + ": " + open_error_ + ")");
   }
+  // What a changed file holds says nothing about the file that was opened:
+  // the change is the fault, whatever else the pass found.
+  const std::string where = "repository " + path_ + ": ";
+  if (reader_->file().Changed()) throw awq_StoreError(where + "file changed since it was opened");
   const Status valid = wqstore::Validate(*reader_, path_);
+  if (reader_->file().Changed()) throw awq_StoreError(where + "file changed while it was validated");
   if (!valid.ok()) throw awq_StoreError(valid.message());
 }
+
+bool awq_Database::HasFileChanged() const { return reader_ != nullptr && reader_->file().Changed(); }

@@ -1,5 +1,6 @@
-// MappedFile: open, fstat, mmap PROT_READ MAP_PRIVATE, pread, and munmap and
-// close on destruction. Only regular files are mapped.
+// MappedFile: open, fstat, mmap PROT_READ MAP_PRIVATE under a guard, pread,
+// the fstat that compares with Open's, and munmap and close on destruction.
+// Only regular files are mapped.
 #include "store/mapped_file.h"
 
 #include <fcntl.h>
@@ -49,8 +50,7 @@ Status MappedFile::Open(const std::string& path, std::unique_ptr<MappedFile>* fi
   }
   const size_t size = static_cast<size_t>(st.st_size);
   if (size == 0) {
-    ::close(fd);
-    file->reset(new MappedFile(kEmpty, 0, nullptr, -1));
+    file->reset(new MappedFile(kEmpty, 0, nullptr, fd, st.st_mtim));
     return Status::OK();
   }
   void* base = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
@@ -59,13 +59,26 @@ Status MappedFile::Open(const std::string& path, std::unique_ptr<MappedFile>* fi
     ::close(fd);
     return SystemError("cannot map file", err);
   }
-  file->reset(new MappedFile(static_cast<const unsigned char*>(base), size, base, fd));
+  std::unique_ptr<MappedFile> mapped(
+      new MappedFile(static_cast<const unsigned char*>(base), size, base, fd, st.st_mtim));
+  // Without a free guard slot the file is read unguarded, as it always was.
+  (void)mapped->guard_.Guard(base, size);
+  *file = std::move(mapped);
   return Status::OK();
 }
 
 MappedFile::~MappedFile() {
+  guard_.Release();  // before the range goes
   if (base_ != nullptr) ::munmap(base_, size_);
-  if (fd_ >= 0) ::close(fd_);
+  ::close(fd_);
+}
+
+bool MappedFile::Changed() const {
+  if (guard_.Faulted()) return true;
+  struct stat st;
+  if (::fstat(fd_, &st) != 0) return true;  // cannot tell: assume the worst
+  return static_cast<uint64_t>(st.st_size) != size_ || st.st_mtim.tv_sec != mtime_.tv_sec ||
+         st.st_mtim.tv_nsec != mtime_.tv_nsec;
 }
 
 Status MappedFile::ReadAt(uint64_t offset, void* buffer, size_t length) const {

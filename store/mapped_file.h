@@ -1,14 +1,22 @@
 // MappedFile: a whole file mapped read-only into memory for the life of the
-// object, with its descriptor kept open for reads that bypass the mapping.
-// A zero-length file is valid and maps nothing.
+// object, with its descriptor kept open for reads that bypass the mapping
+// and for telling whether the file changed since it was opened. A
+// zero-length file is valid and maps nothing.
+//
+// Another process may shrink or rewrite the file while it is mapped. The
+// mapping is guarded (platform/mapping_guard.h): a read past the file's new
+// end sees zeros instead of raising SIGBUS, and Changed() says so.
 #ifndef WQSQL_STORE_MAPPED_FILE_H_
 #define WQSQL_STORE_MAPPED_FILE_H_
+
+#include <time.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
 
+#include "platform/mapping_guard.h"
 #include "platform/status.h"
 
 namespace wqstore {
@@ -33,14 +41,22 @@ class MappedFile {
   // mapping. Fails when the file shrank or cannot be read.
   Status ReadAt(uint64_t offset, void* buffer, size_t length) const;
 
+  // True when the open file's size or modification time is no longer what
+  // it was at Open, or a read of the mapping met a page the file no longer
+  // backs. A file that another one replaced by rename is the same open file
+  // and has not changed. One fstat.
+  bool Changed() const;
+
  private:
-  MappedFile(const unsigned char* data, size_t size, void* base, int fd)
-      : data_(data), size_(size), base_(base), fd_(fd) {}
+  MappedFile(const unsigned char* data, size_t size, void* base, int fd, const timespec& mtime)
+      : data_(data), size_(size), base_(base), fd_(fd), mtime_(mtime) {}
 
   const unsigned char* data_;
   size_t size_;
   void* base_;  // the mapping, or null for an empty file
-  int fd_;      // -1 for an empty file
+  int fd_;
+  timespec mtime_;  // at Open
+  MappingGuard guard_;
 };
 
 }  // namespace wqstore

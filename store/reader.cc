@@ -16,6 +16,7 @@
 #include "store/crc32c.h"
 #include "store/data_types.h"
 #include "store/format.h"
+#include "store/names.h"
 
 namespace wqstore {
 
@@ -31,6 +32,8 @@ constexpr uint32_t kLinearMemberLimit = 8;
 // table within about the size of the class's entries in the file.
 constexpr int64_t kDirectSpread = 4;
 constexpr int64_t kDirectSlack = 16;
+
+std::string_view NameOf(const ClassInfo& c) { return std::string_view(c.name, c.name_length); }
 
 }  // namespace
 
@@ -51,8 +54,11 @@ const MemberInfo* ClassInfo::FindMemberSlow(int32_t member_number) const {
 Status Reader::Open(const std::string& path, std::unique_ptr<Reader>* reader) {
   std::unique_ptr<Reader> r(new Reader());
   WQ_RETURN_IF_ERROR(MappedFile::Open(path, &r->file_));
-  WQ_RETURN_IF_ERROR(r->ParseHeader());
-  WQ_RETURN_IF_ERROR(r->ParseDirectory());
+  Status parsed = r->ParseHeader();
+  if (parsed.ok()) parsed = r->ParseDirectory();
+  // Whatever the tables said, they are not the file's if it changed meanwhile.
+  if (r->file_->Changed()) return Status::Error("file changed while it was opened");
+  WQ_RETURN_IF_ERROR(parsed);
   r->BuildIndexes();
   // Object handles find their class from the record's address.
   if (!r->classes_.empty()) {
@@ -143,10 +149,32 @@ Status Reader::ParseDirectory() {
   const unsigned char* names = member_table + uint64_t{kMemberEntrySize} * member_count;
 
   // A name is a range of the names area followed by a NUL and holding
-  // none, so that the NUL-terminated text handed out is the whole name.
-  auto name_ok = [names, names_length](uint32_t off, uint32_t len) {
-    return uint64_t{off} + len < names_length && names[uint64_t{off} + len] == 0 &&
-           std::memchr(names + off, 0, len) == nullptr;
+  // none, so that the NUL-terminated text handed out is the whole name, and
+  // it keeps the name rule, so that no name reaches a terminal as a control
+  // sequence. The names of all entries, each with its NUL, take at most the
+  // names area (the writer's fill it exactly): checking them costs no more
+  // than a pass over it, wherever the entries point.
+  uint64_t name_bytes = 0;
+  auto check_name = [names, names_length, &name_bytes](const std::string& where, uint32_t off,
+                                                        uint32_t len, const char* kind) {
+    if (uint64_t{off} + len >= names_length || names[uint64_t{off} + len] != 0) {
+      return Status::Error(where + "name at offset " + Num(off) + " with length " + Num(len) +
+                           " is not a NUL-terminated name inside the names area");
+    }
+    name_bytes += uint64_t{len} + 1;
+    if (name_bytes > names_length) {
+      return Status::Error(where + "the names up to this entry take more than the " +
+                           Num(names_length) + " bytes of the names area");
+    }
+    if (std::memchr(names + off, 0, len) != nullptr) {
+      return Status::Error(where + "name at offset " + Num(off) + " with length " + Num(len) +
+                           " is not a NUL-terminated name inside the names area");
+    }
+    // An empty name could never be looked up or typed.
+    if (len == 0) return Status::Error(where + "empty " + kind + " name");
+    const Status why = CheckName(std::string_view(reinterpret_cast<const char*>(names + off), len));
+    if (!why.ok()) return Status::Error(where + "name " + why.message());
+    return Status::OK();
   };
 
   classes_.reserve(class_count);
@@ -163,14 +191,7 @@ Status Reader::ParseDirectory() {
     c.object_size = DecodeSigned32(e + kClassObjectSize);
     uint32_t name_off = DecodeFixed32(e + kClassNameOffset);
     c.name_length = DecodeFixed32(e + kClassNameLength);
-    if (!name_ok(name_off, c.name_length)) {
-      return Status::Error(where + "name at offset " + Num(name_off) + " with length " +
-                           Num(c.name_length) +
-                           " is not a NUL-terminated name inside the names area");
-    }
-    if (c.name_length == 0) {
-      return Status::Error(where + "empty class name");  // it could never be looked up
-    }
+    WQ_RETURN_IF_ERROR(check_name(where, name_off, c.name_length, "class"));
     c.name = reinterpret_cast<const char*>(names + name_off);
     uint32_t first = DecodeFixed32(e + kClassFirstMember);
     c.member_count = DecodeFixed32(e + kClassMemberCount);
@@ -193,11 +214,7 @@ Status Reader::ParseDirectory() {
       info.field_offset = DecodeFixed32(m + kMemberFieldOffset);
       uint32_t moff = DecodeFixed32(m + kMemberNameOffset);
       info.name_length = DecodeFixed32(m + kMemberNameLength);
-      if (!name_ok(moff, info.name_length)) {
-        return Status::Error(mwhere + "name at offset " + Num(moff) + " with length " +
-                             Num(info.name_length) +
-                             " is not a NUL-terminated name inside the names area");
-      }
+      WQ_RETURN_IF_ERROR(check_name(mwhere, moff, info.name_length, "member"));
       info.name = reinterpret_cast<const char*>(names + moff);
       if (info.field_offset != field_offset) {
         return Status::Error(mwhere + "field offset " + Num(info.field_offset) + ", expected " +
@@ -245,13 +262,17 @@ Status Reader::ParseDirectory() {
 }
 
 void Reader::BuildIndexes() {
-  by_name_.reserve(classes_.size());
-  by_number_.reserve(classes_.size());
+  by_name_.resize(classes_.size());
+  for (uint32_t i = 0; i < by_name_.size(); i++) by_name_[i] = i;
+  by_number_ = by_name_;
+  // Stable: among equal keys the first in stored order comes first and wins.
+  std::stable_sort(by_name_.begin(), by_name_.end(), [this](uint32_t a, uint32_t b) {
+    return NameOf(classes_[a]) < NameOf(classes_[b]);
+  });
+  std::stable_sort(by_number_.begin(), by_number_.end(), [this](uint32_t a, uint32_t b) {
+    return classes_[a].number < classes_[b].number;
+  });
   std::vector<size_t> lookup_start(classes_.size(), 0);
-  for (ClassInfo& c : classes_) {
-    by_name_.emplace(std::string_view(c.name, c.name_length), c.index);  // first one wins
-    by_number_.emplace(c.number, c.index);
-  }
   // Members of class i start where the counts of the classes before it end.
   size_t first = 0;
   for (ClassInfo& c : classes_) {
@@ -300,13 +321,17 @@ void Reader::BuildIndexes() {
 }
 
 const ClassInfo* Reader::FindByNumber(int32_t number) const {
-  auto it = by_number_.find(number);
-  return it == by_number_.end() ? nullptr : &classes_[it->second];
+  auto it = std::lower_bound(by_number_.begin(), by_number_.end(), number,
+                             [this](uint32_t c, int32_t n) { return classes_[c].number < n; });
+  if (it == by_number_.end() || classes_[*it].number != number) return nullptr;
+  return &classes_[*it];
 }
 
 const ClassInfo* Reader::FindByName(std::string_view name) const {
-  auto it = by_name_.find(name);
-  if (it != by_name_.end()) return &classes_[it->second];
+  auto it = std::lower_bound(
+      by_name_.begin(), by_name_.end(), name,
+      [this](uint32_t c, std::string_view n) { return NameOf(classes_[c]) < n; });
+  if (it != by_name_.end() && NameOf(classes_[*it]) == name) return &classes_[*it];
   for (const ClassInfo& c : classes_) {
     if (EqualsIgnoreCase(std::string_view(c.name, c.name_length), name)) return &c;
   }

@@ -10,7 +10,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "platform/status.h"
@@ -159,8 +158,11 @@ class Reader {
   std::vector<MemberLookup> lookups_;
   std::vector<uint32_t> direct_;
   bool registered_ = false;
-  std::unordered_map<std::string_view, uint32_t> by_name_;
-  std::unordered_map<int32_t, uint32_t> by_number_;
+  // Class indexes sorted by name and by number, in stored order among
+  // equals. Sorted rather than hashed: no choice of names or numbers in a
+  // file can make looking them up slow.
+  std::vector<uint32_t> by_name_;
+  std::vector<uint32_t> by_number_;
 };
 
 }  // namespace wqstore

@@ -2,8 +2,9 @@
 // None of this runs per record of a sound file, so clarity comes first.
 #include "store/validator_rules.h"
 
+#include <algorithm>
 #include <string_view>
-#include <unordered_map>
+#include <vector>
 
 #include "platform/text.h"
 #include "platform/utf8.h"
@@ -25,44 +26,87 @@ bool AllZero(const unsigned char* p, size_t n) {
   return true;
 }
 
-// Names, and uniqueness of numbers and names, of one list of entries: the
+// One entry of a list whose numbers and names must be unique: the
 // classes, or the members of one class.
-class EntryRules {
- public:
-  EntryRules(const char* kind, size_t expected) : kind_(kind) {
-    numbers_.reserve(expected);
-    names_.reserve(expected);
-  }
-
-  // The rules for one entry against those checked before it; `entry` is how
-  // faults name it.
-  Status Check(const std::string& entry, const char* name, uint32_t name_length, int32_t number,
-               uint32_t index) {
-    const Status name_ok = CheckName(std::string_view(name, name_length));
-    if (!name_ok.ok()) return Status::Error(entry + ": name " + name_ok.message());
-    auto num = numbers_.emplace(number, index);
-    if (!num.second) {
-      return Status::Error(entry + ": " + kind_ + " number " + Num(number) + " is also used by " +
-                           kind_ + " entry " + Num(num.first->second));
-    }
-    auto nm = names_.emplace(std::string_view(name, name_length), index);
-    if (!nm.second) {
-      return Status::Error(entry + ": " + kind_ + " name " + std::string(name, name_length) +
-                           " is also used by " + kind_ + " entry " + Num(nm.first->second));
-    }
-    return Status::OK();
-  }
-
- private:
-  const char* kind_;  // "class" or "member"
-  std::unordered_map<int32_t, uint32_t> numbers_;
-  std::unordered_map<std::string_view, uint32_t> names_;
+struct Entry {
+  std::string_view name;
+  int32_t number;
+  uint32_t index;  // in the class table or the member table
 };
+
+// `order` holds the positions 0 to n - 1 of n entries. Returns the first
+// position whose entry repeats the key of an earlier one, or n when none
+// does, and sets *first to the earliest entry with that key. Sorts `order`
+// by `less` of the entries, stably, so that equal keys stay in position
+// order.
+template <class Less>
+size_t FirstRepeat(std::vector<uint32_t>* order, Less less, uint32_t* first) {
+  std::stable_sort(order->begin(), order->end(), less);
+  size_t repeat = order->size();
+  for (size_t i = 1; i < order->size(); i++) {
+    const uint32_t a = (*order)[i - 1], b = (*order)[i];
+    // The second of a run of equals is the run's first repeat.
+    if (!less(a, b) && (i < 2 || less((*order)[i - 2], a)) && b < repeat) {
+      repeat = b;
+      *first = a;
+    }
+  }
+  return repeat;
+}
+
+// The rules for a list of entries, as if checked one entry after the other:
+// its name, then its number against those before it, then its name against
+// those before it; fails with the first rule broken. Sorting, not hashing:
+// the time stays proportional to the list (times its logarithm) whatever
+// the numbers and names are. `label(i)` is how a fault names entry i; it is
+// built only for a fault. `order` is scratch space.
+template <class Label>
+Status CheckEntries(const char* kind, const std::vector<Entry>& entries,
+                    std::vector<uint32_t>* order, Label label) {
+  const size_t n = entries.size();
+  size_t bad_name = n;
+  Status why;
+  for (size_t i = 0; i < n && bad_name == n; i++) {
+    why = CheckVisibleName(entries[i].name);
+    if (!why.ok()) bad_name = i;
+  }
+  // Numbers of the entries before the first bad name.
+  order->resize(bad_name);
+  for (uint32_t i = 0; i < bad_name; i++) (*order)[i] = i;
+  uint32_t number_first = 0;
+  const size_t number_repeat = FirstRepeat(order, [&entries](uint32_t a, uint32_t b) {
+    return entries[a].number < entries[b].number;
+  }, &number_first);
+  // Names of the entries before both.
+  const size_t before = std::min(bad_name, number_repeat);
+  order->resize(before);
+  for (uint32_t i = 0; i < before; i++) (*order)[i] = i;
+  uint32_t name_first = 0;
+  const size_t name_repeat = FirstRepeat(order, [&entries](uint32_t a, uint32_t b) {
+    return entries[a].name < entries[b].name;
+  }, &name_first);
+
+  if (name_repeat < before) {
+    const Entry& e = entries[name_repeat];
+    return Status::Error(label(name_repeat) + ": " + kind + " name " + std::string(e.name) +
+                         " is also used by " + kind + " entry " +
+                         Num(entries[name_first].index));
+  }
+  if (number_repeat < bad_name) {
+    const Entry& e = entries[number_repeat];
+    return Status::Error(label(number_repeat) + ": " + kind + " number " + Num(e.number) +
+                         " is also used by " + kind + " entry " +
+                         Num(entries[number_first].index));
+  }
+  if (bad_name < n) return Status::Error(label(bad_name) + ": name " + why.message());
+  return Status::OK();
+}
 
 }  // namespace
 
 std::string ClassLabel(const ClassInfo& c) {
-  return "class " + Num(c.number) + " (" + std::string(c.name, c.name_length) + ")";
+  return "class " + Num(c.number) + " (" + ShownName(std::string_view(c.name, c.name_length)) +
+         ")";
 }
 
 Status CheckDirectoryRules(const Reader& reader) {
@@ -96,18 +140,24 @@ Status CheckDirectoryRules(const Reader& reader) {
 
   // Names, and uniqueness of numbers and names: of the classes, then of the
   // members within each class.
-  EntryRules class_rules("class", classes.size());
+  std::vector<Entry> entries;
+  std::vector<uint32_t> order;
+  entries.reserve(classes.size());
   for (const ClassInfo& c : classes) {
-    WQ_RETURN_IF_ERROR(
-        class_rules.Check("class entry " + Num(c.index), c.name, c.name_length, c.number, c.index));
+    entries.push_back({std::string_view(c.name, c.name_length), c.number, c.index});
   }
+  WQ_RETURN_IF_ERROR(CheckEntries("class", entries, &order, [&entries](size_t i) {
+    return "class entry " + Num(entries[i].index);
+  }));
   for (const ClassInfo& c : classes) {
-    EntryRules member_rules("member", c.member_count);
+    entries.clear();
     for (uint32_t i = 0; i < c.member_count; i++) {
       const MemberInfo& m = c.members[i];
-      WQ_RETURN_IF_ERROR(member_rules.Check(ClassLabel(c) + ", member entry " + Num(m.index),
-                                            m.name, m.name_length, m.number, m.index));
+      entries.push_back({std::string_view(m.name, m.name_length), m.number, m.index});
     }
+    WQ_RETURN_IF_ERROR(CheckEntries("member", entries, &order, [&entries, &c](size_t i) {
+      return ClassLabel(c) + ", member entry " + Num(entries[i].index);
+    }));
   }
   return Status::OK();
 }
@@ -127,7 +177,8 @@ Status CheckPaddingRecords(const ClassInfo& c) {
 std::string DescribeFieldFault(const Reader& reader, const ClassInfo& c, uint32_t object,
                                const MemberInfo& m) {
   const std::string where = "object " + Num(object) + " of " + ClassLabel(c) + ", member " +
-                            Num(m.number) + " (" + std::string(m.name, m.name_length) + "): ";
+                            Num(m.number) + " (" +
+                            ShownName(std::string_view(m.name, m.name_length)) + "): ";
   const unsigned char* f = c.Record(object) + m.field_offset;
   const ValueKind kind = KindOf(m.type);
   if (kind == ValueKind::kRef) {

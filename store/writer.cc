@@ -28,12 +28,13 @@ namespace {
 
 std::string Quoted(std::string_view s) { return "\"" + std::string(s) + "\""; }
 
-// `what` is "class" or "class "X": member".
+// `what` is "class" or "class "X": member". The name is quoted as shown
+// (a refused name may hold what a terminal would act on).
 Status CheckNewName(const std::string& what, std::string_view name) {
-  const Status why = CheckName(name);
+  const Status why = CheckVisibleName(name);
   if (why.ok()) return why;
   if (name.empty()) return Status::Error(what + " name is empty");
-  return Status::Error(what + " name " + Quoted(name) + ": " + why.message());
+  return Status::Error(what + " name " + Quoted(ShownName(name)) + ": " + why.message());
 }
 
 // The refusal of a class index that no class has.

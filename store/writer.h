@@ -67,7 +67,9 @@ class RepositoryWriter {
   uint32_t object_count(uint32_t cls) const;
 
   // Writes the repository to `path` atomically. Throws awq_StoreError with
-  // the reason when it cannot; the target is then as it was.
+  // the reason when it cannot; the target is then as it was. A symbolic
+  // link is followed, and a target that is not a regular file or may not be
+  // written is refused (store/atomic_file.h).
   void Commit(const std::string& path) const;
 
   // Sets *image to the complete file image, as Commit would write it.

@@ -302,9 +302,10 @@ TEST(StoreWriter, RefusesBadInput) {
       {"duplicate class name \"Part\"", [&] { return w.AddClass("Part", 5, false, 0, nullptr); }},
       {"class \"New\": duplicate class number 1",
        [&] { return w.AddClass("New", 1, false, 0, nullptr); }},
-      {"class name \"a\tb\": control character at byte 1",
+      // A refused name is quoted with what a terminal would act on as "?".
+      {"class name \"a?b\": control character at byte 1",
        [&] { return w.AddClass("a\tb", 6, false, 0, nullptr); }},
-      {"class name \"a\xC3\": invalid UTF-8 at byte 1",
+      {"class name \"a?\": invalid UTF-8 at byte 1",
        [&] { return w.AddClass("a\xC3", 6, false, 0, nullptr); }},
       {"class \"Other\": member name is empty",
        [&] { return w.AddMember(other, "", 1, 1, true, nullptr); }},
