@@ -38,6 +38,16 @@ target_include_directories(wqstore INTERFACE $<INSTALL_INTERFACE:${WQ_STORE_INCL
 target_compile_features(wqstore INTERFACE cxx_std_17)
 install(TARGETS wqstore wqplatform EXPORT wqstoreTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+# A stripped install (`cmake --install --strip`, and the package) strips the
+# programs; the libraries lose their debugging information only, which is
+# nearly all of their size.
+install(CODE "
+  if(CMAKE_INSTALL_DO_STRIP)
+    foreach(lib wqstore wqplatform)
+      execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-debug
+        \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/lib\${lib}.a\")
+    endforeach()
+  endif()")
 
 set(WQ_STORE_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/wqstore)
 install(EXPORT wqstoreTargets NAMESPACE wqstore:: DESTINATION ${WQ_STORE_CMAKEDIR})

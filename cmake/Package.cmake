@@ -9,15 +9,18 @@ set(CPACK_PACKAGE_VENDOR "the wqsql developers")
 set(CPACK_PACKAGE_CONTACT "${WQ_PACKAGE_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
   "query shell and tools for single-file object repositories")
-set(CPACK_PACKAGE_DESCRIPTION
-  "wqsql is an interactive query shell for single-file object repositories: \
-connect to a repository, describe its classes, list the catalogue with \
-statistics and print the objects of a class as fixed-width tables. \
-wqmake builds a repository from a JSON source, wqdump writes one out as \
-JSON, CSV or JSON Lines, and wqcheck validates repository files. \
-The package also holds the store library that reads, writes and validates \
-the files (static libraries, headers, a CMake package and a pkg-config \
-file).")
+# The long description, in lines short enough for the package's control file.
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+  "wqsql is an interactive query shell for single-file object repositories:\n"
+  "connect to a repository, describe its classes, list the catalogue with\n"
+  "statistics and print the objects of a class as fixed-width tables.\n"
+  "\n"
+  "wqmake builds a repository from a JSON source, wqdump writes one out as\n"
+  "JSON, CSV or JSON Lines, and wqcheck validates repository files.\n"
+  "\n"
+  "The package also holds the store library that reads, writes and\n"
+  "validates the files: static libraries, headers, a CMake package and a\n"
+  "pkg-config file.")
 set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_SOURCE_DIR}/LICENSE)
 set(CPACK_RESOURCE_FILE_README ${CMAKE_SOURCE_DIR}/README.md)
 set(CPACK_STRIP_FILES ON)
