@@ -35,6 +35,6 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS less)
 
 set(CPACK_SOURCE_GENERATOR TGZ)
-set(CPACK_SOURCE_IGNORE_FILES "/\\\\.git" "/build[^/]*/" "/bench/data/" "\\\\.rtm$" "\\\\.tmp$")
+set(CPACK_SOURCE_IGNORE_FILES "/\\\\.git/" "/\\\\.git$" "/build[^/]*/" "/bench/data/" "\\\\.rtm$" "\\\\.tmp$")
 
 include(CPack)
