@@ -41,13 +41,20 @@ install(TARGETS wqstore wqplatform EXPORT wqstoreTargets
 # A stripped install (`cmake --install --strip`, and the package) strips the
 # programs; the libraries lose their debugging information only, which is
 # nearly all of their size.
-install(CODE "
+if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}")
+  set(installed_libdir "${CMAKE_INSTALL_LIBDIR}")
+else()
+  set(installed_libdir "\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}")
+endif()
+if(CMAKE_STRIP)
+  install(CODE "
   if(CMAKE_INSTALL_DO_STRIP)
     foreach(lib wqstore wqplatform)
       execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-debug
-        \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/lib\${lib}.a\")
+        \"\$ENV{DESTDIR}${installed_libdir}/lib\${lib}.a\")
     endforeach()
   endif()")
+endif()
 
 set(WQ_STORE_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/wqstore)
 install(EXPORT wqstoreTargets NAMESPACE wqstore:: DESTINATION ${WQ_STORE_CMAKEDIR})
