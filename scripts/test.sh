@@ -1,11 +1,18 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the unit tests and the transcript suite, then
-# the same under AddressSanitizer and UndefinedBehaviorSanitizer, then the
-# transcript suite under valgrind.
+# Builds and runs every test: the layer check, the lint of the manual pages,
+# the unit tests, the transcript suite, the console and install tests, then
+# the tests again under AddressSanitizer and UndefinedBehaviorSanitizer (all
+# but the install test), the transcript suite under valgrind and the fuzz
+# targets.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/deps.sh valgrind tmux less python3 clang libclang-rt-14-dev
+# The install test needs pkg-config and dpkg-shlibdeps (dpkg-dev).
+scripts/deps.sh valgrind tmux less python3 clang libclang-rt-14-dev mandoc pkgconf dpkg-dev
 scripts/check_layers.sh
+
+echo "== manual pages"
+mandoc -T lint -W warning docs/man/*
+
 scripts/build.sh
 
 echo "== tests"

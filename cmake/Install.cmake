@@ -1,0 +1,84 @@
+# What `cmake --install` puts where (GNUInstallDirs under the prefix): the
+# programs and their manual pages, the documents and the sample source, and
+# the store library for programs of one's own: its public headers, the static
+# libraries, a CMake package (find_package(wqstore), target wqstore::wqstore)
+# and a pkg-config file (wqstore.pc).
+include(GNUInstallDirs)
+include(CMakePackageConfigHelpers)
+
+# The programs and their pages. wqdump and wqcheck are installed when the
+# build has them.
+install(TARGETS wqsql wqmake RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES docs/man/wqsql.1 docs/man/wqmake.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+if(TARGET wqdump)
+  install(TARGETS wqdump RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES docs/man/wqdump.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
+if(TARGET wqcheck)
+  install(TARGETS wqcheck RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES docs/man/wqcheck.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
+install(FILES docs/man/wqsource.5 DESTINATION ${CMAKE_INSTALL_MANDIR}/man5)
+
+install(FILES README.md CHANGELOG.md LICENSE docs/format.md packaging/copyright
+  DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES examples/dravik.json DESTINATION ${CMAKE_INSTALL_DATADIR}/wqsql/examples)
+
+# The store library. Its public headers keep their paths below
+# include/wqstore, so that `#include "store/api.h"` works there as it does in
+# this tree; they include nothing of the project beyond these three.
+set(WQ_STORE_INCLUDEDIR ${CMAKE_INSTALL_INCLUDEDIR}/wqstore)
+install(FILES store/api.h store/writer.h DESTINATION ${WQ_STORE_INCLUDEDIR}/store)
+install(FILES platform/status.h DESTINATION ${WQ_STORE_INCLUDEDIR}/platform)
+
+# Installed, wqstore brings its include folder and C++17 to what links it,
+# and wqplatform after it. In this tree the layers keep their own include
+# roots, so none of this changes how the project itself builds.
+target_include_directories(wqstore INTERFACE $<INSTALL_INTERFACE:${WQ_STORE_INCLUDEDIR}>)
+target_compile_features(wqstore INTERFACE cxx_std_17)
+install(TARGETS wqstore wqplatform EXPORT wqstoreTargets
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+# A stripped install (`cmake --install --strip`, and the package) strips the
+# programs; the libraries lose their debugging information only, which is
+# nearly all of their size.
+if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}")
+  set(installed_libdir "${CMAKE_INSTALL_LIBDIR}")
+else()
+  set(installed_libdir "\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}")
+endif()
+if(CMAKE_STRIP)
+  install(CODE "
+  if(CMAKE_INSTALL_DO_STRIP)
+    foreach(lib wqstore wqplatform)
+      execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-debug
+        \"\$ENV{DESTDIR}${installed_libdir}/lib\${lib}.a\")
+    endforeach()
+  endif()")
+endif()
+
+set(WQ_STORE_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/wqstore)
+install(EXPORT wqstoreTargets NAMESPACE wqstore:: DESTINATION ${WQ_STORE_CMAKEDIR})
+configure_package_config_file(cmake/wqstoreConfig.cmake.in
+  ${CMAKE_BINARY_DIR}/packaging/wqstoreConfig.cmake INSTALL_DESTINATION ${WQ_STORE_CMAKEDIR})
+# 0.x: a minor version may change the interface.
+write_basic_package_version_file(${CMAKE_BINARY_DIR}/packaging/wqstoreConfigVersion.cmake
+  VERSION ${PROJECT_VERSION} COMPATIBILITY SameMinorVersion)
+install(FILES ${CMAKE_BINARY_DIR}/packaging/wqstoreConfig.cmake
+              ${CMAKE_BINARY_DIR}/packaging/wqstoreConfigVersion.cmake
+  DESTINATION ${WQ_STORE_CMAKEDIR})
+
+# The pkg-config file finds the prefix from its own place, so it stays right
+# for `cmake --install --prefix DIR`, DESTDIR and the package alike.
+if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}" OR IS_ABSOLUTE "${CMAKE_INSTALL_INCLUDEDIR}")
+  set(WQ_PC_PREFIX "${CMAKE_INSTALL_PREFIX}")
+  set(WQ_PC_LIBDIR "${CMAKE_INSTALL_FULL_LIBDIR}")
+  set(WQ_PC_INCLUDEDIR "${CMAKE_INSTALL_FULL_INCLUDEDIR}")
+else()
+  file(RELATIVE_PATH pc_to_prefix /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
+  string(REGEX REPLACE "/$" "" pc_to_prefix "${pc_to_prefix}")
+  set(WQ_PC_PREFIX "\${pcfiledir}/${pc_to_prefix}")
+  set(WQ_PC_LIBDIR "\${prefix}/${CMAKE_INSTALL_LIBDIR}")
+  set(WQ_PC_INCLUDEDIR "\${prefix}/${CMAKE_INSTALL_INCLUDEDIR}")
+endif()
+configure_file(cmake/wqstore.pc.in ${CMAKE_BINARY_DIR}/packaging/wqstore.pc @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/packaging/wqstore.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
