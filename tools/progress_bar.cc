@@ -6,17 +6,23 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <utility>
 
-#include "platform/clock.h"
 
 namespace wqtools {
 
 namespace {
 
-constexpr long long kRedrawMs = 100;
+constexpr long long kRedrawUs = 100000;
+
+// Microseconds from a monotonic clock.
+long long NowUs() {
+  using namespace std::chrono;
+  return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+}
 constexpr int kBarWidth = 20;
 
 void WriteErr(const std::string& s) {
@@ -56,24 +62,24 @@ ProgressBar::ProgressBar(std::string label)
   if (const char* delay = std::getenv("WQCHECK_PROGRESS_DELAY_MS")) {
     char* end = nullptr;
     const long long ms = std::strtoll(delay, &end, 10);
-    if (end != delay && *end == '\0' && ms >= 0) delay_ms_ = ms;
+    if (end != delay && *end == '\0' && ms >= 0) delay_us_ = ms * 1000;
   }
-  start_ms_ = ElapsedMillisNow();
+  start_us_ = NowUs();
 }
 
 void ProgressBar::OnProgress(uint64_t done, uint64_t total, void* bar) {
   ProgressBar* self = static_cast<ProgressBar*>(bar);
-  const long long now = ElapsedMillisNow();
-  if (now - self->start_ms_ < self->delay_ms_) return;
-  if (self->drawn_ms_ >= 0 && now - self->drawn_ms_ < kRedrawMs) return;
+  const long long now = NowUs();
+  if (now - self->start_us_ < self->delay_us_) return;
+  if (self->drawn_us_ >= 0 && now - self->drawn_us_ < kRedrawUs) return;
   self->Draw(done, total, now);
 }
 
-void ProgressBar::Draw(uint64_t done, uint64_t total, long long now_ms) {
-  drawn_ms_ = now_ms;
+void ProgressBar::Draw(uint64_t done, uint64_t total, long long now_us) {
+  drawn_us_ = now_us;
   const double part = total == 0 ? 1.0 : static_cast<double>(done) / static_cast<double>(total);
   const int filled = static_cast<int>(part * kBarWidth);
-  const double seconds = static_cast<double>(now_ms - start_ms_) / 1000.0;
+  const double seconds = static_cast<double>(now_us - start_us_) / 1e6;
   std::string figures = " [" + std::string(filled, '#') + std::string(kBarWidth - filled, '-') +
                         "] ";
   char percent[8];
@@ -99,8 +105,8 @@ void ProgressBar::Draw(uint64_t done, uint64_t total, long long now_ms) {
 }
 
 void ProgressBar::Clear() {
-  if (drawn_ms_ < 0) return;
-  drawn_ms_ = -1;
+  if (drawn_us_ < 0) return;
+  drawn_us_ = -1;
   WriteErr("\r\033[K");
 }
 

@@ -36,13 +36,13 @@ class ProgressBar {
 
  private:
   static void OnProgress(uint64_t done, uint64_t total, void* bar);
-  void Draw(uint64_t done, uint64_t total, long long now_ms);
+  void Draw(uint64_t done, uint64_t total, long long now_us);
 
   const std::string label_;
   const bool enabled_;
-  long long delay_ms_ = 1000;
-  long long start_ms_ = 0;
-  long long drawn_ms_ = -1;  // when last drawn; -1: not on the screen
+  long long delay_us_ = 1000000;
+  long long start_us_ = 0;
+  long long drawn_us_ = -1;  // when last drawn; -1: not on the screen
 };
 
 // "512 B", "3.4 KiB", "120.0 MiB", "1.2 GiB".
