@@ -324,6 +324,10 @@ TEST(WqcheckCommandLine, ExitStatusAndMessages) {
       EXPECT_EQ(r.out, "") << c.args;
     }
   }
+  const ToolResult full =
+      RunTool("{ " + Quote(kCheck) + " " + Quote(wqtest::SampleRepository()) + " >/dev/full; }");
+  EXPECT_EQ(full.status, 1);
+  EXPECT_EQ(full.err, "wqcheck: cannot write to standard output: No space left on device\n");
   EXPECT_EQ(Check("--version").out, "wqcheck " WQ_VERSION "\n");
   const std::string help = Check("--help").out;
   EXPECT_EQ(help.compare(0, synopsis.size(), synopsis), 0);

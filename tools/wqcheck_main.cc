@@ -5,12 +5,14 @@
 // is not or cannot be read, 2 for a usage error.
 #include <getopt.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <exception>
 #include <memory>
 #include <new>
 #include <string>
 
+#include "platform/text.h"
 #include "store/inspect.h"
 #include "store/reader.h"
 #include "tools/check_report.h"
@@ -38,6 +40,9 @@ constexpr const char* kHelp =
     "On a terminal a check that takes more than a second shows its progress on\n"
     "standard error. Exit status: 0 all sound, 1 a file is not sound or cannot\n"
     "be read, 2 usage error.\n";
+
+// The first error writing standard output, or 0.
+int write_errno = 0;
 
 struct Options {
   bool quick = false;
@@ -75,8 +80,9 @@ bool CheckFile(const std::string& path, const Options& o) {
     out = path + ": " + e.what() + "\n";
     sound = false;
   }
-  std::fputs(out.c_str(), stdout);
-  std::fflush(stdout);
+  if ((std::fputs(out.c_str(), stdout) == EOF || std::fflush(stdout) != 0) && write_errno == 0) {
+    write_errno = errno;
+  }
   return sound;
 }
 
@@ -115,6 +121,10 @@ int main(int argc, char** argv) {
   bool all_sound = true;
   for (int i = optind; i < argc; i++) {
     if (!CheckFile(argv[i], o)) all_sound = false;
+  }
+  // A verdict that could not be written must not pass for a sound file.
+  if (write_errno != 0) {
+    return wqtools::ReportError(kTool, "cannot write to standard output: " + ErrnoText(write_errno));
   }
   return all_sound ? 0 : 1;
 }
