@@ -29,7 +29,7 @@ struct RepositoryFigures {
   uint64_t directory_bytes = 0;
   uint64_t data_bytes = 0;  // the object data of every class
   uint64_t heap_bytes = 0;
-  uint64_t objects = 0;  // of every class
+  uint64_t objects = 0;               // of every class
   std::vector<ClassFigures> classes;  // in stored order
 };
 

@@ -11,10 +11,9 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <random>
 #include <string>
-
-#include <nlohmann/json.hpp>
 
 #include "tests/test_util.h"
 
@@ -45,13 +44,26 @@ std::string DoubleString(double v) {
 }
 
 TEST(DoubleText, ReadsBackToTheSameBits) {
-  std::vector<double> values = {0.0, -0.0, 1.0, -1.0, 0.1, 1.0 / 3, 100.0, 1e21, 1e22, 1e-7,
-                                 123456789012345678.0, 9007199254740993.0, 4.0493, -1.5,
-                                 std::numeric_limits<double>::min(),
-                                 std::numeric_limits<double>::denorm_min(),
-                                 -std::numeric_limits<double>::denorm_min(),
-                                 std::numeric_limits<double>::max(),
-                                 std::numeric_limits<double>::lowest(), 2.2250738585072009e-308};
+  std::vector<double> values = {0.0,
+                                -0.0,
+                                1.0,
+                                -1.0,
+                                0.1,
+                                1.0 / 3,
+                                100.0,
+                                1e21,
+                                1e22,
+                                1e-7,
+                                123456789012345678.0,
+                                9007199254740993.0,
+                                4.0493,
+                                -1.5,
+                                std::numeric_limits<double>::min(),
+                                std::numeric_limits<double>::denorm_min(),
+                                -std::numeric_limits<double>::denorm_min(),
+                                std::numeric_limits<double>::max(),
+                                std::numeric_limits<double>::lowest(),
+                                2.2250738585072009e-308};
   std::mt19937_64 random(42);
   while (values.size() < 100000) {
     uint64_t b = random();
@@ -93,7 +105,8 @@ TEST(JsonString, ParsesBackToTheSameBytes) {
   every += "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\xC2\x80\xE2\x80\xA8";
   const std::string long_text = std::string(200000, '"') + every;
   for (const std::string& s : {std::string(), every, long_text}) {
-    const std::string text = SinkText([&](TextSink& out) { wqtools::JsonString(out, s.data(), s.size()); });
+    const std::string text =
+        SinkText([&](TextSink& out) { wqtools::JsonString(out, s.data(), s.size()); });
     EXPECT_EQ(nlohmann::json::parse(text).get<std::string>(), s);
     EXPECT_EQ(nlohmann::json::parse(wqtools::JsonQuoted(s)).get<std::string>(), s);
   }

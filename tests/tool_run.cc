@@ -16,8 +16,8 @@ ToolResult RunTool(const std::string& command_line) {
   TempFolder folder;
   const std::string out = folder.File("out"), err = folder.File("err");
   ToolResult r;
-  r.status = RunCommand("exec </dev/null; " + command_line + " >" + Quote(out) + " 2>" +
-                        Quote(err));
+  r.status =
+      RunCommand("exec </dev/null; " + command_line + " >" + Quote(out) + " 2>" + Quote(err));
   r.out = ReadFile(out);
   r.err = ReadFile(err);
   return r;

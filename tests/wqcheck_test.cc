@@ -107,97 +107,137 @@ std::vector<FaultCase> FaultCases() {
        }},
       {"heap byte", [](const Layout& l, std::string* f) { (*f)[l.heap + 40] ^= 1; }, kNone,
        [](const Layout& l) { return "checksum mismatch in heap at offset " + Num(l.heap); }},
-      {"record size", [](const Layout& l, std::string* f) {
-         (*f)[l.ClassEntry(0) + kClassRecordSize] += 1; }, kTables,
-       fixed("class entry 0: record size 37, expected 36 from its members")},
-      {"field offset", [](const Layout& l, std::string* f) {
-         (*f)[l.MemberEntry(1) + kMemberFieldOffset] += 1; }, kTables,
-       fixed("member entry 1 (class entry 0): field offset 5, expected 4")},
-      {"reserved prefix", [](const Layout&, std::string* f) {
-         (*f)[kHeaderSize + kPrefixReserved32] = 1; }, kAll,
+      {"record size",
+       [](const Layout& l, std::string* f) { (*f)[l.ClassEntry(0) + kClassRecordSize] += 1; },
+       kTables, fixed("class entry 0: record size 37, expected 36 from its members")},
+      {"field offset",
+       [](const Layout& l, std::string* f) { (*f)[l.MemberEntry(1) + kMemberFieldOffset] += 1; },
+       kTables, fixed("member entry 1 (class entry 0): field offset 5, expected 4")},
+      {"reserved prefix",
+       [](const Layout&, std::string* f) { (*f)[kHeaderSize + kPrefixReserved32] = 1; }, kAll,
        fixed("directory: reserved field not zero")},
-      {"reserved class bytes", [](const Layout& l, std::string* f) {
-         (*f)[l.ClassEntry(2) + kClassReserved + 3] = 1; }, kAll,
-       fixed("class entry 2: reserved bytes not zero")},
-      {"member flags", [](const Layout& l, std::string* f) {
-         (*f)[l.MemberEntry(3) + kMemberFlags] |= 4; }, kAll,
+      {"reserved class bytes",
+       [](const Layout& l, std::string* f) { (*f)[l.ClassEntry(2) + kClassReserved + 3] = 1; },
+       kAll, fixed("class entry 2: reserved bytes not zero")},
+      {"member flags",
+       [](const Layout& l, std::string* f) { (*f)[l.MemberEntry(3) + kMemberFlags] |= 4; }, kAll,
        fixed("member entry 3: unknown flag bits set")},
-      {"reserved member bytes", [](const Layout& l, std::string* f) {
-         (*f)[l.MemberEntry(3) + kMemberReserved16] = 1; }, kAll,
-       fixed("member entry 3: reserved bytes not zero")},
+      {"reserved member bytes",
+       [](const Layout& l, std::string* f) { (*f)[l.MemberEntry(3) + kMemberReserved16] = 1; },
+       kAll, fixed("member entry 3: reserved bytes not zero")},
       {"heap start", [](const Layout& l, std::string* f) { (*f)[l.heap + 7] = 1; }, kAll,
        fixed("heap: the first 8 bytes are not zero")},
-      {"class number taken", [](const Layout& l, std::string* f) {
-         EncodeFixed32(&(*f)[l.ClassEntry(1) + kClassNumber], 10); }, kAll,
-       fixed("class entry 1: class number 10 is also used by class entry 0")},
-      {"member number taken", [](const Layout& l, std::string* f) {
-         EncodeFixed32(&(*f)[l.MemberEntry(1) + kMemberNumber], 1); }, kAll,
-       fixed("class 10 (Supplier), member entry 1: member number 1 is also used by member entry 0")},
-      {"control character in a name", [](const Layout& l, std::string* f) {
-         (*f)[l.Names() + DecodeFixed32(f->data() + l.ClassEntry(0) + kClassNameOffset)] = 1; },
+      {"class number taken",
+       [](const Layout& l, std::string* f) {
+         EncodeFixed32(&(*f)[l.ClassEntry(1) + kClassNumber], 10);
+       },
+       kAll, fixed("class entry 1: class number 10 is also used by class entry 0")},
+      {"member number taken",
+       [](const Layout& l, std::string* f) {
+         EncodeFixed32(&(*f)[l.MemberEntry(1) + kMemberNumber], 1);
+       },
+       kAll,
+       fixed(
+           "class 10 (Supplier), member entry 1: member number 1 is also used by member entry 0")},
+      {"control character in a name",
+       [](const Layout& l, std::string* f) {
+         (*f)[l.Names() + DecodeFixed32(f->data() + l.ClassEntry(0) + kClassNameOffset)] = 1;
+       },
        kAll, fixed("class entry 0: name control character at byte 0")},
-      {"string offset", [](const Layout& l, std::string* f) {
-         EncodeFixed64(&(*f)[l.Field(0, 36, 0, 12)], l.heap_length); }, kAll,
+      {"string offset",
+       [](const Layout& l, std::string* f) {
+         EncodeFixed64(&(*f)[l.Field(0, 36, 0, 12)], l.heap_length);
+       },
+       kAll,
        [](const Layout& l) {
          return "object 0 of class 10 (Supplier), member 3 (name): string offset " +
                 Num(l.heap_length) + " out of heap bounds";
        }},
-      {"null in a required string", [](const Layout& l, std::string* f) {
-         EncodeFixed64(&(*f)[l.Field(0, 36, 1, 12)], 0); }, kAll,
+      {"null in a required string",
+       [](const Layout& l, std::string* f) { EncodeFixed64(&(*f)[l.Field(0, 36, 1, 12)], 0); },
+       kAll,
        fixed("object 1 of class 10 (Supplier), member 3 (name): null string in a member that "
              "does not allow null")},
-      {"invalid UTF-8", [](const Layout& l, std::string* f) {
-         (*f)[l.heap + l.HeapRef(l.Field(0, 36, 2, 12)) + 4 + 1] = '\xFF'; }, kAll,
+      {"invalid UTF-8",
+       [](const Layout& l, std::string* f) {
+         (*f)[l.heap + l.HeapRef(l.Field(0, 36, 2, 12)) + 4 + 1] = '\xFF';
+       },
+       kAll,
        [](const Layout& l) {
          return "object 2 of class 10 (Supplier), member 3 (name): string at heap offset " +
                 Num(l.HeapRef(l.Field(0, 36, 2, 12))) + ": invalid UTF-8 at byte 1";
        }},
-      {"NUL in a string", [](const Layout& l, std::string* f) {
-         (*f)[l.heap + l.HeapRef(l.Field(0, 36, 2, 12)) + 4 + 3] = 0; }, kAll,
+      {"NUL in a string",
+       [](const Layout& l, std::string* f) {
+         (*f)[l.heap + l.HeapRef(l.Field(0, 36, 2, 12)) + 4 + 3] = 0;
+       },
+       kAll,
        [](const Layout& l) {
          return "object 2 of class 10 (Supplier), member 3 (name): string at heap offset " +
                 Num(l.HeapRef(l.Field(0, 36, 2, 12))) + ": NUL byte at byte 3";
        }},
-      {"string without its NUL", [](const Layout& l, std::string* f) {
+      {"string without its NUL",
+       [](const Layout& l, std::string* f) {
          const uint64_t off = l.heap + l.HeapRef(l.Field(0, 36, 3, 12));
-         (*f)[off + 4 + DecodeFixed32(f->data() + off)] = 'x'; }, kAll,
+         (*f)[off + 4 + DecodeFixed32(f->data() + off)] = 'x';
+       },
+       kAll,
        [](const Layout& l) {
          return "object 3 of class 10 (Supplier), member 3 (name): string at heap offset " +
                 Num(l.HeapRef(l.Field(0, 36, 3, 12))) + " is not NUL-terminated";
        }},
-      {"string past the heap", [](const Layout& l, std::string* f) {
-         EncodeFixed32(&(*f)[l.heap + l.HeapRef(l.Field(0, 36, 4, 12))], 1u << 30); }, kAll,
+      {"string past the heap",
+       [](const Layout& l, std::string* f) {
+         EncodeFixed32(&(*f)[l.heap + l.HeapRef(l.Field(0, 36, 4, 12))], 1u << 30);
+       },
+       kAll,
        [](const Layout& l) {
          return "object 4 of class 10 (Supplier), member 3 (name): string at heap offset " +
-                Num(l.HeapRef(l.Field(0, 36, 4, 12))) + " with length 1073741824 runs past the "
+                Num(l.HeapRef(l.Field(0, 36, 4, 12))) +
+                " with length 1073741824 runs past the "
                 "end of the heap";
        }},
-      {"reference to a missing class", [](const Layout& l, std::string* f) {
-         EncodeFixed32(&(*f)[l.Field(2, 45, 0, 20)], 200); }, kAll,
+      {"reference to a missing class",
+       [](const Layout& l, std::string* f) { EncodeFixed32(&(*f)[l.Field(2, 45, 0, 20)], 200); },
+       kAll,
        fixed("object 0 of class 12 (Part), member 5 (supplier): reference to class index 200 out "
              "of range (8 classes)")},
-      {"reference to a missing object", [](const Layout& l, std::string* f) {
+      {"reference to a missing object",
+       [](const Layout& l, std::string* f) {
          EncodeFixed32(&(*f)[l.Field(2, 45, 1, 20)], 0);
-         EncodeFixed32(&(*f)[l.Field(2, 45, 1, 24)], 999); }, kAll,
+         EncodeFixed32(&(*f)[l.Field(2, 45, 1, 24)], 999);
+       },
+       kAll,
        fixed("object 1 of class 12 (Part), member 5 (supplier): reference to object 999 of class "
              "10 (Supplier), which has 8 objects")},
-      {"half-unset reference", [](const Layout& l, std::string* f) {
+      {"half-unset reference",
+       [](const Layout& l, std::string* f) {
          EncodeFixed32(&(*f)[l.Field(2, 45, 2, 20)], 0xFFFFFFFFu);
-         EncodeFixed32(&(*f)[l.Field(2, 45, 2, 24)], 0); }, kAll,
+         EncodeFixed32(&(*f)[l.Field(2, 45, 2, 24)], 0);
+       },
+       kAll,
        fixed("object 2 of class 12 (Part), member 5 (supplier): unset reference with object "
              "index 0")},
-      {"unset required reference", [](const Layout& l, std::string* f) {
-         EncodeFixed64(&(*f)[l.Field(4, 28, 0, 0)], ~uint64_t{0}); }, kAll,
+      {"unset required reference",
+       [](const Layout& l, std::string* f) {
+         EncodeFixed64(&(*f)[l.Field(4, 28, 0, 0)], ~uint64_t{0});
+       },
+       kAll,
        fixed("object 0 of class 31 (AssemblyLine), member 1 (assembly): unset reference in a "
              "member that does not allow null")},
-      {"blob offset", [](const Layout& l, std::string* f) {
-         EncodeFixed64(&(*f)[l.Field(2, 45, 0, 29)], 3); }, kAll,
+      {"blob offset",
+       [](const Layout& l, std::string* f) { EncodeFixed64(&(*f)[l.Field(2, 45, 0, 29)], 3); },
+       kAll,
        fixed("object 0 of class 12 (Part), member 7 (drawing): blob offset 3 out of heap bounds")},
-      {"blob past the heap", [](const Layout& l, std::string* f) {
-         EncodeFixed32(&(*f)[l.heap + l.HeapRef(l.Field(2, 45, 0, 29))], 0x7FFFFFF0u); }, kAll,
+      {"blob past the heap",
+       [](const Layout& l, std::string* f) {
+         EncodeFixed32(&(*f)[l.heap + l.HeapRef(l.Field(2, 45, 0, 29))], 0x7FFFFFF0u);
+       },
+       kAll,
        [](const Layout& l) {
          return "object 0 of class 12 (Part), member 7 (drawing): blob at heap offset " +
-                Num(l.HeapRef(l.Field(2, 45, 0, 29))) + " with length 2147483632 runs past the "
+                Num(l.HeapRef(l.Field(2, 45, 0, 29))) +
+                " with length 2147483632 runs past the "
                 "end of the heap";
        }},
   };
@@ -234,7 +274,8 @@ TEST(WqcheckVerdict, EveryKindOfFault) {
 TEST(WqcheckVerdict, PaddingByte) {
   TempFolder t;
   const std::string path = t.File("p.rtm");
-  ASSERT_EQ(wqtest::MakeRepository(R"({"classes": [{"name": "P", "objects": [{}, {}]}]})", path), "");
+  ASSERT_EQ(wqtest::MakeRepository(R"({"classes": [{"name": "P", "objects": [{}, {}]}]})", path),
+            "");
   std::string image = ReadFile(path);
   std::unique_ptr<wqstore::Reader> r;
   ASSERT_TRUE(wqstore::Reader::Open(path, &r).ok());
@@ -271,10 +312,10 @@ TEST(WqcheckVerdict, QuickAndSeveralFiles) {
   r = Check(Quote(sample) + " " + Quote(t.File("heap.rtm")) + " " + Quote(t.File("none.rtm")) +
             " " + Quote(t.path()) + " - <" + Quote(sample));
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.out, sample + ":" + ok + t.File("heap.rtm") + ": checksum mismatch in heap at offset " +
-                       Num(layout.heap) + "\n" + t.File("none.rtm") +
-                       ": cannot open file: No such file or directory\n" + t.path() +
-                       ": cannot open file: Is a directory\n-:" + ok);
+  EXPECT_EQ(r.out, sample + ":" + ok + t.File("heap.rtm") +
+                       ": checksum mismatch in heap at offset " + Num(layout.heap) + "\n" +
+                       t.File("none.rtm") + ": cannot open file: No such file or directory\n" +
+                       t.path() + ": cannot open file: Is a directory\n-:" + ok);
   EXPECT_EQ(r.err, "");
 }
 

@@ -97,7 +97,8 @@ std::string EdgeSource() {
           "r8": null, "sn": "quote \" backslash \\ newline \n cr \r tab \t bell \u0007 del \u007f", "rn": "e1" } },
       { "id": "e1", "values": { "b": "00FF", "sn": "\u00e9\u20ac\ud83d\ude00 \u00ff", "s": null, "i": 2147483647,
           "d": 5e-324, "c": 255, "r": "o2", "r8": "e2", "rn": "e0" } },
-      { "id": "e2", "values": { "sn": ")" + long_text + R"(", "s": "x", "b": ")" + long_blob + R"(",
+      { "id": "e2", "values": { "sn": ")" +
+         long_text + R"(", "s": "x", "b": ")" + long_blob + R"(",
           "d": 2.2250738585072009e-308, "c": "\u00e9", "rn": "e2", "r": "o0" } },
       { "values": { "d": 1e308, "sn": "", "rn": "e1", "b": "", "s": "" } },
       { "values": { "d": 1.7976931348623157e308, "sn": "a", "rn": "e1", "i": 0, "c": "\u0000" } },
@@ -147,19 +148,44 @@ TEST(WqdumpRoundTrip, EdgeValuesRebuildByteForByte) {
   // The edge values as written.
   const std::string& text = again.out;
   for (const char* expected :
-       {"\"i\": -2147483648", "\"i\": 2147483647", "\"d\": -0.0,", "\"d\": 5e-324,",
-        "\"d\": 2.225073858507201e-308,", "\"d\": 1e+308,", "\"d\": 1.7976931348623157e+308,",
-        "\"d\": -5e-324,", "\"d\": 9007199254740992.0,",
-        "\"d\": 0.1,", "\"d\": 100.0,", "\"d\": 1e+21,", "\"d\": -2.5e-310,", "\"c\": 255",
-        "\"c\": 0,", "\"c\": 233,", "\"b\": \"00ff\"", "\"b\": \"\"", "\"s\": \"\"", "\"s\": null",
-        "\"r8\": null", "\"r\": \"-7:0\"", "\"rn\": \"-7:2\"", "\"r\": \"2147483647:2\"",
-        "\"type\": 8,", "\"type\": 0,", "\"type\": 7,", "\"type\": 200,", "\"type\": 255,",
+       {"\"i\": -2147483648",
+        "\"i\": 2147483647",
+        "\"d\": -0.0,",
+        "\"d\": 5e-324,",
+        "\"d\": 2.225073858507201e-308,",
+        "\"d\": 1e+308,",
+        "\"d\": 1.7976931348623157e+308,",
+        "\"d\": -5e-324,",
+        "\"d\": 9007199254740992.0,",
+        "\"d\": 0.1,",
+        "\"d\": 100.0,",
+        "\"d\": 1e+21,",
+        "\"d\": -2.5e-310,",
+        "\"c\": 255",
+        "\"c\": 0,",
+        "\"c\": 233,",
+        "\"b\": \"00ff\"",
+        "\"b\": \"\"",
+        "\"s\": \"\"",
+        "\"s\": null",
+        "\"r8\": null",
+        "\"r\": \"-7:0\"",
+        "\"rn\": \"-7:2\"",
+        "\"r\": \"2147483647:2\"",
+        "\"type\": 8,",
+        "\"type\": 0,",
+        "\"type\": 7,",
+        "\"type\": 200,",
+        "\"type\": 255,",
         "\"sn\": \"quote \\\" backslash \\\\ newline \\n cr \\r tab \\t bell \\u0007 del \x7f\"",
         "\"sn\": \"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80 \xC3\xBF\"",
         "{ \"name\": \"Empty\", \"number\": 0, \"objectSize\": 8,",
-        "\"number\": -2147483648, \"objectSize\": -1,", "\"members\": [],",
-        "\"objects\": [] }", "{ \"id\": \"2147483647:0\", \"values\": {} }",
-        "{ \"values\": {} },\n", "{ \"id\": \"5:2\", \"values\": { \"next\": \"5:0\", \"label\": null } }"}) {
+        "\"number\": -2147483648, \"objectSize\": -1,",
+        "\"members\": [],",
+        "\"objects\": [] }",
+        "{ \"id\": \"2147483647:0\", \"values\": {} }",
+        "{ \"values\": {} },\n",
+        "{ \"id\": \"5:2\", \"values\": { \"next\": \"5:0\", \"label\": null } }"}) {
     EXPECT_NE(text.find(expected), std::string::npos) << "no " << expected;
   }
   // Only referenced objects get an id; the long string and blob are whole.
@@ -229,7 +255,8 @@ struct WriterFile {
     w.SetString(s0, 0, "Acme");  // "first" stays behind in the heap
     const wqstore::ObjectId s1 = w.AddObject(supplier);
     (void)s1;
-    const double weights[] = {1.5, -0.0, non_finite ? std::numeric_limits<double>::quiet_NaN() : 2.0,
+    const double weights[] = {1.5, -0.0,
+                              non_finite ? std::numeric_limits<double>::quiet_NaN() : 2.0,
                               non_finite ? std::numeric_limits<double>::infinity() : 3.0,
                               non_finite ? -std::numeric_limits<double>::infinity() : 4.0};
     for (int i = 0; i < 5; i++) {
@@ -260,10 +287,11 @@ TEST(WqdumpRoundTrip, WriterFileReadsBackTheSame) {
                 .find("\"values\": { \"data\": \"01\", \"note\": null, \"name\": \"part 1\", "
                       "\"weight\": -0.0, \"supplier\": \"12:1\", \"grade\": 201 } }"),
             std::string::npos);
-  EXPECT_NE(ReadFile(t.File("w.json"))
-                .find("\"values\": { \"data\": \"0200\", \"note\": \"note 2\", \"name\": \"part 2\", "
-                      "\"weight\": 2.0, \"supplier\": \"7:0\", \"grade\": 202 }"),
-            std::string::npos);
+  EXPECT_NE(
+      ReadFile(t.File("w.json"))
+          .find("\"values\": { \"data\": \"0200\", \"note\": \"note 2\", \"name\": \"part 2\", "
+                "\"weight\": 2.0, \"supplier\": \"7:0\", \"grade\": 202 }"),
+      std::string::npos);
 }
 
 TEST(WqdumpText, NonFiniteDoubles) {
@@ -315,11 +343,11 @@ TEST(WqdumpOutput, FileIsWrittenWholeOrNotAtAll) {
   TempFolder t;
   const std::string sample = wqtest::SampleRepository();
   // The same bytes as standard output; standard input works as REPO.
-  const ToolResult to_stdout = RunTool(Quote(kDump) + " --format=csv --class=Part " + Quote(sample));
+  const ToolResult to_stdout =
+      RunTool(Quote(kDump) + " --format=csv --class=Part " + Quote(sample));
   ASSERT_EQ(to_stdout.status, 0);
-  const ToolResult to_file =
-      RunTool(Quote(kDump) + " --format csv --class Part -o " + Quote(t.File("p.csv")) + " - <" +
-              Quote(sample));
+  const ToolResult to_file = RunTool(Quote(kDump) + " --format csv --class Part -o " +
+                                     Quote(t.File("p.csv")) + " - <" + Quote(sample));
   EXPECT_EQ(to_file.status, 0) << to_file.err;
   EXPECT_EQ(to_file.out, "");
   EXPECT_TRUE(ReadFile(t.File("p.csv")) == to_stdout.out);

@@ -121,7 +121,8 @@ class ObjectWriter {
       if (kind == ValueKind::kString || kind == ValueKind::kBlob) {
         heap_columns_.push_back(static_cast<uint32_t>(columns_.size()));
       }
-      columns_.push_back(Column{&m, kind, JsonQuoted(std::string_view(m.name, m.name_length)) + ": "});
+      columns_.push_back(
+          Column{&m, kind, JsonQuoted(std::string_view(m.name, m.name_length)) + ": "});
       order_.push_back(static_cast<uint32_t>(order_.size()));
     }
     slots_.reserve(heap_columns_.size());
@@ -197,8 +198,8 @@ class ObjectWriter {
   std::vector<Column> columns_;
   std::vector<uint32_t> heap_columns_;  // indexes of string and blob columns
   std::vector<uint32_t> order_;         // the columns in the order written
-  std::vector<Slot> slots_;      // in member order
-  std::vector<Slot> by_offset_;  // the same by offset
+  std::vector<Slot> slots_;             // in member order
+  std::vector<Slot> by_offset_;         // the same by offset
 };
 
 void WriteClass(const Reader& reader, const ClassInfo& c, const ReferenceMarks& marks,

@@ -11,7 +11,6 @@
 #include <cstdlib>
 #include <utility>
 
-
 namespace wqtools {
 
 namespace {
@@ -80,13 +79,13 @@ void ProgressBar::Draw(uint64_t done, uint64_t total, long long now_us) {
   const double part = total == 0 ? 1.0 : static_cast<double>(done) / static_cast<double>(total);
   const int filled = static_cast<int>(part * kBarWidth);
   const double seconds = static_cast<double>(now_us - start_us_) / 1e6;
-  std::string figures = " [" + std::string(filled, '#') + std::string(kBarWidth - filled, '-') +
-                        "] ";
+  std::string figures =
+      " [" + std::string(filled, '#') + std::string(kBarWidth - filled, '-') + "] ";
   char percent[8];
   std::snprintf(percent, sizeof percent, "%3d%%", static_cast<int>(part * 100));
   figures += percent;
-  figures += "  " + ByteSize(static_cast<double>(done)) + " of " +
-             ByteSize(static_cast<double>(total));
+  figures +=
+      "  " + ByteSize(static_cast<double>(done)) + " of " + ByteSize(static_cast<double>(total));
   if (seconds > 0) figures += ", " + ByteSize(static_cast<double>(done) / seconds) + "/s";
 
   // The name gives way first: its end is kept, which tells files apart.

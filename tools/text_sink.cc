@@ -64,7 +64,8 @@ Status TextSink::Finish() {
   if (failed()) return status_;
   if (file_ != nullptr) {
     const Status committed = file_->Commit();
-    if (!committed.ok()) return Status::Error("cannot write " + target_ + ": " + committed.message());
+    if (!committed.ok())
+      return Status::Error("cannot write " + target_ + ": " + committed.message());
   }
   return Status::OK();
 }

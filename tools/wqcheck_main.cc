@@ -113,8 +113,8 @@ int main(int argc, char** argv) {
       case 'V':
         return wqtools::PrintVersion(kTool);
       default:
-        return wqtools::ReportUsageError(
-            kTool, wqtools::OptionError(c, optopt, argv[optind - 1]), kSynopsis);
+        return wqtools::ReportUsageError(kTool, wqtools::OptionError(c, optopt, argv[optind - 1]),
+                                         kSynopsis);
     }
   }
   if (optind == argc) return wqtools::ReportUsageError(kTool, "no repository given", kSynopsis);
@@ -124,7 +124,8 @@ int main(int argc, char** argv) {
   }
   // A verdict that could not be written must not pass for a sound file.
   if (write_errno != 0) {
-    return wqtools::ReportError(kTool, "cannot write to standard output: " + ErrnoText(write_errno));
+    return wqtools::ReportError(kTool,
+                                "cannot write to standard output: " + ErrnoText(write_errno));
   }
   return all_sound ? 0 : 1;
 }

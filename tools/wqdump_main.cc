@@ -55,12 +55,10 @@ struct Options {
 
 // Fills *o from the command line; returns -1 to go on, or the exit status.
 int ParseOptions(int argc, char** argv, Options* o) {
-  static const option kLong[] = {{"format", required_argument, nullptr, 'f'},
-                                 {"class", required_argument, nullptr, 'c'},
-                                 {"output", required_argument, nullptr, 'o'},
-                                 {"help", no_argument, nullptr, 'h'},
-                                 {"version", no_argument, nullptr, 'V'},
-                                 {nullptr, 0, nullptr, 0}};
+  static const option kLong[] = {
+      {"format", required_argument, nullptr, 'f'}, {"class", required_argument, nullptr, 'c'},
+      {"output", required_argument, nullptr, 'o'}, {"help", no_argument, nullptr, 'h'},
+      {"version", no_argument, nullptr, 'V'},      {nullptr, 0, nullptr, 0}};
   opterr = 0;
   for (;;) {
     const int c = getopt_long(argc, argv, "+:o:", kLong, nullptr);
@@ -93,26 +91,28 @@ int ParseOptions(int argc, char** argv, Options* o) {
       case 'V':
         return wqtools::PrintVersion(kTool);
       default:
-        return wqtools::ReportUsageError(
-            kTool, wqtools::OptionError(c, optopt, argv[optind - 1]), kSynopsis);
+        return wqtools::ReportUsageError(kTool, wqtools::OptionError(c, optopt, argv[optind - 1]),
+                                         kSynopsis);
     }
   }
   if (optind == argc) return wqtools::ReportUsageError(kTool, "no repository given", kSynopsis);
   if (optind + 1 < argc) {
-    return wqtools::ReportUsageError(kTool, "one repository at a time, not " +
-                                                std::to_string(argc - optind), kSynopsis);
+    return wqtools::ReportUsageError(
+        kTool, "one repository at a time, not " + std::to_string(argc - optind), kSynopsis);
   }
   o->repo = argv[optind];
   if (o->format == Format::kSource && o->has_class) {
     return wqtools::ReportUsageError(kTool, "--class goes with --format csv or jsonl", kSynopsis);
   }
   if (o->format != Format::kSource && !o->has_class) {
-    return wqtools::ReportUsageError(
-        kTool, std::string("--format ") + (o->format == Format::kCsv ? "csv" : "jsonl") +
-                   " needs --class NAME",
-        kSynopsis);
+    return wqtools::ReportUsageError(kTool,
+                                     std::string("--format ") +
+                                         (o->format == Format::kCsv ? "csv" : "jsonl") +
+                                         " needs --class NAME",
+                                     kSynopsis);
   }
-  if (o->output.empty()) return wqtools::ReportUsageError(kTool, "empty output file name", kSynopsis);
+  if (o->output.empty())
+    return wqtools::ReportUsageError(kTool, "empty output file name", kSynopsis);
   return -1;
 }
 
