@@ -80,25 +80,6 @@ TEST(DoubleText, ReadsBackToTheSameBits) {
   }
 }
 
-TEST(DoubleText, Forms) {
-  const struct {
-    double v;
-    const char* text;
-  } cases[] = {
-      {0.0, "0.0"},
-      {-0.0, "-0.0"},
-      {4.0, "4.0"},
-      {0.1, "0.1"},
-      {1e308, "1e+308"},
-      {5e-324, "5e-324"},
-      {std::numeric_limits<double>::quiet_NaN(), "NaN"},
-      {-std::numeric_limits<double>::quiet_NaN(), "NaN"},
-      {std::numeric_limits<double>::infinity(), "Infinity"},
-      {-std::numeric_limits<double>::infinity(), "-Infinity"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(DoubleString(c.v), c.text);
-}
-
 TEST(JsonString, ParsesBackToTheSameBytes) {
   std::string every;  // every byte but NUL, then multibyte characters
   for (int c = 1; c < 128; c++) every += static_cast<char>(c);
@@ -139,22 +120,6 @@ TEST(CsvField, QuotedExactlyWhenNeeded) {
               c.text)
         << c.value;
   }
-}
-
-TEST(CharAndHexText, Forms) {
-  char text[2];
-  EXPECT_EQ(wqtools::Latin1CharText(0, text), 0u);
-  ASSERT_EQ(wqtools::Latin1CharText('A', text), 1u);
-  EXPECT_EQ(text[0], 'A');
-  ASSERT_EQ(wqtools::Latin1CharText(255, text), 2u);
-  EXPECT_EQ(std::string(text, 2), "\xC3\xBF");
-  ASSERT_EQ(wqtools::Latin1CharText(0x80, text), 2u);
-  EXPECT_EQ(std::string(text, 2), "\xC2\x80");
-  const unsigned char bytes[] = {0x00, 0x0f, 0xa0, 0xff};
-  EXPECT_EQ(SinkText([&](TextSink& out) { wqtools::HexText(out, bytes, 4); }), "000fa0ff");
-  char id[wqtools::kNumberTextMax];
-  EXPECT_EQ(std::string(id, wqtools::ObjectIdText(-2147483647 - 1, 4294967295u, id)),
-            "-2147483648:4294967295");
 }
 
 }  // namespace
