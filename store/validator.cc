@@ -196,7 +196,8 @@ void FieldChecks(const ClassInfo& c, std::vector<FieldCheck>* checks) {
 }
 
 // The whole pass; the fault without the file's name.
-Status CheckFile(const Reader& reader, const ValidateBuffers& buffers) {
+Status CheckFile(const Reader& reader, const ValidateBuffers& buffers,
+                 const ValidateProgress& progress) {
   const ValidateBuffers sizes = Sane(buffers);
   const MappedFile& file = reader.file();
   const unsigned char* p = file.data();
@@ -229,6 +230,12 @@ Status CheckFile(const Reader& reader, const ValidateBuffers& buffers) {
   std::unique_ptr<unsigned char[]> data(new unsigned char[data_buffer + 1]);
   std::vector<uint32_t> data_crcs(classes.size(), 0);
   std::vector<FieldCheck> checks;
+  // Bytes done: everything before the data read so far, and the heap read.
+  auto report = [&](uint64_t data_end) {
+    if (progress.report != nullptr) {
+      progress.report(data_end + heap.view().end, file.size(), progress.context);
+    }
+  };
   for (const ClassInfo& c : classes) {
     FieldChecks(c, &checks);
     const uint64_t data_length = uint64_t{c.object_count} * c.record_size;
@@ -239,6 +246,7 @@ Status CheckFile(const Reader& reader, const ValidateBuffers& buffers) {
         WQ_RETURN_IF_ERROR(file.ReadAt(c.data_offset + done, data.get(), n));
         crc = crc32c::Extend(crc, data.get(), n);
         done += n;
+        report(c.data_offset + done);
       }
       data_crcs[c.index] = crc;
       if (fault.ok()) fault = CheckPaddingRecords(c);
@@ -275,10 +283,12 @@ Status CheckFile(const Reader& reader, const ValidateBuffers& buffers) {
           }
         }
       }
+      report(c.data_offset + uint64_t{first + in_read} * c.record_size);
     }
     data_crcs[c.index] = crc;
   }
   WQ_RETURN_IF_ERROR(heap.Finish());
+  report(heap_offset);
 
   for (const ClassInfo& c : classes) {
     if (data_crcs[c.index] != c.data_crc) {
@@ -295,8 +305,8 @@ Status CheckFile(const Reader& reader, const ValidateBuffers& buffers) {
 }  // namespace
 
 Status Validate(const Reader& reader, const std::string& display_path,
-                const ValidateBuffers& buffers) {
-  const Status checked = CheckFile(reader, buffers);
+                const ValidateBuffers& buffers, const ValidateProgress& progress) {
+  const Status checked = CheckFile(reader, buffers, progress);
   if (checked.ok()) return checked;
   return checked.Prefixed("repository " + display_path + ": ");
 }

@@ -5,6 +5,7 @@
 #define WQSQL_STORE_VALIDATOR_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "platform/status.h"
@@ -21,11 +22,19 @@ struct ValidateBuffers {
   size_t heap_keep = 256 * 1024;  // heap kept behind the newest entry asked for
 };
 
+// Told how far a check has come: `done` of the file's `total` bytes, after
+// each read of object data. Optional; the call costs nothing per record.
+struct ValidateProgress {
+  void (*report)(uint64_t done, uint64_t total, void* context) = nullptr;
+  void* context = nullptr;
+};
+
 // Checks the file `reader` has open. Fails with "repository " +
 // display_path + ": " and the first fault; a checksum fault is reported
 // before any structural one.
 Status Validate(const Reader& reader, const std::string& display_path,
-                const ValidateBuffers& buffers = ValidateBuffers());
+                const ValidateBuffers& buffers = ValidateBuffers(),
+                const ValidateProgress& progress = ValidateProgress());
 
 }  // namespace wqstore
 

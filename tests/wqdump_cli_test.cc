@@ -1,0 +1,154 @@
+// Tests of wqdump's refusals and output: damaged, missing and unreadable
+// repositories and unknown classes refused with one line and status 1, -o
+// writing the whole dump or nothing, write errors, and the command line
+// (usage errors, --help, --version).
+#include <dirent.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "tests/test_util.h"
+#include "tests/tool_run.h"
+
+namespace {
+
+using wqtest::Quote;
+using wqtest::ReadFile;
+using wqtest::RunTool;
+using wqtest::TempFolder;
+using wqtest::ToolResult;
+
+const std::string kDump = WQDUMP_PATH;
+
+std::vector<std::string> FilesIn(const TempFolder& folder) {
+  std::vector<std::string> names;
+  if (DIR* d = opendir(folder.path().c_str())) {
+    while (dirent* e = readdir(d)) {
+      const std::string n = e->d_name;
+      if (n != "." && n != "..") names.push_back(n);
+    }
+    closedir(d);
+  }
+  return names;
+}
+
+// Damage is refused: nothing on standard output, the validator's message.
+TEST(WqdumpRefuses, DamagedAndMissingFiles) {
+  TempFolder t;
+  std::string image = ReadFile(wqtest::SampleRepository());
+  image[image.size() - 3] ^= 0x20;  // in the heap
+  wqtest::WriteFile(t.File("bad.rtm"), image);
+  struct Case {
+    std::string args;
+    std::string err;
+  };
+  const Case cases[] = {
+      {Quote(t.File("bad.rtm")), "wqdump: " + t.File("bad.rtm") + ": checksum mismatch in heap"},
+      {"--format csv --class Part " + Quote(t.File("bad.rtm")),
+       "wqdump: " + t.File("bad.rtm") + ": checksum mismatch in heap"},
+      {Quote(t.File("none.rtm")),
+       "wqdump: " + t.File("none.rtm") + ": cannot open file: No such file or directory\n"},
+      {Quote(t.path()), "wqdump: " + t.path() + ": cannot open file: Is a directory\n"},
+      {"--format jsonl --class Nope " + Quote(wqtest::SampleRepository()),
+       "wqdump: " + std::string(wqtest::SampleRepository()) + ": no class named \"Nope\"\n"},
+      {"- <" + Quote(t.File("bad.rtm")), "wqdump: -: checksum mismatch in heap"},
+  };
+  for (const Case& c : cases) {
+    const ToolResult r = RunTool(Quote(kDump) + " " + c.args);
+    EXPECT_EQ(r.status, 1) << c.args;
+    EXPECT_EQ(r.out, "") << c.args;
+    EXPECT_EQ(r.err.compare(0, c.err.size(), c.err), 0) << c.args << ": " << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+  }
+}
+
+TEST(WqdumpOutput, FileIsWrittenWholeOrNotAtAll) {
+  TempFolder t;
+  const std::string sample = wqtest::SampleRepository();
+  // The same bytes as standard output; standard input works as REPO.
+  const ToolResult to_stdout =
+      RunTool(Quote(kDump) + " --format=csv --class=Part " + Quote(sample));
+  ASSERT_EQ(to_stdout.status, 0);
+  const ToolResult to_file = RunTool(Quote(kDump) + " --format csv --class Part -o " +
+                                     Quote(t.File("p.csv")) + " - <" + Quote(sample));
+  EXPECT_EQ(to_file.status, 0) << to_file.err;
+  EXPECT_EQ(to_file.out, "");
+  EXPECT_TRUE(ReadFile(t.File("p.csv")) == to_stdout.out);
+
+  // A refused dump leaves an existing output as it was and no temporary file.
+  std::string image = ReadFile(sample);
+  image[200] ^= 1;
+  wqtest::WriteFile(t.File("bad.rtm"), image);
+  const ToolResult refused =
+      RunTool(Quote(kDump) + " -o " + Quote(t.File("p.csv")) + " " + Quote(t.File("bad.rtm")));
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_TRUE(ReadFile(t.File("p.csv")) == to_stdout.out);
+  std::vector<std::string> files = FilesIn(t);
+  std::sort(files.begin(), files.end());
+  EXPECT_EQ(files, (std::vector<std::string>{"bad.rtm", "p.csv"}));
+
+  // Write errors: a missing folder, the repository itself, a full device.
+  const ToolResult no_folder =
+      RunTool(Quote(kDump) + " -o " + Quote(t.File("no/d.json")) + " " + Quote(sample));
+  EXPECT_EQ(no_folder.status, 1);
+  EXPECT_EQ(no_folder.err, "wqdump: cannot write " + t.File("no/d.json") +
+                               ": cannot create temporary file in " + t.File("no") +
+                               ": No such file or directory\n");
+  wqtest::WriteFile(t.File("copy.rtm"), ReadFile(sample));
+  const ToolResult itself =
+      RunTool(Quote(kDump) + " -o " + Quote(t.File("copy.rtm")) + " " + Quote(t.File("copy.rtm")));
+  EXPECT_EQ(itself.status, 1);
+  EXPECT_EQ(itself.err, "wqdump: cannot write " + t.File("copy.rtm") + ": it is the repository\n");
+  EXPECT_TRUE(ReadFile(t.File("copy.rtm")) == ReadFile(sample));
+  const ToolResult full = RunTool("{ " + Quote(kDump) + " " + Quote(sample) + " >/dev/full; }");
+  EXPECT_EQ(full.status, 1);
+  EXPECT_NE(full.err.find("wqdump: cannot write to standard output: No space left on device"),
+            std::string::npos)
+      << full.err;
+}
+
+TEST(WqdumpCommandLine, ExitStatusAndMessages) {
+  const std::string sample = Quote(wqtest::SampleRepository());
+  const std::string synopsis =
+      "usage: wqdump [--format json|csv|jsonl] [--class NAME] [-o FILE] REPO\n";
+  struct Case {
+    std::string args;
+    int status;
+    std::string err_line;  // the first line of standard error
+  };
+  const Case cases[] = {
+      {"", 2, "wqdump: no repository given"},
+      {sample + " " + sample, 2, "wqdump: one repository at a time, not 2"},
+      {"--format xml " + sample, 2, "wqdump: unknown format \"xml\" (json, csv or jsonl)"},
+      {"--format csv " + sample, 2, "wqdump: --format csv needs --class NAME"},
+      {"--format jsonl " + sample, 2, "wqdump: --format jsonl needs --class NAME"},
+      {"--class Part " + sample, 2, "wqdump: --class goes with --format csv or jsonl"},
+      {"--bogus " + sample, 2, "wqdump: unknown option --bogus"},
+      {"-x " + sample, 2, "wqdump: unknown option -x"},
+      {sample + " --format", 2, "wqdump: one repository at a time, not 2"},
+      {"--format", 2, "wqdump: option --format needs a value"},
+      {"-o", 2, "wqdump: option -o needs a value"},
+      {"--help", 0, ""},
+      {"--version", 0, ""},
+  };
+  for (const Case& c : cases) {
+    const ToolResult r = RunTool(Quote(kDump) + " " + c.args);
+    EXPECT_EQ(r.status, c.status) << c.args;
+    if (c.status == 2) {
+      EXPECT_EQ(r.err, c.err_line + "\n" + synopsis) << c.args;
+      EXPECT_EQ(r.out, "") << c.args;
+    } else {
+      EXPECT_EQ(r.err, "") << c.args;
+    }
+  }
+  EXPECT_EQ(RunTool(Quote(kDump) + " --version").out, "wqdump " WQ_VERSION "\n");
+  const std::string help = RunTool(Quote(kDump) + " --help").out;
+  EXPECT_EQ(help.compare(0, synopsis.size(), synopsis), 0);
+  for (const char* option : {"--format", "--class", "--output", "--help", "--version"}) {
+    EXPECT_NE(help.find(option), std::string::npos) << option;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,73 @@
+// TextSink: buffer management and the writes to standard output or the
+// atomic file.
+#include "tools/text_sink.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "platform/text.h"
+
+namespace wqtools {
+
+TextSink::TextSink()
+    : buffer_(new char[kBufferSize]), cur_(buffer_.get()), limit_(buffer_.get() + kBufferSize) {}
+
+Status TextSink::ToFile(const std::string& path, std::unique_ptr<TextSink>* sink) {
+  std::unique_ptr<wqstore::AtomicFile> file;
+  const Status created = wqstore::AtomicFile::Create(path, &file);
+  if (!created.ok()) return Status::Error("cannot write " + path + ": " + created.message());
+  std::unique_ptr<TextSink> s(new TextSink());
+  s->file_ = std::move(file);
+  s->target_ = path;
+  *sink = std::move(s);
+  return Status::OK();
+}
+
+void TextSink::Drain() {
+  const size_t n = static_cast<size_t>(cur_ - buffer_.get());
+  cur_ = buffer_.get();
+  if (n == 0 || failed()) return;
+  if (file_ != nullptr) {
+    const Status written = file_->Append(buffer_.get(), n);
+    if (!written.ok()) status_ = written;  // names the temporary file and why
+    return;
+  }
+  const char* p = buffer_.get();
+  size_t left = n;
+  while (left > 0) {
+    const ssize_t w = ::write(STDOUT_FILENO, p, left);
+    if (w < 0) {
+      if (errno == EINTR) continue;
+      status_ = Status::Error("cannot write to standard output: " + ErrnoText(errno));
+      return;
+    }
+    p += w;
+    left -= static_cast<size_t>(w);
+  }
+}
+
+void TextSink::WriteLong(const char* s, size_t n) {
+  while (n > 0) {
+    if (cur_ == limit_) Drain();
+    const size_t part = std::min(n, static_cast<size_t>(limit_ - cur_));
+    std::memcpy(cur_, s, part);
+    cur_ += part;
+    s += part;
+    n -= part;
+  }
+}
+
+Status TextSink::Finish() {
+  Drain();
+  if (failed()) return status_;
+  if (file_ != nullptr) {
+    const Status committed = file_->Commit();
+    if (!committed.ok())
+      return Status::Error("cannot write " + target_ + ": " + committed.message());
+  }
+  return Status::OK();
+}
+
+}  // namespace wqtools
