@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <memory>
 #include <string>
@@ -100,6 +101,7 @@ struct RejectCase {
 
 TEST(WqmakeSource, RejectsFaultsWithPositionAndContext) {
   const std::string part = R"(class "Part", object "p1", member )";
+  const std::string nul(1, '\0');
   const std::vector<RejectCase> cases = {
       // Malformed JSON.
       {"literal", R"({"classes": [tru`]})", "syntax error: invalid literal"},
@@ -263,6 +265,21 @@ TEST(WqmakeSource, RejectsFaultsWithPositionAndContext) {
       {"fault after a late number",
        Classes(R"({"name": "A", "members": [], "objects": [{}], "number": 5, `"x": 1})"),
        "class \"A\": unknown key \"x\""},
+      // A NUL byte is a fault wherever it is, not the end of the text.
+      {"NUL after the source", R"({"classes": []}`)" + nul + "garbage", "NUL byte in the source"},
+      {"NUL ends the text", "{\"classes\": []}\n  `" + nul, "NUL byte in the source"},
+      {"NUL first", "`" + nul, "NUL byte in the source"},
+      {"NUL between tokens", R"({"classes": [`)" + nul + "]}", "NUL byte in the source"},
+      {"NUL before a colon", R"({"classes" `)" + nul + ": []}", "NUL byte in the source"},
+      {"NUL in a string", R"({"classes": [{"name": "a`)" + nul + R"(b"}]})", "NUL byte in the source"},
+      {"NUL in a UTF-8 sequence", "{\"classes\": [{\"name\": \"\xC3`" + nul + "\"}]}",
+       "NUL byte in the source"},
+      {"NUL in a literal", R"({"classes": [tr`)" + nul + "ue]}", "NUL byte in the source"},
+      {"NUL after a number", R"({"classes": [{"name": "A", "number": 12`)" + nul + "}]}",
+       "NUL byte in the source"},
+      {"NUL after a byte order mark", "\xEF\xBB\xBF`" + nul, "NUL byte in the source"},
+      {"fault before a NUL", R"({"classes": [{"name": "A", `"x": 1}]})" + nul,
+       "class \"A\": unknown key \"x\""},
       // Positions count lines and characters, not bytes.
       {"column after non-ASCII", "{\"classes\": [\n  {\"name\": \"Müller\", `\"x\": 1}]}",
        "class \"Müller\": unknown key \"x\""},
@@ -383,6 +400,23 @@ TEST(WqmakeSource, BuildsEveryTypeAndDefault) {
   EXPECT_EQ(f3.GetObjectRefProperty(8).record(), g1.record());
   EXPECT_TRUE(f2.GetObjectRefProperty(9).IsEmpty());
   EXPECT_TRUE(f3.GetObjectRefProperty(9).IsEmpty());
+}
+
+// A source whose tail is NUL bytes, as a file left short by a crash may
+// have: the sample closed after its first class and padded with NULs.
+TEST(WqmakeSource, NulBytesAfterTheFirstClassOfTheSample) {
+  const std::string sample = ReadFile(wqtest::SampleSource());
+  const size_t second = sample.find("{ \"name\": \"Warehouse\"");
+  ASSERT_NE(second, std::string::npos);
+  const size_t end_of_first = sample.rfind('}', second);
+  std::string text = sample.substr(0, end_of_first + 1) + " ] }";
+  const size_t line = static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) + 1;
+  const size_t column = text.size() - text.rfind('\n');
+  text += std::string(4096, '\0') + sample.substr(end_of_first + 1);
+  std::unique_ptr<RepositoryWriter> writer;
+  const Status built = BuildFromJson(text, &writer, "dravik.json");
+  EXPECT_EQ(built.message(), "dravik.json:" + std::to_string(line) + ":" + std::to_string(column) +
+                                 ": NUL byte in the source");
 }
 
 // The body of a class in several key orders; every order must build the
