@@ -7,6 +7,9 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
+#include <cstring>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -229,6 +232,16 @@ TEST(WqmakeSource, RejectsFaultsWithPositionAndContext) {
       {"int given array", ValueSource(R"("i": `[1])"), "\"i\": expected an integer, not an array"},
       {"double given bool", ValueSource(R"("d": `true)"), "\"d\": expected a number, not a boolean"},
       {"double overflows", ValueSource(R"("d": `1e999)"), "number out of range"},
+      // A number that is not zero but rounds to zero is out of range as well.
+      {"double underflows", ValueSource(R"("d": `1e-400)"), "number out of range"},
+      {"negative double underflows", ValueSource(R"("d": `-2.5E-999)"), "number out of range"},
+      {"below half the least denormal", ValueSource(R"("d": `2e-324)"), "number out of range"},
+      {"fraction underflows", ValueSource(R"("d": `0.001e-322)"), "number out of range"},
+      {"int member given an underflow", ValueSource(R"("i": `1e-400)"), "number out of range"},
+      {"buffered underflow", BufferedValueSource(R"("s": "x", "i": `1e-400)"),
+       "number out of range"},
+      {"class number underflows", Classes(R"({"name": "A", "number": `1e-400})"),
+       "number out of range"},
       {"char code 256", ValueSource(R"("c": `256)"), "\"c\": character code out of range (0 to 255)"},
       {"char code negative", ValueSource(R"("c": `-1)"), "\"c\": character code out of range"},
       {"char two letters", ValueSource(R"("c": `"ab")"), "\"c\": expected a one-character string"},
@@ -400,6 +413,52 @@ TEST(WqmakeSource, BuildsEveryTypeAndDefault) {
   EXPECT_EQ(f3.GetObjectRefProperty(8).record(), g1.record());
   EXPECT_TRUE(f2.GetObjectRefProperty(9).IsEmpty());
   EXPECT_TRUE(f3.GetObjectRefProperty(9).IsEmpty());
+}
+
+// The bits a double member keeps for each form of its value.
+TEST(WqmakeSource, DoubleMembersKeepTheirBits) {
+  struct Case {
+    const char* value;  // as the source gives it
+    uint64_t bits;
+  };
+  const Case cases[] = {
+      {"1.5", 0x3FF8000000000000u},
+      {"0", 0},
+      {"0e5", 0},
+      {"0.000", 0},
+      {"0.0e-999", 0},
+      {"-0.0", 0x8000000000000000u},
+      {"-0e-400", 0x8000000000000000u},
+      {"4.9e-324", 1},  // the least denormal
+      {"3e-324", 1},    // rounds up to it
+      {"-4.9e-324", 0x8000000000000001u},
+      {"2.2250738585072014e-308", 0x0010000000000000u},
+      {"1.7976931348623157e308", 0x7FEFFFFFFFFFFFFFu},
+  };
+  std::string objects;
+  for (const Case& c : cases) {
+    objects += std::string(objects.empty() ? "" : ", ") + "{\"values\": {\"d\": " + c.value + "}}";
+  }
+  TempFolder dir;
+  const std::string repo = dir.File("d.rtm");
+  std::unique_ptr<RepositoryWriter> writer;
+  const Status built = BuildFromJson(
+      Classes(R"({"name": "D", "members": [{"name": "d", "type": "double"}], "objects": [)" +
+              objects + "]}"),
+      &writer);
+  ASSERT_TRUE(built.ok()) << built.message();
+  ASSERT_TRUE(wqsource::StatusWriter(*writer).Commit(repo).ok());
+  awq_Database db;
+  ASSERT_NE(db.Open(repo.c_str(), omReadOnly, 0, false), nullptr);
+  db.ValidateRepository();
+  awq_autovector<awq_Object> stored = db.FindObjects(1);
+  ASSERT_EQ(stored.size(), static_cast<int32_t>(std::size(cases)));
+  for (size_t k = 0; k < std::size(cases); ++k) {
+    const double d = stored[static_cast<int32_t>(k)].GetDoubleProperty(1);
+    uint64_t bits;
+    std::memcpy(&bits, &d, sizeof bits);
+    EXPECT_EQ(bits, cases[k].bits) << cases[k].value;
+  }
 }
 
 // A source whose tail is NUL bytes, as a file left short by a crash may

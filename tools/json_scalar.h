@@ -47,6 +47,17 @@ inline Scalar::Kind FloatKind(std::string_view literal) {
                                                                  : Scalar::kFloat;
 }
 
+// Whether a number literal names a value other than zero: a digit other than
+// 0 before its exponent. A double of zero from such a literal is one that
+// rounded to zero.
+inline bool IsNonZeroLiteral(std::string_view literal) {
+  for (char c : literal) {
+    if (c == 'e' || c == 'E') break;
+    if (c >= '1' && c <= '9') return true;
+  }
+  return false;
+}
+
 }  // namespace wqsource
 
 #endif  // WQSQL_TOOLS_JSON_SCALAR_H_

@@ -98,12 +98,16 @@ class SourceReader : public ScalarEvents<SourceReader> {
     Begin(false);
     return skip_ > 0 || (Check(Key(k)) && !needs_careful_pass_);
   }
+  bool OnNumberOutOfRange() {
+    Begin(true);
+    return Check(NumberOutOfRange());
+  }
   bool OnParseError(std::size_t position, const std::string& last_token,
                     const Json::exception& error) {
     if (error.id == 406) {
       // A number beyond the range of a double; it starts after the last event.
       token_from_ = mark_;
-      return Check(source_.FaultAt(TokenStart(), "number out of range"));
+      return Check(NumberOutOfRange());
     }
     const size_t offset = position > 0 ? position - 1 : 0;
     // A NUL byte ends the parser's input wherever it comes, or breaks the
@@ -155,7 +159,11 @@ class SourceReader : public ScalarEvents<SourceReader> {
     return source_.FaultAt(TokenStart(), Where(ctx) + what + KindName(v.kind));
   }
 
-  // The NUL byte at `offset`.
+  // A number beyond the range of a double, or one that rounded to zero, at
+  // this event's token.
+  [[gnu::cold]] [[gnu::noinline]] Status NumberOutOfRange() const {
+    return source_.FaultAt(TokenStart(), "number out of range");
+  }
   [[gnu::cold]] [[gnu::noinline]] Status NulFault(size_t offset) const {
     return source_.FaultAt(offset, "NUL byte in the source");
   }
