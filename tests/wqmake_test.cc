@@ -231,6 +231,8 @@ TEST(WqmakeSource, RejectsFaultsWithPositionAndContext) {
       {"int given null", ValueSource(R"("i": `null)"), "\"i\": expected an integer, not null"},
       {"int given array", ValueSource(R"("i": `[1])"), "\"i\": expected an integer, not an array"},
       {"double given bool", ValueSource(R"("d": `true)"), "\"d\": expected a number, not a boolean"},
+      {"double given a string", ValueSource(R"("d": `"infinity")"),
+       "\"d\": expected a number, not a string"},
       {"double overflows", ValueSource(R"("d": `1e999)"), "number out of range"},
       // A number that is not zero but rounds to zero is out of range as well.
       {"double underflows", ValueSource(R"("d": `1e-400)"), "number out of range"},
@@ -434,6 +436,10 @@ TEST(WqmakeSource, DoubleMembersKeepTheirBits) {
       {"-4.9e-324", 0x8000000000000001u},
       {"2.2250738585072014e-308", 0x0010000000000000u},
       {"1.7976931348623157e308", 0x7FEFFFFFFFFFFFFFu},
+      // The doubles a number cannot write, by name.
+      {"\"NaN\"", 0x7FF8000000000000u},
+      {"\"Infinity\"", 0x7FF0000000000000u},
+      {"\"-Infinity\"", 0xFFF0000000000000u},
   };
   std::string objects;
   for (const Case& c : cases) {
