@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdio>
 #include <cstdint>
 #include <cstring>
 #include <iterator>
@@ -578,6 +579,13 @@ TEST(WqmakeTool, PrintsNothingOrOneLine) {
       {"bad source", dir.File("bad.json") + " " + dir.File("b.rtm"), 1,
        "wqmake: " + dir.File("bad.json") +
            ":2:12: class #1: \"name\" must be a string, not an integer\n"},
+      {"standard input", "- " + dir.File("c.rtm") + " <" + dir.File("good.json"), 0, ""},
+      {"bad standard input", "- " + dir.File("d.rtm") + " <" + dir.File("bad.json"), 1,
+       "wqmake: standard input:2:12: class #1: \"name\" must be a string, not an integer\n"},
+      {"folder as standard input", "- " + dir.File("e.rtm") + " <" + dir.path(), 1,
+       "wqmake: cannot read standard input: Is a directory\n"},
+      {"standard input closed", "- " + dir.File("f.rtm") + " <&-", 1,
+       "wqmake: cannot read standard input: Bad file descriptor\n"},
       {"no arguments", "", 1, "wqmake: usage: wqmake SOURCE.json REPO.rtm\n"},
       {"three arguments", "a b c", 1, "wqmake: usage: wqmake SOURCE.json REPO.rtm\n"},
   };
@@ -591,7 +599,55 @@ TEST(WqmakeTool, PrintsNothingOrOneLine) {
   }
   awq_Database db;
   EXPECT_NE(db.Open(dir.File("a.rtm").c_str(), omReadOnly, 0, false), nullptr);
-  EXPECT_NE(::access(dir.File("b.rtm").c_str(), F_OK), 0);
+  EXPECT_EQ(ReadFile(dir.File("c.rtm")), ReadFile(dir.File("a.rtm")));
+  for (const char* failed : {"b.rtm", "d.rtm", "e.rtm", "f.rtm"}) {
+    EXPECT_NE(::access(dir.File(failed).c_str(), F_OK), 0) << failed;
+  }
+}
+
+// "-" reads the source from standard input, whatever it is, and builds the
+// same file as the source given by name.
+TEST(WqmakeTool, StandardInputBuildsWhatTheFileBuilds) {
+  TempFolder dir;
+  // Larger than the first read buffer, so that it grows.
+  std::string objects;
+  for (int k = 0; k < 5000; ++k) {
+    objects += std::string(k == 0 ? "" : ",\n") + R"({"id": "o)" + std::to_string(k) +
+               R"(", "values": {"name": "object number )" + std::to_string(k) +
+               R"(", "next": "o)" + std::to_string((k + 1) % 5000) + R"("}})";
+  }
+  const std::string source =
+      Classes(R"({"name": "A", "members": [{"name": "name", "type": "string"},
+                 {"name": "next", "type": "ref"}], "objects": [)" + objects + "]}");
+  ASSERT_GT(source.size(), size_t{1} << 17);
+  WriteFile(dir.File("src.json"), source);
+  WriteFile(dir.File("headed.json"), "a line before the source\n" + source);
+  const std::string wqmake = WQMAKE_PATH;
+  ASSERT_EQ(wqtest::RunCommand(wqmake + " " + dir.File("src.json") + " " + dir.File("file.rtm")), 0);
+  const std::string expected = ReadFile(dir.File("file.rtm"));
+  ASSERT_FALSE(expected.empty());
+  struct Case {
+    const char* name;
+    std::string command;  // builds out.rtm
+  };
+  const std::vector<Case> cases = {
+      {"redirected file", wqmake + " - " + dir.File("out.rtm") + " <" + dir.File("src.json")},
+      {"pipe", "cat " + dir.File("src.json") + " | " + wqmake + " - " + dir.File("out.rtm")},
+      // Read from where standard input stands, not from the start of the file.
+      {"file read in part", "{ read -r line; " + wqmake + " - " + dir.File("out.rtm") + "; } <" +
+                                dir.File("headed.json")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::remove(dir.File("out.rtm").c_str());
+    ASSERT_EQ(wqtest::RunCommand(c.command), 0);
+    EXPECT_TRUE(ReadFile(dir.File("out.rtm")) == expected);
+  }
+  // Standard input may be the target: it is read to its end before the
+  // target is replaced.
+  WriteFile(dir.File("self"), source);
+  ASSERT_EQ(wqtest::RunCommand(wqmake + " - " + dir.File("self") + " <" + dir.File("self")), 0);
+  EXPECT_TRUE(ReadFile(dir.File("self")) == expected);
 }
 
 TEST(WqmakeIdTable, MapsManyIdsThroughGrowth) {
