@@ -1,14 +1,15 @@
 // Tests of wqmake: the message and position of every kind of fault in a JSON
 // source, the repository a source builds (read back through awq_Database),
-// key order, a failed build leaving the target alone, and the tool's output.
+// key order, a failed build leaving the target alone, and the tool's output
+// for a source file and for standard input.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
 #include <algorithm>
 #include <climits>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <iterator>
 #include <memory>
@@ -19,7 +20,6 @@
 #include "store/api.h"
 #include "store/writer.h"
 #include "tests/test_util.h"
-#include "tools/id_table.h"
 #include "tools/json_source.h"
 #include "tools/make_repository.h"
 #include "tools/writer_calls.h"
@@ -648,30 +648,6 @@ TEST(WqmakeTool, StandardInputBuildsWhatTheFileBuilds) {
   WriteFile(dir.File("self"), source);
   ASSERT_EQ(wqtest::RunCommand(wqmake + " - " + dir.File("self") + " <" + dir.File("self")), 0);
   EXPECT_TRUE(ReadFile(dir.File("self")) == expected);
-}
-
-TEST(WqmakeIdTable, MapsManyIdsThroughGrowth) {
-  wqsource::IdTable table;
-  const uint32_t n = 50000;
-  bool inserted = false;
-  for (uint32_t k = 0; k < n; ++k) {
-    ASSERT_TRUE(table.Insert("id" + std::to_string(k), wqstore::ObjectId{k % 7, k}, &inserted).ok());
-    ASSERT_TRUE(inserted);
-  }
-  ASSERT_TRUE(table.Insert("id123", wqstore::ObjectId{0, 0}, &inserted).ok());
-  EXPECT_FALSE(inserted);
-  EXPECT_EQ(table.size(), n);
-  for (uint32_t k = 0; k < n; ++k) {
-    const wqstore::ObjectId* o = table.Find("id" + std::to_string(k));
-    ASSERT_NE(o, nullptr);
-    EXPECT_EQ(o->cls, k % 7);
-    EXPECT_EQ(o->obj, k);
-  }
-  EXPECT_EQ(table.Find("id50000"), nullptr);
-  EXPECT_EQ(table.Find(""), nullptr);
-  std::string_view id;
-  ASSERT_TRUE(table.FindIdOf(wqstore::ObjectId{123 % 7, 123}, id));
-  EXPECT_EQ(id, "id123");
 }
 
 }  // namespace
