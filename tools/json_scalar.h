@@ -1,5 +1,6 @@
-// Scalar: one JSON value as the parser's events deliver it, and the words
-// messages use for the kind of a value.
+// Scalar: one JSON value as the parser's events deliver it, the words
+// messages use for the kind of a value, and what a number's literal tells
+// about its value.
 #ifndef WQSQL_TOOLS_JSON_SCALAR_H_
 #define WQSQL_TOOLS_JSON_SCALAR_H_
 

@@ -1,6 +1,6 @@
 // SourceFile: the text of a JSON source in memory, read once: a regular file
-// is mapped, standard input and anything else that is not a regular file are
-// read into a growing buffer.
+// named by its path is mapped; standard input, and a file of any other kind,
+// is read into a growing buffer.
 #ifndef WQSQL_TOOLS_SOURCE_FILE_H_
 #define WQSQL_TOOLS_SOURCE_FILE_H_
 
@@ -38,7 +38,8 @@ class SourceFile {
  private:
   void GuardBusErrors(const std::string& path);
   // Reads to the end of `fd` into data_, starting with room for `capacity`
-  // bytes; `name` is the file's name in a message.
+  // bytes; `name` is the file's name in a message. Frees the buffer when it
+  // fails, and throws std::bad_alloc when memory runs out; `fd` stays open.
   Status ReadAll(int fd, std::string_view name, size_t capacity);
 
   bool mapped_ = false;
