@@ -287,7 +287,8 @@ TEST(WqmakeSource, RejectsFaultsWithPositionAndContext) {
       {"NUL first", "`" + nul, "NUL byte in the source"},
       {"NUL between tokens", R"({"classes": [`)" + nul + "]}", "NUL byte in the source"},
       {"NUL before a colon", R"({"classes" `)" + nul + ": []}", "NUL byte in the source"},
-      {"NUL in a string", R"({"classes": [{"name": "a`)" + nul + R"(b"}]})", "NUL byte in the source"},
+      {"NUL in a string", R"({"classes": [{"name": "a`)" + nul + R"(b"}]})",
+       "NUL byte in the source"},
       {"NUL in a UTF-8 sequence", "{\"classes\": [{\"name\": \"\xC3`" + nul + "\"}]}",
        "NUL byte in the source"},
       {"NUL in a literal", R"({"classes": [tr`)" + nul + "ue]}", "NUL byte in the source"},
@@ -623,7 +624,8 @@ TEST(WqmakeTool, StandardInputBuildsWhatTheFileBuilds) {
   WriteFile(dir.File("src.json"), source);
   WriteFile(dir.File("headed.json"), "a line before the source\n" + source);
   const std::string wqmake = WQMAKE_PATH;
-  ASSERT_EQ(wqtest::RunCommand(wqmake + " " + dir.File("src.json") + " " + dir.File("file.rtm")), 0);
+  ASSERT_EQ(wqtest::RunCommand(wqmake + " " + dir.File("src.json") + " " + dir.File("file.rtm")),
+            0);
   const std::string expected = ReadFile(dir.File("file.rtm"));
   ASSERT_FALSE(expected.empty());
   struct Case {
