@@ -1,6 +1,7 @@
 // Fuzz target: arbitrary text as a wqmake JSON source. A source is either
 // refused with a fault or builds a repository that opens and validates, and
-// whose classes and objects are all there.
+// whose classes and objects are all there; a source with a NUL byte is
+// always refused.
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
@@ -18,6 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   std::unique_ptr<wqstore::RepositoryWriter> writer;
   if (!wqsource::BuildFromJson(text, &writer).ok()) return 0;
+  // A source is text: one with a NUL byte anywhere is refused.
+  if (text.find('\0') != std::string_view::npos) std::abort();
   std::string image;
   // An accepted source must always serialise.
   if (!wqsource::StatusWriter(*writer).Serialize(&image).ok()) std::abort();

@@ -128,6 +128,7 @@ TEST(SourceValues, ConvertsOrRefusesWithTheDetail) {
   const std::string not_int = "fault: integer out of range (-2147483648 to 2147483647)";
   const std::string not_char = "fault: expected a one-character string in U+0000 to U+00FF";
   const std::string code_range = "fault: character code out of range (0 to 255)";
+  const std::string not_double = "fault: expected a number, not a string";
   const std::string type_fault =
       "fault: \"type\" must be a code 0 to 255 or one of \"string\", \"int\", \"double\", "
       "\"char\", \"blob\", \"ref\"";
@@ -147,6 +148,17 @@ TEST(SourceValues, ConvertsOrRefusesWithTheDetail) {
       {"double beyond 64 bits", AsDouble, Float(1e20, Scalar::kBigInt), "1e+20"},
       {"double infinite", AsDouble, Float(HUGE_VAL), "fault: number out of range"},
       {"double from bool", AsDouble, Bool(true), "fault: expected a number, not a boolean"},
+      {"double NaN", AsDouble, Str("NaN"), "nan"},
+      {"double Infinity", AsDouble, Str("Infinity"), "inf"},
+      {"double -Infinity", AsDouble, Str("-Infinity"), "-inf"},
+      {"double nan", AsDouble, Str("nan"), not_double},
+      {"double -NaN", AsDouble, Str("-NaN"), not_double},
+      {"double +Infinity", AsDouble, Str("+Infinity"), not_double},
+      {"double Inf", AsDouble, Str("Inf"), not_double},
+      {"double INFINITY", AsDouble, Str("INFINITY"), not_double},
+      {"double NaN and a blank", AsDouble, Str("NaN "), not_double},
+      {"double numeral", AsDouble, Str("1.5"), not_double},
+      {"double empty", AsDouble, Str(""), not_double},
       {"char letter", AsChar, Str("A"), "65"},
       {"char NUL", AsChar, Str(std::string_view("\0", 1)), "0"},
       {"char two bytes", AsChar, Str("\xC3\xA9"), "233"},

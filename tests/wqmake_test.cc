@@ -1,11 +1,17 @@
 // Tests of wqmake: the message and position of every kind of fault in a JSON
 // source, the repository a source builds (read back through awq_Database),
-// key order, a failed build leaving the target alone, and the tool's output.
+// key order, a failed build leaving the target alone, and the tool's output
+// for a source file and for standard input.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,7 +20,6 @@
 #include "store/api.h"
 #include "store/writer.h"
 #include "tests/test_util.h"
-#include "tools/id_table.h"
 #include "tools/json_source.h"
 #include "tools/make_repository.h"
 #include "tools/writer_calls.h"
@@ -100,6 +105,7 @@ struct RejectCase {
 
 TEST(WqmakeSource, RejectsFaultsWithPositionAndContext) {
   const std::string part = R"(class "Part", object "p1", member )";
+  const std::string nul(1, '\0');
   const std::vector<RejectCase> cases = {
       // Malformed JSON.
       {"literal", R"({"classes": [tru`]})", "syntax error: invalid literal"},
@@ -226,7 +232,19 @@ TEST(WqmakeSource, RejectsFaultsWithPositionAndContext) {
       {"int given null", ValueSource(R"("i": `null)"), "\"i\": expected an integer, not null"},
       {"int given array", ValueSource(R"("i": `[1])"), "\"i\": expected an integer, not an array"},
       {"double given bool", ValueSource(R"("d": `true)"), "\"d\": expected a number, not a boolean"},
+      {"double given a string", ValueSource(R"("d": `"infinity")"),
+       "\"d\": expected a number, not a string"},
       {"double overflows", ValueSource(R"("d": `1e999)"), "number out of range"},
+      // A number that is not zero but rounds to zero is out of range as well.
+      {"double underflows", ValueSource(R"("d": `1e-400)"), "number out of range"},
+      {"negative double underflows", ValueSource(R"("d": `-2.5E-999)"), "number out of range"},
+      {"below half the least denormal", ValueSource(R"("d": `2e-324)"), "number out of range"},
+      {"fraction underflows", ValueSource(R"("d": `0.001e-322)"), "number out of range"},
+      {"int member given an underflow", ValueSource(R"("i": `1e-400)"), "number out of range"},
+      {"buffered underflow", BufferedValueSource(R"("s": "x", "i": `1e-400)"),
+       "number out of range"},
+      {"class number underflows", Classes(R"({"name": "A", "number": `1e-400})"),
+       "number out of range"},
       {"char code 256", ValueSource(R"("c": `256)"), "\"c\": character code out of range (0 to 255)"},
       {"char code negative", ValueSource(R"("c": `-1)"), "\"c\": character code out of range"},
       {"char two letters", ValueSource(R"("c": `"ab")"), "\"c\": expected a one-character string"},
@@ -262,6 +280,22 @@ TEST(WqmakeSource, RejectsFaultsWithPositionAndContext) {
       // which reports the faults after it.
       {"fault after a late number",
        Classes(R"({"name": "A", "members": [], "objects": [{}], "number": 5, `"x": 1})"),
+       "class \"A\": unknown key \"x\""},
+      // A NUL byte is a fault wherever it is, not the end of the text.
+      {"NUL after the source", R"({"classes": []}`)" + nul + "garbage", "NUL byte in the source"},
+      {"NUL ends the text", "{\"classes\": []}\n  `" + nul, "NUL byte in the source"},
+      {"NUL first", "`" + nul, "NUL byte in the source"},
+      {"NUL between tokens", R"({"classes": [`)" + nul + "]}", "NUL byte in the source"},
+      {"NUL before a colon", R"({"classes" `)" + nul + ": []}", "NUL byte in the source"},
+      {"NUL in a string", R"({"classes": [{"name": "a`)" + nul + R"(b"}]})",
+       "NUL byte in the source"},
+      {"NUL in a UTF-8 sequence", "{\"classes\": [{\"name\": \"\xC3`" + nul + "\"}]}",
+       "NUL byte in the source"},
+      {"NUL in a literal", R"({"classes": [tr`)" + nul + "ue]}", "NUL byte in the source"},
+      {"NUL after a number", R"({"classes": [{"name": "A", "number": 12`)" + nul + "}]}",
+       "NUL byte in the source"},
+      {"NUL after a byte order mark", "\xEF\xBB\xBF`" + nul, "NUL byte in the source"},
+      {"fault before a NUL", R"({"classes": [{"name": "A", `"x": 1}]})" + nul,
        "class \"A\": unknown key \"x\""},
       // Positions count lines and characters, not bytes.
       {"column after non-ASCII", "{\"classes\": [\n  {\"name\": \"Müller\", `\"x\": 1}]}",
@@ -385,6 +419,73 @@ TEST(WqmakeSource, BuildsEveryTypeAndDefault) {
   EXPECT_TRUE(f3.GetObjectRefProperty(9).IsEmpty());
 }
 
+// The bits a double member keeps for each form of its value.
+TEST(WqmakeSource, DoubleMembersKeepTheirBits) {
+  struct Case {
+    const char* value;  // as the source gives it
+    uint64_t bits;
+  };
+  const Case cases[] = {
+      {"1.5", 0x3FF8000000000000u},
+      {"0", 0},
+      {"0e5", 0},
+      {"0.000", 0},
+      {"0.0e-999", 0},
+      {"-0.0", 0x8000000000000000u},
+      {"-0e-400", 0x8000000000000000u},
+      {"4.9e-324", 1},  // the least denormal
+      {"3e-324", 1},    // rounds up to it
+      {"-4.9e-324", 0x8000000000000001u},
+      {"2.2250738585072014e-308", 0x0010000000000000u},
+      {"1.7976931348623157e308", 0x7FEFFFFFFFFFFFFFu},
+      // The doubles a number cannot write, by name.
+      {"\"NaN\"", 0x7FF8000000000000u},
+      {"\"Infinity\"", 0x7FF0000000000000u},
+      {"\"-Infinity\"", 0xFFF0000000000000u},
+  };
+  std::string objects;
+  for (const Case& c : cases) {
+    objects += std::string(objects.empty() ? "" : ", ") + "{\"values\": {\"d\": " + c.value + "}}";
+  }
+  TempFolder dir;
+  const std::string repo = dir.File("d.rtm");
+  std::unique_ptr<RepositoryWriter> writer;
+  const Status built = BuildFromJson(
+      Classes(R"({"name": "D", "members": [{"name": "d", "type": "double"}], "objects": [)" +
+              objects + "]}"),
+      &writer);
+  ASSERT_TRUE(built.ok()) << built.message();
+  ASSERT_TRUE(wqsource::StatusWriter(*writer).Commit(repo).ok());
+  awq_Database db;
+  ASSERT_NE(db.Open(repo.c_str(), omReadOnly, 0, false), nullptr);
+  db.ValidateRepository();
+  awq_autovector<awq_Object> stored = db.FindObjects(1);
+  ASSERT_EQ(stored.size(), static_cast<int32_t>(std::size(cases)));
+  for (size_t k = 0; k < std::size(cases); ++k) {
+    const double d = stored[static_cast<int32_t>(k)].GetDoubleProperty(1);
+    uint64_t bits;
+    std::memcpy(&bits, &d, sizeof bits);
+    EXPECT_EQ(bits, cases[k].bits) << cases[k].value;
+  }
+}
+
+// A source whose tail is NUL bytes, as a file left short by a crash may
+// have: the sample closed after its first class and padded with NULs.
+TEST(WqmakeSource, NulBytesAfterTheFirstClassOfTheSample) {
+  const std::string sample = ReadFile(wqtest::SampleSource());
+  const size_t second = sample.find("{ \"name\": \"Warehouse\"");
+  ASSERT_NE(second, std::string::npos);
+  const size_t end_of_first = sample.rfind('}', second);
+  std::string text = sample.substr(0, end_of_first + 1) + " ] }";
+  const size_t line = static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) + 1;
+  const size_t column = text.size() - text.rfind('\n');
+  text += std::string(4096, '\0') + sample.substr(end_of_first + 1);
+  std::unique_ptr<RepositoryWriter> writer;
+  const Status built = BuildFromJson(text, &writer, "dravik.json");
+  EXPECT_EQ(built.message(), "dravik.json:" + std::to_string(line) + ":" + std::to_string(column) +
+                                 ": NUL byte in the source");
+}
+
 // The body of a class in several key orders; every order must build the
 // same file.
 TEST(WqmakeSource, KeyOrderDoesNotChangeTheRepository) {
@@ -479,6 +580,13 @@ TEST(WqmakeTool, PrintsNothingOrOneLine) {
       {"bad source", dir.File("bad.json") + " " + dir.File("b.rtm"), 1,
        "wqmake: " + dir.File("bad.json") +
            ":2:12: class #1: \"name\" must be a string, not an integer\n"},
+      {"standard input", "- " + dir.File("c.rtm") + " <" + dir.File("good.json"), 0, ""},
+      {"bad standard input", "- " + dir.File("d.rtm") + " <" + dir.File("bad.json"), 1,
+       "wqmake: standard input:2:12: class #1: \"name\" must be a string, not an integer\n"},
+      {"folder as standard input", "- " + dir.File("e.rtm") + " <" + dir.path(), 1,
+       "wqmake: cannot read standard input: Is a directory\n"},
+      {"standard input closed", "- " + dir.File("f.rtm") + " <&-", 1,
+       "wqmake: cannot read standard input: Bad file descriptor\n"},
       {"no arguments", "", 1, "wqmake: usage: wqmake SOURCE.json REPO.rtm\n"},
       {"three arguments", "a b c", 1, "wqmake: usage: wqmake SOURCE.json REPO.rtm\n"},
   };
@@ -492,31 +600,56 @@ TEST(WqmakeTool, PrintsNothingOrOneLine) {
   }
   awq_Database db;
   EXPECT_NE(db.Open(dir.File("a.rtm").c_str(), omReadOnly, 0, false), nullptr);
-  EXPECT_NE(::access(dir.File("b.rtm").c_str(), F_OK), 0);
+  EXPECT_EQ(ReadFile(dir.File("c.rtm")), ReadFile(dir.File("a.rtm")));
+  for (const char* failed : {"b.rtm", "d.rtm", "e.rtm", "f.rtm"}) {
+    EXPECT_NE(::access(dir.File(failed).c_str(), F_OK), 0) << failed;
+  }
 }
 
-TEST(WqmakeIdTable, MapsManyIdsThroughGrowth) {
-  wqsource::IdTable table;
-  const uint32_t n = 50000;
-  bool inserted = false;
-  for (uint32_t k = 0; k < n; ++k) {
-    ASSERT_TRUE(table.Insert("id" + std::to_string(k), wqstore::ObjectId{k % 7, k}, &inserted).ok());
-    ASSERT_TRUE(inserted);
+// "-" reads the source from standard input, whatever it is, and builds the
+// same file as the source given by name.
+TEST(WqmakeTool, StandardInputBuildsWhatTheFileBuilds) {
+  TempFolder dir;
+  // Larger than the first read buffer, so that it grows.
+  std::string objects;
+  for (int k = 0; k < 5000; ++k) {
+    objects += std::string(k == 0 ? "" : ",\n") + R"({"id": "o)" + std::to_string(k) +
+               R"(", "values": {"name": "object number )" + std::to_string(k) +
+               R"(", "next": "o)" + std::to_string((k + 1) % 5000) + R"("}})";
   }
-  ASSERT_TRUE(table.Insert("id123", wqstore::ObjectId{0, 0}, &inserted).ok());
-  EXPECT_FALSE(inserted);
-  EXPECT_EQ(table.size(), n);
-  for (uint32_t k = 0; k < n; ++k) {
-    const wqstore::ObjectId* o = table.Find("id" + std::to_string(k));
-    ASSERT_NE(o, nullptr);
-    EXPECT_EQ(o->cls, k % 7);
-    EXPECT_EQ(o->obj, k);
+  const std::string source =
+      Classes(R"({"name": "A", "members": [{"name": "name", "type": "string"},
+                 {"name": "next", "type": "ref"}], "objects": [)" + objects + "]}");
+  ASSERT_GT(source.size(), size_t{1} << 17);
+  WriteFile(dir.File("src.json"), source);
+  WriteFile(dir.File("headed.json"), "a line before the source\n" + source);
+  const std::string wqmake = WQMAKE_PATH;
+  ASSERT_EQ(wqtest::RunCommand(wqmake + " " + dir.File("src.json") + " " + dir.File("file.rtm")),
+            0);
+  const std::string expected = ReadFile(dir.File("file.rtm"));
+  ASSERT_FALSE(expected.empty());
+  struct Case {
+    const char* name;
+    std::string command;  // builds out.rtm
+  };
+  const std::vector<Case> cases = {
+      {"redirected file", wqmake + " - " + dir.File("out.rtm") + " <" + dir.File("src.json")},
+      {"pipe", "cat " + dir.File("src.json") + " | " + wqmake + " - " + dir.File("out.rtm")},
+      // Read from where standard input stands, not from the start of the file.
+      {"file read in part", "{ read -r line; " + wqmake + " - " + dir.File("out.rtm") + "; } <" +
+                                dir.File("headed.json")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::remove(dir.File("out.rtm").c_str());
+    ASSERT_EQ(wqtest::RunCommand(c.command), 0);
+    EXPECT_TRUE(ReadFile(dir.File("out.rtm")) == expected);
   }
-  EXPECT_EQ(table.Find("id50000"), nullptr);
-  EXPECT_EQ(table.Find(""), nullptr);
-  std::string_view id;
-  ASSERT_TRUE(table.FindIdOf(wqstore::ObjectId{123 % 7, 123}, id));
-  EXPECT_EQ(id, "id123");
+  // Standard input may be the target: it is read to its end before the
+  // target is replaced.
+  WriteFile(dir.File("self"), source);
+  ASSERT_EQ(wqtest::RunCommand(wqmake + " - " + dir.File("self") + " <" + dir.File("self")), 0);
+  EXPECT_TRUE(ReadFile(dir.File("self")) == expected);
 }
 
 }  // namespace

@@ -1,17 +1,8 @@
-// IdTable: arena-backed open-addressing map from object ids to objects.
+// IdTable: arena-backed open-addressing map from object ids to objects,
+// with linear probing over a keyed hash.
 #include "tools/id_table.h"
 
 namespace wqsource {
-
-uint32_t IdTable::Hash(std::string_view text) {
-  // FNV-1a, folded to 32 bits.
-  uint64_t h = 14695981039346656037ull;
-  for (unsigned char c : text) {
-    h ^= c;
-    h *= 1099511628211ull;
-  }
-  return static_cast<uint32_t>(h ^ (h >> 32));
-}
 
 namespace {
 
@@ -63,6 +54,15 @@ const wqstore::ObjectId* IdTable::Find(std::string_view id) const {
     if (View(e.text) == id) return &e.object;
   }
   return nullptr;
+}
+
+uint64_t IdTable::ProbeDistance() const {
+  uint64_t distance = 0;
+  const size_t mask = slots_.size() - 1;
+  for (size_t s = 0; s < slots_.size(); ++s) {
+    if (slots_[s] != 0) distance += (s - (SlotHash(slots_[s]) & mask)) & mask;
+  }
+  return distance;
 }
 
 bool IdTable::FindIdOf(wqstore::ObjectId object, std::string_view& id) const {

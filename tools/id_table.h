@@ -1,6 +1,8 @@
 // IdTable: the object ids of a source, mapped to the objects they name. The
 // ids' text lives in one arena and the map is an open-addressing index over a
 // dense entry list, so a million ids cost a few allocations, not a million.
+// The index hashes ids under a key secret to each table, so the ids of a
+// source cannot be chosen to collide and make every probe long.
 #ifndef WQSQL_TOOLS_ID_TABLE_H_
 #define WQSQL_TOOLS_ID_TABLE_H_
 
@@ -12,6 +14,7 @@
 
 #include "platform/status.h"
 #include "store/writer.h"
+#include "tools/keyed_hash.h"
 
 namespace wqsource {
 
@@ -23,6 +26,9 @@ struct TextRef {
 
 class IdTable {
  public:
+  // An empty table with a fresh random key.
+  IdTable() : key_(RandomHashKey()) {}
+
   // Maps `id` to `object`. Sets *inserted to false, and changes nothing,
   // when `id` is already mapped. Fails only past the table's limits: 2^32 - 2
   // ids, each under 4 GiB.
@@ -42,15 +48,23 @@ class IdTable {
 
   size_t size() const { return entries_.size(); }
 
+  // The sum over the ids of how far each lies past the slot its hash names:
+  // the slots beyond the first that finding every id once visits. For tests
+  // of how well the hash spreads a set of ids.
+  uint64_t ProbeDistance() const;
+
  private:
   struct Entry {
     TextRef text;
     uint32_t hash;
     wqstore::ObjectId object;
   };
-  static uint32_t Hash(std::string_view text);
+  uint32_t Hash(std::string_view text) const {
+    return static_cast<uint32_t>(KeyedHash(key_, text));
+  }
   void Grow();
 
+  HashKey key_;
   std::string arena_;
   std::vector<Entry> entries_;
   // Per slot the entry's hash in the high half and its index + 1 in the low

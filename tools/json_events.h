@@ -73,6 +73,9 @@ bool ParseJson(Cursor& cursor, Sax* sax, bool strict) {
 //       past the value
 //   bool OnEnd()                       the end of an array or object
 //   bool OnKey(std::string_view key)   a key of an object
+//   bool OnNumberOutOfRange()          a number too small in magnitude for
+//       a double, which rounded to zero; the parser has read one character
+//       past it
 //   bool OnParseError(size_t position, const std::string& last_token,
 //                     const Json::exception& error)
 // each returning false to stop the parser.
@@ -105,6 +108,7 @@ class ScalarEvents {
     return Self().OnValue(v, true);
   }
   bool number_float(number_float_t d, const string_t& raw) {
+    if (d == 0 && IsNonZeroLiteral(raw.view())) return Self().OnNumberOutOfRange();
     Scalar v;
     v.kind = FloatKind(raw.view());
     v.d = d;
@@ -153,6 +157,7 @@ class OneValue : public ScalarEvents<OneValue> {
   }
   bool OnEnd() { return false; }
   bool OnKey(std::string_view) { return false; }
+  bool OnNumberOutOfRange() { return false; }
   bool OnParseError(std::size_t, const std::string&, const Json::exception&) { return false; }
 
   Scalar v_;

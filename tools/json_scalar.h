@@ -1,5 +1,6 @@
-// Scalar: one JSON value as the parser's events deliver it, and the words
-// messages use for the kind of a value.
+// Scalar: one JSON value as the parser's events deliver it, the words
+// messages use for the kind of a value, and what a number's literal tells
+// about its value.
 #ifndef WQSQL_TOOLS_JSON_SCALAR_H_
 #define WQSQL_TOOLS_JSON_SCALAR_H_
 
@@ -45,6 +46,17 @@ inline bool IsInteger(Scalar::Kind k) {
 inline Scalar::Kind FloatKind(std::string_view literal) {
   return literal.find_first_of(".eE") == std::string_view::npos ? Scalar::kBigInt
                                                                  : Scalar::kFloat;
+}
+
+// Whether a number literal names a value other than zero: a digit other than
+// 0 before its exponent. A double of zero from such a literal is one that
+// rounded to zero.
+inline bool IsNonZeroLiteral(std::string_view literal) {
+  for (char c : literal) {
+    if (c == 'e' || c == 'E') break;
+    if (c >= '1' && c <= '9') return true;
+  }
+  return false;
 }
 
 }  // namespace wqsource

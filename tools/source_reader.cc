@@ -62,7 +62,12 @@ class SourceReader : public ScalarEvents<SourceReader> {
     cursor_ = &cursor;
     frames_.reserve(16);
     frames_.push_back(Frame{Ctx::kRoot});
-    const bool parsed = ParseJson(cursor, this, true);
+    bool parsed = ParseJson(cursor, this, true);
+    // The parser takes a NUL byte for the end of the text: a source that is
+    // complete before one has its last character read as that NUL.
+    if (parsed && cursor.pos != text_.data() && cursor.pos[-1] == '\0') {
+      parsed = Check(NulFault(static_cast<size_t>(cursor.pos - 1 - text_.data())));
+    }
     *end = needs_careful_pass_ ? PassEnd::kNeedsCarefulPass : PassEnd::kDone;
     if (!parsed || needs_careful_pass_) return fault_;
     return builder_.ResolvePending(definitions_.classes());
@@ -93,14 +98,21 @@ class SourceReader : public ScalarEvents<SourceReader> {
     Begin(false);
     return skip_ > 0 || (Check(Key(k)) && !needs_careful_pass_);
   }
+  bool OnNumberOutOfRange() {
+    Begin(true);
+    return Check(NumberOutOfRange());
+  }
   bool OnParseError(std::size_t position, const std::string& last_token,
                     const Json::exception& error) {
     if (error.id == 406) {
       // A number beyond the range of a double; it starts after the last event.
       token_from_ = mark_;
-      return Check(source_.FaultAt(TokenStart(), "number out of range"));
+      return Check(NumberOutOfRange());
     }
     const size_t offset = position > 0 ? position - 1 : 0;
+    // A NUL byte ends the parser's input wherever it comes, or breaks the
+    // token it is in; either way the fault is the NUL itself.
+    if (offset < text_.size() && text_[offset] == '\0') return Check(NulFault(offset));
     return Check(source_.FaultAt(offset, DescribeParseError(error.what(), last_token)));
   }
 
@@ -145,6 +157,15 @@ class SourceReader : public ScalarEvents<SourceReader> {
   [[gnu::cold]] [[gnu::noinline]] Status KindFault(Ctx ctx, const char* what,
                                                     const Scalar& v) const {
     return source_.FaultAt(TokenStart(), Where(ctx) + what + KindName(v.kind));
+  }
+
+  // A number beyond the range of a double, or one that rounded to zero, at
+  // this event's token.
+  [[gnu::cold]] [[gnu::noinline]] Status NumberOutOfRange() const {
+    return source_.FaultAt(TokenStart(), "number out of range");
+  }
+  [[gnu::cold]] [[gnu::noinline]] Status NulFault(size_t offset) const {
+    return source_.FaultAt(offset, "NUL byte in the source");
   }
 
   // The prefix of a message about a key or value in context `ctx`.

@@ -2,6 +2,8 @@
 // the inline ones, and the text decoders behind them.
 #include "tools/value_conversion.h"
 
+#include <cmath>
+#include <cstring>
 #include <string>
 
 #include "platform/text.h"
@@ -72,6 +74,19 @@ Status ToNullableFlag(const Scalar& v, bool* out) {
   }
   *out = v.b;
   return Status::OK();
+}
+
+bool NonFiniteDouble(std::string_view name, double* out) {
+  if (name == "NaN") {
+    const uint64_t quiet_nan = 0x7FF8000000000000u;
+    std::memcpy(out, &quiet_nan, sizeof *out);
+    return true;
+  }
+  if (name == "Infinity" || name == "-Infinity") {
+    *out = name[0] == '-' ? -HUGE_VAL : HUGE_VAL;
+    return true;
+  }
+  return false;
 }
 
 Status NoValueForType(int type) {

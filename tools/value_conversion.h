@@ -112,12 +112,21 @@ inline Status ToIntValue(const Scalar& v, int32_t* out) {
   return Status::OK();
 }
 
+// The doubles JSON numbers cannot write, by name: "NaN" (the quiet NaN with
+// bits 0x7FF8000000000000), "Infinity" and "-Infinity"; exactly so, case
+// and all. False for any other text.
+bool NonFiniteDouble(std::string_view name, double* out);
+
+// A number, or one of the names NonFiniteDouble takes.
 inline Status ToDoubleValue(const Scalar& v, double* out) {
   switch (v.kind) {
     case Scalar::kInt: *out = static_cast<double>(v.i); break;
     case Scalar::kUnsigned: *out = static_cast<double>(v.u); break;
     case Scalar::kFloat:
     case Scalar::kBigInt: *out = v.d; break;
+    case Scalar::kString:
+      if (NonFiniteDouble(v.s, out)) return Status::OK();
+      [[fallthrough]];
     default: return value_faults::Expected("a number", v.kind);
   }
   if (!std::isfinite(*out)) return value_faults::DoubleOutOfRange();

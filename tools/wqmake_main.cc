@@ -1,4 +1,5 @@
-// wqmake SOURCE.json REPO.rtm: builds a repository file from a JSON source.
+// wqmake SOURCE.json REPO.rtm: builds a repository file from a JSON source,
+// read from standard input when SOURCE.json is "-".
 // Prints nothing on success; on failure one line "wqmake: " and the reason on
 // standard error, exit status 1, and the target left as it was.
 #include <cstdio>

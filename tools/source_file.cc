@@ -1,0 +1,139 @@
+// SourceFile: a source file mapped read-only with its pages populated up
+// front, which costs a fraction of reading into fresh memory, whose every
+// page would fault and be cleared first; standard input, pipes and the like
+// read into a buffer that doubles as it fills.
+#include "tools/source_file.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include "platform/text.h"
+
+namespace wqsource {
+
+namespace {
+
+Status CannotRead(std::string_view name, int err) {
+  return Status::Error("cannot read " + std::string(name) + ": " + ErrnoText(err));
+}
+
+// The message the bus error handler writes; set while a mapping is in use.
+const char* bus_message = nullptr;
+size_t bus_message_size = 0;
+
+// A mapped file that shrinks under the reader faults with SIGBUS on the
+// pages past its new end. That ends wqmake the way any other read failure
+// does: one line on standard error and status 1; the target is not written
+// before the mapping is released.
+void OnBusError(int) {
+  if (::write(STDERR_FILENO, bus_message, bus_message_size) < 0) {
+  }
+  ::_exit(1);
+}
+
+// Closes a file descriptor when it goes, whichever way Open leaves.
+class FdCloser {
+ public:
+  explicit FdCloser(int fd) : fd_(fd) {}
+  ~FdCloser() { ::close(fd_); }
+  FdCloser(const FdCloser&) = delete;
+  FdCloser& operator=(const FdCloser&) = delete;
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+SourceFile::~SourceFile() {
+  if (mapped_) {
+    ::munmap(data_, size_);
+    ::sigaction(SIGBUS, &old_bus_action_, nullptr);
+    bus_message = nullptr;
+  } else {
+    std::free(data_);
+  }
+}
+
+Status SourceFile::Open(const std::string& path, struct stat* info) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return CannotRead(path, errno);
+  FdCloser closer(fd);
+  if (::fstat(fd, info) != 0) return CannotRead(path, errno);
+  if (S_ISREG(info->st_mode) && info->st_size > 0) {
+    const size_t size = static_cast<size_t>(info->st_size);
+    void* map = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+    if (map != MAP_FAILED) {
+      mapped_ = true;
+      data_ = static_cast<char*>(map);
+      size_ = size;
+      GuardBusErrors(path);
+      return Status::OK();
+    }
+  }
+  return ReadAll(fd, path,
+                 S_ISREG(info->st_mode) ? static_cast<size_t>(info->st_size) + 1 : 1 << 16);
+}
+
+Status SourceFile::OpenStandardInput() {
+  // A regular file on standard input is read, not mapped: it may be open at
+  // any offset, and is read from there.
+  struct stat info;
+  size_t capacity = 1 << 16;
+  if (::fstat(STDIN_FILENO, &info) == 0 && S_ISREG(info.st_mode)) {
+    capacity = static_cast<size_t>(info.st_size) + 1;
+  }
+  return ReadAll(STDIN_FILENO, kStandardInputName, capacity);
+}
+
+void SourceFile::GuardBusErrors(const std::string& path) {
+  bus_text_ = "wqmake: cannot read " + path + ": the file shrank while it was read";
+  for (char& c : bus_text_) {
+    if (c == '\n' || c == '\r') c = ' ';
+  }
+  bus_text_ += '\n';
+  bus_message = bus_text_.data();
+  bus_message_size = bus_text_.size();
+  struct sigaction action;
+  std::memset(&action, 0, sizeof action);
+  action.sa_handler = OnBusError;
+  sigemptyset(&action.sa_mask);
+  ::sigaction(SIGBUS, &action, &old_bus_action_);
+}
+
+Status SourceFile::ReadAll(int fd, std::string_view name, size_t capacity) {
+  size_t used = 0;
+  data_ = static_cast<char*>(std::malloc(capacity));
+  int err = 0;
+  while (data_ != nullptr) {
+    if (used == capacity) {
+      char* grown = static_cast<char*>(std::realloc(data_, capacity * 2));
+      if (grown == nullptr) break;
+      data_ = grown;
+      capacity *= 2;
+    }
+    const ssize_t n = ::read(fd, data_ + used, capacity - used);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      err = errno;
+      break;
+    }
+    if (n == 0) {
+      size_ = used;
+      return Status::OK();
+    }
+    used += static_cast<size_t>(n);
+  }
+  std::free(data_);
+  data_ = nullptr;
+  if (err == 0) throw std::bad_alloc();
+  return CannotRead(name, err);
+}
+
+}  // namespace wqsource
