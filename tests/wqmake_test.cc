@@ -587,8 +587,12 @@ TEST(WqmakeTool, PrintsNothingOrOneLine) {
        "wqmake: cannot read standard input: Is a directory\n"},
       {"standard input closed", "- " + dir.File("f.rtm") + " <&-", 1,
        "wqmake: cannot read standard input: Bad file descriptor\n"},
-      {"no arguments", "", 1, "wqmake: usage: wqmake SOURCE.json REPO.rtm\n"},
-      {"three arguments", "a b c", 1, "wqmake: usage: wqmake SOURCE.json REPO.rtm\n"},
+      {"no arguments", "", 2, "wqmake: usage: wqmake SOURCE.json REPO.rtm\n"},
+      {"three arguments", "a b c", 2, "wqmake: usage: wqmake SOURCE.json REPO.rtm\n"},
+      {"unknown option", "--colour a b", 2,
+       "wqmake: unknown option --colour\nusage: wqmake SOURCE.json REPO.rtm\n"},
+      {"unknown short option", "-x a b", 2,
+       "wqmake: unknown option -x\nusage: wqmake SOURCE.json REPO.rtm\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -604,6 +608,20 @@ TEST(WqmakeTool, PrintsNothingOrOneLine) {
   for (const char* failed : {"b.rtm", "d.rtm", "e.rtm", "f.rtm"}) {
     EXPECT_NE(::access(dir.File(failed).c_str(), F_OK), 0) << failed;
   }
+}
+
+// --help and --version answer on standard output with status 0, whatever
+// follows them.
+TEST(WqmakeTool, HelpAndVersion) {
+  TempFolder dir;
+  const std::string out = dir.File("out"), err = dir.File("err");
+  EXPECT_EQ(wqtest::RunCommand(std::string(WQMAKE_PATH) + " --version >" + out + " 2>" + err), 0);
+  EXPECT_EQ(ReadFile(out), std::string("wqmake ") + WQ_VERSION + "\n");
+  EXPECT_EQ(ReadFile(err), "");
+  EXPECT_EQ(wqtest::RunCommand(std::string(WQMAKE_PATH) + " --help x >" + out + " 2>" + err), 0);
+  EXPECT_EQ(ReadFile(out).rfind("usage: wqmake SOURCE.json REPO.rtm\n", 0), 0u);
+  EXPECT_NE(ReadFile(out).find("--version"), std::string::npos);
+  EXPECT_EQ(ReadFile(err), "");
 }
 
 // "-" reads the source from standard input, whatever it is, and builds the

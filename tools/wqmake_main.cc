@@ -1,7 +1,10 @@
-// wqmake SOURCE.json REPO.rtm: builds a repository file from a JSON source,
-// read from standard input when SOURCE.json is "-".
+// wqmake [--help] [--version] SOURCE.json REPO.rtm: builds a repository file
+// from a JSON source, read from standard input when SOURCE.json is "-".
 // Prints nothing on success; on failure one line "wqmake: " and the reason on
-// standard error, exit status 1, and the target left as it was.
+// standard error, exit status 1, and the target left as it was. A usage
+// error gives the synopsis on standard error and exit status 2.
+#include <getopt.h>
+
 #include <cstdio>
 #include <exception>
 #include <new>
@@ -9,28 +12,60 @@
 
 #include "platform/status.h"
 #include "tools/make_repository.h"
+#include "tools/tool_messages.h"
 
 namespace {
 
-int Report(std::string message) {
-  for (char& c : message) {
-    if (c == '\n' || c == '\r') c = ' ';
-  }
-  std::fprintf(stderr, "wqmake: %s\n", message.c_str());
-  return 1;
-}
+constexpr const char* kTool = "wqmake";
+constexpr const char* kSynopsis = "usage: wqmake SOURCE.json REPO.rtm\n";
+constexpr const char* kHelp =
+    "Builds the repository file REPO.rtm from the JSON source SOURCE.json, or\n"
+    "from standard input when SOURCE.json is -. The source is checked\n"
+    "completely first; the repository is written to a temporary file and put\n"
+    "in place only when everything succeeded, so a failed run leaves an\n"
+    "existing REPO.rtm as it was. The source format: man 5 wqsource.\n"
+    "\n"
+    "  --help      this text\n"
+    "  --version   the version\n"
+    "\n"
+    "Exit status: 0 written, 1 a fault in the source or in writing, 2 usage\n"
+    "error.\n";
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) return Report("usage: wqmake SOURCE.json REPO.rtm");
+  static const option kLong[] = {{"help", no_argument, nullptr, 'h'},
+                                 {"version", no_argument, nullptr, 'V'},
+                                 {nullptr, 0, nullptr, 0}};
+  opterr = 0;
+  for (;;) {
+    // "+": options end at the first operand, so "-" stays the source.
+    const int c = getopt_long(argc, argv, "+:", kLong, nullptr);
+    if (c == -1) break;
+    switch (c) {
+      case 'h':
+        std::fputs(kSynopsis, stdout);
+        std::fputs(kHelp, stdout);
+        return 0;
+      case 'V':
+        return wqtools::PrintVersion(kTool);
+      default:
+        return wqtools::ReportUsageError(kTool, wqtools::OptionError(c, optopt, argv[optind - 1]),
+                                         kSynopsis);
+    }
+  }
+  if (argc - optind != 2) {
+    // The synopsis alone, on the one line wqmake has always printed for it.
+    std::fprintf(stderr, "%s: %s", kTool, kSynopsis);
+    return 2;
+  }
   try {
-    const Status made = wqsource::MakeRepository(argv[1], argv[2]);
-    if (!made.ok()) return Report(made.message());
+    const Status made = wqsource::MakeRepository(argv[optind], argv[optind + 1]);
+    if (!made.ok()) return wqtools::ReportError(kTool, made.message());
   } catch (const std::bad_alloc&) {
-    return Report("out of memory");
+    return wqtools::ReportError(kTool, "out of memory");
   } catch (const std::exception& e) {
-    return Report(e.what());
+    return wqtools::ReportError(kTool, e.what());
   }
   return 0;
 }
