@@ -1,6 +1,8 @@
 // Error, usage and version lines of the command-line tools.
 #include "tools/tool_messages.h"
 
+#include <getopt.h>
+
 #include <cstdio>
 
 namespace wqtools {
@@ -32,6 +34,20 @@ std::string OptionError(int code, int optopt, const char* arg) {
 int PrintVersion(const char* tool) {
   std::printf("%s %s\n", tool, WQ_VERSION);
   return 0;
+}
+
+int AnswerSharedOption(int code, const char* tool, const char* synopsis, const char* help,
+                       char** argv) {
+  switch (code) {
+    case 'h':
+      std::fputs(synopsis, stdout);
+      std::fputs(help, stdout);
+      return 0;
+    case 'V':
+      return PrintVersion(tool);
+    default:
+      return ReportUsageError(tool, OptionError(code, optopt, argv[optind - 1]), synopsis);
+  }
 }
 
 }  // namespace wqtools

@@ -21,6 +21,13 @@ std::string OptionError(int code, int optopt, const char* arg);
 // Prints "tool VERSION" on standard output; returns 0.
 int PrintVersion(const char* tool);
 
+// Answers what getopt_long returned for the options every tool shares:
+// 'h' (--help: `synopsis` and `help` on standard output, 0), 'V'
+// (--version, 0), and anything else as a usage error (2). `argv` is the
+// command line getopt_long read.
+int AnswerSharedOption(int code, const char* tool, const char* synopsis, const char* help,
+                       char** argv);
+
 }  // namespace wqtools
 
 #endif  // WQSQL_TOOLS_TOOL_MESSAGES_H_

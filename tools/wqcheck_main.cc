@@ -106,15 +106,8 @@ int main(int argc, char** argv) {
       case 's':
         o.stats = true;
         break;
-      case 'h':
-        std::fputs(kSynopsis, stdout);
-        std::fputs(kHelp, stdout);
-        return 0;
-      case 'V':
-        return wqtools::PrintVersion(kTool);
       default:
-        return wqtools::ReportUsageError(kTool, wqtools::OptionError(c, optopt, argv[optind - 1]),
-                                         kSynopsis);
+        return wqtools::AnswerSharedOption(c, kTool, kSynopsis, kHelp, argv);
     }
   }
   if (optind == argc) return wqtools::ReportUsageError(kTool, "no repository given", kSynopsis);

@@ -42,17 +42,7 @@ int main(int argc, char** argv) {
     // "+": options end at the first operand, so "-" stays the source.
     const int c = getopt_long(argc, argv, "+:", kLong, nullptr);
     if (c == -1) break;
-    switch (c) {
-      case 'h':
-        std::fputs(kSynopsis, stdout);
-        std::fputs(kHelp, stdout);
-        return 0;
-      case 'V':
-        return wqtools::PrintVersion(kTool);
-      default:
-        return wqtools::ReportUsageError(kTool, wqtools::OptionError(c, optopt, argv[optind - 1]),
-                                         kSynopsis);
-    }
+    return wqtools::AnswerSharedOption(c, kTool, kSynopsis, kHelp, argv);
   }
   if (argc - optind != 2) {
     // The synopsis alone, on the one line wqmake has always printed for it.
