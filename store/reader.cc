@@ -155,25 +155,25 @@ Status Reader::ParseDirectory() {
   // names area (the writer's fill it exactly): checking them costs no more
   // than a pass over it, wherever the entries point.
   uint64_t name_bytes = 0;
-  auto check_name = [names, names_length, &name_bytes](const std::string& where, uint32_t off,
+  auto check_name = [names, names_length, &name_bytes](const auto& where, uint32_t off,
                                                         uint32_t len, const char* kind) {
     if (uint64_t{off} + len >= names_length || names[uint64_t{off} + len] != 0) {
-      return Status::Error(where + "name at offset " + Num(off) + " with length " + Num(len) +
+      return Status::Error(where() + "name at offset " + Num(off) + " with length " + Num(len) +
                            " is not a NUL-terminated name inside the names area");
     }
     name_bytes += uint64_t{len} + 1;
     if (name_bytes > names_length) {
-      return Status::Error(where + "the names up to this entry take more than the " +
+      return Status::Error(where() + "the names up to this entry take more than the " +
                            Num(names_length) + " bytes of the names area");
     }
     if (std::memchr(names + off, 0, len) != nullptr) {
-      return Status::Error(where + "name at offset " + Num(off) + " with length " + Num(len) +
+      return Status::Error(where() + "name at offset " + Num(off) + " with length " + Num(len) +
                            " is not a NUL-terminated name inside the names area");
     }
     // An empty name could never be looked up or typed.
-    if (len == 0) return Status::Error(where + "empty " + kind + " name");
+    if (len == 0) return Status::Error(where() + "empty " + kind + " name");
     const Status why = CheckName(std::string_view(reinterpret_cast<const char*>(names + off), len));
-    if (!why.ok()) return Status::Error(where + "name " + why.message());
+    if (!why.ok()) return Status::Error(where() + "name " + why.message());
     return Status::OK();
   };
 
@@ -183,7 +183,8 @@ Status Reader::ParseDirectory() {
   uint64_t next_data = kHeaderSize + dir_length_;
   for (uint32_t ci = 0; ci < class_count; ci++) {
     const unsigned char* e = class_table + uint64_t{kClassEntrySize} * ci;
-    const std::string where = "class entry " + Num(ci) + ": ";
+    // Where a fault is, worked out only for a fault.
+    auto where = [ci] { return "class entry " + Num(ci) + ": "; };
     ClassInfo c;
     c.reader = this;
     c.index = ci;
@@ -196,16 +197,19 @@ Status Reader::ParseDirectory() {
     uint32_t first = DecodeFixed32(e + kClassFirstMember);
     c.member_count = DecodeFixed32(e + kClassMemberCount);
     if (first != next_member) {
-      return Status::Error(where + "first member " + Num(first) + ", expected " + Num(next_member));
+      return Status::Error(where() + "first member " + Num(first) + ", expected " +
+                           Num(next_member));
     }
     if (c.member_count > member_count - next_member) {
-      return Status::Error(where + "member count " + Num(c.member_count) +
+      return Status::Error(where() + "member count " + Num(c.member_count) +
                            " runs past the member table");
     }
     uint32_t field_offset = 0;
     for (uint32_t mi = first; mi < first + c.member_count; mi++) {
       const unsigned char* m = member_table + uint64_t{kMemberEntrySize} * mi;
-      const std::string mwhere = "member entry " + Num(mi) + " (class entry " + Num(ci) + "): ";
+      auto mwhere = [mi, ci] {
+        return "member entry " + Num(mi) + " (class entry " + Num(ci) + "): ";
+      };
       MemberInfo info;
       info.index = mi;
       info.number = DecodeSigned32(m + kMemberNumber);
@@ -217,7 +221,7 @@ Status Reader::ParseDirectory() {
       WQ_RETURN_IF_ERROR(check_name(mwhere, moff, info.name_length, "member"));
       info.name = reinterpret_cast<const char*>(names + moff);
       if (info.field_offset != field_offset) {
-        return Status::Error(mwhere + "field offset " + Num(info.field_offset) + ", expected " +
+        return Status::Error(mwhere() + "field offset " + Num(info.field_offset) + ", expected " +
                              Num(field_offset));
       }
       field_offset += FieldWidth(info.type);  // at most 8 * 2^32 / 32 members: no overflow
@@ -228,21 +232,22 @@ Status Reader::ParseDirectory() {
     // A record is at least one byte, so every object takes room in the file.
     const uint32_t expected_size = field_offset == 0 ? 1 : field_offset;
     if (c.record_size != expected_size) {
-      return Status::Error(where + "record size " + Num(c.record_size) + ", expected " +
+      return Status::Error(where() + "record size " + Num(c.record_size) + ", expected " +
                            Num(expected_size) + " from its members");
     }
     c.object_count = DecodeFixed32(e + kClassObjectCount);
     if (c.object_count > kMaxObjectCount) {
-      return Status::Error(where + "object count " + Num(c.object_count) + " exceeds the maximum");
+      return Status::Error(where() + "object count " + Num(c.object_count) +
+                           " exceeds the maximum");
     }
     c.data_offset = DecodeFixed64(e + kClassDataOffset);
     if (c.data_offset != next_data) {
-      return Status::Error(where + "object data at offset " + Num(c.data_offset) + ", expected " +
-                           Num(next_data));
+      return Status::Error(where() + "object data at offset " + Num(c.data_offset) +
+                           ", expected " + Num(next_data));
     }
     const uint64_t data_length = uint64_t{c.object_count} * c.record_size;
     if (data_length > heap_offset_ - next_data) {
-      return Status::Error(where + Num(c.object_count) + " objects of " + Num(c.record_size) +
+      return Status::Error(where() + Num(c.object_count) + " objects of " + Num(c.record_size) +
                            " bytes run past the start of the heap");
     }
     c.data = p + c.data_offset;
