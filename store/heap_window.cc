@@ -39,6 +39,7 @@ Status HeapWindow::Finish() {
     base_ = end_;  // nothing needs keeping any more
     WQ_RETURN_IF_ERROR(ReadMore(length_));
   }
+  if (sums_ != nullptr) Sync();
   return Status::OK();
 }
 
@@ -52,6 +53,7 @@ Status HeapWindow::ReadMore(uint64_t keep_from) {
     uint64_t from = end_ - std::min<uint64_t>(keep_, held);
     from = std::max(base_, std::min(keep_from, from));
     if (from > base_) {
+      if (sums_ != nullptr) Sync();
       held = static_cast<size_t>(end_ - from);
       std::memmove(buffer_.get(), buffer_.get() + (from - base_), held);
       base_ = from;
@@ -60,8 +62,14 @@ Status HeapWindow::ReadMore(uint64_t keep_from) {
   const size_t n =
       static_cast<size_t>(std::min<uint64_t>({read_, capacity_ - held, length_ - end_}));
   unsigned char* to = buffer_.get() + held;
+  if (sums_ != nullptr && held < pending_end_) Sync();
   WQ_RETURN_IF_ERROR(file_.ReadAt(heap_offset_ + end_, to, n));
-  crc_ = crc32c::Extend(crc_, to, n);
+  if (sums_ != nullptr) {
+    sums_->Add(to, n);
+    pending_end_ = held + n;
+  } else {
+    crc_ = crc32c::Extend(crc_, to, n);
+  }
   end_ += n;
   return Status::OK();
 }

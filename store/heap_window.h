@@ -1,5 +1,5 @@
 // HeapWindow: the heap as the validator reads it, front to back with pread,
-// checksummed as it comes in, with a window of recent bytes in which the
+// checksummed as it comes in (or by a HeapChecksum), with a window of recent bytes in which the
 // entries that records point at are looked up. The per-record checks read
 // the window through view() inline and call Slow only for what it does not
 // hold.
@@ -18,6 +18,18 @@ namespace wqstore {
 // Bytes past the window's end that a reader of the window may read (and
 // ignore): the text check loads 16 bytes at a time.
 constexpr size_t kWindowOverRead = 64;
+
+// Works out the heap's checksum from the pieces as the window reads them,
+// perhaps on another thread: the bytes of a piece stay as they are until
+// Wait has returned.
+class HeapChecksum {
+ public:
+  virtual ~HeapChecksum() = default;
+  // Takes the next piece of the heap.
+  virtual void Add(const unsigned char* p, size_t n) = 0;
+  // Returns when every piece taken is done: the checksum of them all.
+  virtual uint32_t Wait() = 0;
+};
 
 class HeapWindow {
  public:
@@ -51,12 +63,20 @@ class HeapWindow {
   // Valid until the next call. Fails when the file cannot be read.
   Status Slow(uint64_t off, uint64_t n, Bytes* bytes);
 
+  // Leaves the checksum to `sums` rather than working it out as each piece
+  // comes in. Set before the first read, or never.
+  void set_checksum(HeapChecksum* sums) { sums_ = sums; }
+
   // Reads the rest of the heap into the checksum.
   Status Finish();
   uint32_t crc() const { return crc_; }
 
  private:
   Status ReadMore(uint64_t keep_from);
+  void Sync() {
+    crc_ = sums_->Wait();
+    pending_end_ = 0;
+  }
 
   const MappedFile& file_;
   const uint64_t heap_offset_;
@@ -70,6 +90,8 @@ class HeapWindow {
   uint64_t base_ = 0;  // heap offset of buffer_[0]
   uint64_t end_ = 0;   // heap offset after the last byte read (and checksummed)
   uint32_t crc_ = 0;
+  HeapChecksum* sums_ = nullptr;
+  size_t pending_end_ = 0;  // buffer_ before this may be with sums_ still
 };
 
 }  // namespace wqstore

@@ -81,6 +81,10 @@ bool MappedFile::Changed() const {
          st.st_mtim.tv_nsec != mtime_.tv_nsec;
 }
 
+void MappedFile::AdviseSequential() const {
+  if (size_ > 0) (void)::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+}
+
 Status MappedFile::ReadAt(uint64_t offset, void* buffer, size_t length) const {
   unsigned char* to = static_cast<unsigned char*>(buffer);
   while (length > 0) {

@@ -41,6 +41,10 @@ class MappedFile {
   // mapping. Fails when the file shrank or cannot be read.
   Status ReadAt(uint64_t offset, void* buffer, size_t length) const;
 
+  // Tells the kernel the file will be read front to back (ReadAt), so that
+  // it reads ahead further. Only advice: nothing fails.
+  void AdviseSequential() const;
+
   // True when the open file's size or modification time is no longer what
   // it was at Open, or a read of the mapping met a page the file no longer
   // backs. A file that another one replaced by rename is the same open file

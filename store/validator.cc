@@ -12,11 +12,13 @@
 // cache, not through the mapping: touching every page of a big mapping
 // costs the kernel more (building and tearing down its page tables) than
 // the copy does. Two streams run side by side: the object data block by
-// block, and the heap (a HeapWindow) a little ahead of the entries the
-// records point at. Whatever the streams cannot serve (an entry behind the
-// heap window, a record bigger than the buffer) is read through the
-// mapping, so any file is checked the same way, only the usual layout
-// faster.
+// block, read and checksummed ahead on a worker thread (DataReadAhead)
+// while this one checks the records read before, and the heap (a
+// HeapWindow) a little ahead of the entries the records point at; that
+// thread also sums the heap as it is read. Whatever the streams cannot
+// serve (an entry behind the heap window, a record bigger than the buffer)
+// is read through the mapping, so any file is checked the same way, only
+// the usual layout faster.
 #include "store/validator.h"
 
 #if defined(__SSE2__)
@@ -24,8 +26,11 @@
 #endif
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "platform/text.h"
@@ -174,6 +179,139 @@ __attribute__((noinline)) Status CheckFieldRun(const Reader& reader, const Field
   return Status::OK();
 }
 
+// One read of object data: `length` bytes at `offset` of the file, part of
+// the data of class `class_index`.
+struct DataPiece {
+  uint64_t offset;
+  size_t length;
+  uint32_t class_index;
+};
+
+// Reads the object data ahead on a second thread: the pieces in order,
+// each into one of a few buffers, each with the checksum of its class's
+// data up to its end. The pass meanwhile checks the records of the piece
+// before. A read that fails ends the reading; the pass meets its fault
+// where it would have read the piece itself. The same thread works out the
+// heap's checksum from the pieces the HeapWindow reads, before any more
+// object data.
+class DataReadAhead : public HeapChecksum {
+ public:
+  static constexpr size_t kSlots = 4;
+  static constexpr size_t kHeapPieces = 8;
+
+  DataReadAhead(const MappedFile& file, std::vector<DataPiece> pieces, size_t buffer)
+      : file_(file), pieces_(std::move(pieces)), buffer_(buffer) {
+    for (Slot& s : slots_) s.bytes.reset(new unsigned char[buffer_ + 1]);
+    worker_ = std::thread([this] { Run(); });
+  }
+
+  ~DataReadAhead() override {
+    {
+      std::lock_guard<std::mutex> lock(mu_);
+      stop_ = true;
+    }
+    work_.notify_one();
+    worker_.join();
+  }
+
+  DataReadAhead(const DataReadAhead&) = delete;
+  DataReadAhead& operator=(const DataReadAhead&) = delete;
+
+  // Waits for the next piece and hands out its bytes and its class's
+  // checksum so far; they stay valid until the call after.
+  Status Next(const unsigned char** bytes, uint32_t* crc) {
+    std::unique_lock<std::mutex> lock(mu_);
+    if (taken_) {
+      taken_ = false;  // the piece handed out before is done with
+      consumed_++;
+      work_.notify_one();
+    }
+    done_.wait(lock, [this] { return produced_ > consumed_; });
+    const Slot& s = slots_[consumed_ % kSlots];
+    taken_ = true;
+    *bytes = s.bytes.get();
+    *crc = s.crc;
+    return s.status;
+  }
+
+  void Add(const unsigned char* p, size_t n) override {
+    std::unique_lock<std::mutex> lock(mu_);
+    done_.wait(lock, [this] { return heap_added_ - heap_done_ < kHeapPieces; });
+    heap_pieces_[heap_added_ % kHeapPieces] = {p, n};
+    heap_added_++;
+    work_.notify_one();
+  }
+
+  uint32_t Wait() override {
+    std::unique_lock<std::mutex> lock(mu_);
+    done_.wait(lock, [this] { return heap_done_ == heap_added_; });
+    return heap_crc_;
+  }
+
+ private:
+  struct Slot {
+    std::unique_ptr<unsigned char[]> bytes;
+    Status status;
+    uint32_t crc = 0;
+  };
+  struct HeapPiece {
+    const unsigned char* p;
+    size_t n;
+  };
+
+  void Run() {
+    uint32_t crc = 0;
+    size_t next = 0;  // the next piece to read
+    size_t end = pieces_.size();
+    std::unique_lock<std::mutex> lock(mu_);
+    for (;;) {
+      work_.wait(lock, [&] {
+        return stop_ || heap_added_ > heap_done_ || (next < end && next - consumed_ < kSlots);
+      });
+      if (stop_) return;
+      if (heap_added_ > heap_done_) {
+        const HeapPiece piece = heap_pieces_[heap_done_ % kHeapPieces];
+        uint32_t heap_crc = heap_crc_;
+        lock.unlock();
+        heap_crc = crc32c::Extend(heap_crc, piece.p, piece.n);
+        lock.lock();
+        heap_crc_ = heap_crc;
+        heap_done_++;
+        done_.notify_all();
+        continue;
+      }
+      const DataPiece& piece = pieces_[next];
+      Slot& s = slots_[next % kSlots];
+      lock.unlock();
+      if (next == 0 || pieces_[next - 1].class_index != piece.class_index) crc = 0;
+      s.status = file_.ReadAt(piece.offset, s.bytes.get(), piece.length);
+      if (s.status.ok()) crc = crc32c::Extend(crc, s.bytes.get(), piece.length);
+      s.crc = crc;
+      lock.lock();
+      if (!s.status.ok()) end = next + 1;  // nothing after a failed read
+      produced_ = ++next;
+      done_.notify_all();
+    }
+  }
+
+  const MappedFile& file_;
+  const std::vector<DataPiece> pieces_;
+  const size_t buffer_;
+  Slot slots_[kSlots];
+  std::mutex mu_;
+  std::condition_variable work_;  // for the worker: a buffer is free, a heap piece came, or stop
+  std::condition_variable done_;  // for the pass: a piece was read, or a heap piece is done
+  size_t produced_ = 0;
+  size_t consumed_ = 0;
+  bool taken_ = false;
+  HeapPiece heap_pieces_[kHeapPieces];
+  size_t heap_added_ = 0;
+  size_t heap_done_ = 0;
+  uint32_t heap_crc_ = 0;
+  bool stop_ = false;
+  std::thread worker_;
+};
+
 // Buffer sizes as used: each at least 1, and the heap window big enough
 // for what is kept plus one read.
 ValidateBuffers Sane(ValidateBuffers b) {
@@ -204,6 +342,7 @@ Status CheckFile(const Reader& reader, const ValidateBuffers& buffers,
   const uint64_t heap_offset = reader.heap_offset();
   const uint64_t data_start = kHeaderSize + reader.directory_length();
   const std::vector<ClassInfo>& classes = reader.classes();
+  file.AdviseSequential();
 
   // Header and directory checksums come first: every rule below reads the
   // directory.
@@ -227,7 +366,6 @@ Status CheckFile(const Reader& reader, const ValidateBuffers& buffers,
                   sizes.heap_read, sizes.heap_keep);
   const size_t data_buffer =
       static_cast<size_t>(std::min<uint64_t>(sizes.data, heap_offset - data_start));
-  std::unique_ptr<unsigned char[]> data(new unsigned char[data_buffer + 1]);
   std::vector<uint32_t> data_crcs(classes.size(), 0);
   std::vector<FieldCheck> checks;
   // Bytes done: everything before the data read so far, and the heap read.
@@ -236,50 +374,82 @@ Status CheckFile(const Reader& reader, const ValidateBuffers& buffers,
       progress.report(data_end + heap.view().end, file.size(), progress.context);
     }
   };
+  // How each class's records are checked: in blocks of per_block records,
+  // read per_read at a time, or (a block bigger than the buffer) in place.
+  struct Plan {
+    uint32_t per_block = 0;
+    uint32_t per_read = 0;
+    bool in_place = false;
+  };
+  std::vector<Plan> plans(classes.size());
+  std::vector<DataPiece> pieces;
   for (const ClassInfo& c : classes) {
     FieldChecks(c, &checks);
-    const uint64_t data_length = uint64_t{c.object_count} * c.record_size;
-    if (checks.empty() || !fault.ok()) {
-      uint32_t crc = 0;
+    Plan& plan = plans[c.index];
+    if (checks.empty()) {
+      const uint64_t data_length = uint64_t{c.object_count} * c.record_size;
       for (uint64_t done = 0; done < data_length;) {
         const size_t n = static_cast<size_t>(std::min<uint64_t>(data_buffer, data_length - done));
-        WQ_RETURN_IF_ERROR(file.ReadAt(c.data_offset + done, data.get(), n));
-        crc = crc32c::Extend(crc, data.get(), n);
+        pieces.push_back({c.data_offset + done, n, c.index});
+        done += n;
+      }
+      continue;
+    }
+    plan.per_block =
+        c.record_size >= kScanBlock ? 1 : static_cast<uint32_t>(kScanBlock / c.record_size);
+    const uint64_t block_bytes = uint64_t{plan.per_block} * c.record_size;
+    // Whole blocks per read; a block bigger than the buffer is read in place.
+    plan.in_place =
+        uint64_t{std::min(plan.per_block, c.object_count)} * c.record_size > data_buffer;
+    plan.per_read = plan.per_block *
+                    static_cast<uint32_t>(std::max<uint64_t>(1, data_buffer / block_bytes));
+    if (plan.in_place) continue;
+    for (uint32_t first = 0; first < c.object_count; first += plan.per_read) {
+      const uint32_t in_read = std::min(plan.per_read, c.object_count - first);
+      pieces.push_back({c.data_offset + uint64_t{first} * c.record_size,
+                        size_t{in_read} * c.record_size, c.index});
+    }
+  }
+  DataReadAhead ahead(file, std::move(pieces), data_buffer);
+  heap.set_checksum(&ahead);
+
+  for (const ClassInfo& c : classes) {
+    FieldChecks(c, &checks);
+    const Plan& plan = plans[c.index];
+    if (checks.empty()) {
+      const uint64_t data_length = uint64_t{c.object_count} * c.record_size;
+      for (uint64_t done = 0; done < data_length;) {
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(data_buffer, data_length - done));
+        const unsigned char* bytes;
+        WQ_RETURN_IF_ERROR(ahead.Next(&bytes, &data_crcs[c.index]));
         done += n;
         report(c.data_offset + done);
       }
-      data_crcs[c.index] = crc;
       if (fault.ok()) fault = CheckPaddingRecords(c);
       continue;
     }
-    const uint32_t per_block =
-        c.record_size >= kScanBlock ? 1 : static_cast<uint32_t>(kScanBlock / c.record_size);
-    const uint64_t block_bytes = uint64_t{per_block} * c.record_size;
-    // Whole blocks per read; a block bigger than the buffer is read in place.
-    const bool in_place =
-        uint64_t{std::min(per_block, c.object_count)} * c.record_size > data_buffer;
-    const uint32_t per_read =
-        per_block * static_cast<uint32_t>(std::max<uint64_t>(1, data_buffer / block_bytes));
+    const uint32_t per_block = plan.per_block;
     uint32_t crc = 0;
-    for (uint32_t first = 0; first < c.object_count; first += per_read) {
-      const uint32_t in_read = std::min(per_read, c.object_count - first);
+    for (uint32_t first = 0; first < c.object_count; first += plan.per_read) {
+      const uint32_t in_read = std::min(plan.per_read, c.object_count - first);
       const unsigned char* records = c.Record(first);
-      if (!in_place) {
-        WQ_RETURN_IF_ERROR(file.ReadAt(c.data_offset + uint64_t{first} * c.record_size, data.get(),
-                                       size_t{in_read} * c.record_size));
-        records = data.get();
+      if (!plan.in_place) {
+        WQ_RETURN_IF_ERROR(ahead.Next(&records, &crc));
+      } else {
+        crc = crc32c::Extend(crc, records, size_t{in_read} * c.record_size);
       }
-      for (uint32_t done = 0; done < in_read; done += per_block) {
-        const uint32_t count = std::min(per_block, in_read - done);
-        const unsigned char* block = records + size_t{done} * c.record_size;
-        crc = crc32c::Extend(crc, block, size_t{count} * c.record_size);
-        if (!fault.ok()) continue;
-        for (const FieldCheck& k : checks) {
-          uint32_t bad = count;
-          WQ_RETURN_IF_ERROR(CheckFieldRun(reader, k, block, c.record_size, count, &heap, &bad));
-          if (bad != count) {
-            fault = Status::Error(DescribeFieldFault(reader, c, first + done + bad, *k.member));
-            break;
+      if (fault.ok()) {
+        for (uint32_t done = 0; done < in_read && fault.ok(); done += per_block) {
+          const uint32_t count = std::min(per_block, in_read - done);
+          const unsigned char* block = records + size_t{done} * c.record_size;
+          for (const FieldCheck& k : checks) {
+            uint32_t bad = count;
+            WQ_RETURN_IF_ERROR(
+                CheckFieldRun(reader, k, block, c.record_size, count, &heap, &bad));
+            if (bad != count) {
+              fault = Status::Error(DescribeFieldFault(reader, c, first + done + bad, *k.member));
+              break;
+            }
           }
         }
       }

@@ -16,10 +16,10 @@ namespace wqstore {
 // Validation reads the object data and the heap through these buffers
 // rather than through the mapping. Tests shrink them to reach every path.
 struct ValidateBuffers {
-  size_t data = 128 * 1024;       // object data, read in whole blocks of records
-  size_t heap = 4 * 1024 * 1024;  // the window of the heap held at once
-  size_t heap_read = 128 * 1024;  // bytes of heap read per call
-  size_t heap_keep = 256 * 1024;  // heap kept behind the newest entry asked for
+  size_t data = 1024 * 1024;       // object data, read in whole blocks of records
+  size_t heap = 4 * 1024 * 1024;   // the window of the heap held at once
+  size_t heap_read = 1024 * 1024;  // bytes of heap read per call
+  size_t heap_keep = 256 * 1024;   // heap kept behind the newest entry asked for
 };
 
 // Told how far a check has come: `done` of the file's `total` bytes, after
