@@ -25,24 +25,15 @@ using wqstore::ValueKind;
 
 namespace {
 
-// A member that takes a value, with its key as written: "\"name\": ".
-struct Column {
-  const MemberInfo* member;
-  ValueKind kind;
-  std::string key;
-};
-
-// How a member's type is written: the name wqmake knows for codes 1 to 6,
-// the number for every other code (8, the second reference code, too).
+// How a member's type is written: the name, for a code that wqmake reads
+// back from its name (1 to 6), and the number for every other code (8, the
+// second reference code, too).
 std::string TypeText(uint8_t code) {
-  static const char* const kNames[] = {nullptr, "string", "int", "double", "char", "blob", "ref"};
-  if (code >= 1 && code <= 6) return std::string("\"") + kNames[code] + "\"";
+  const wqstore::DataType& t = wqstore::DataTypeOf(code);
+  if (t.kind != ValueKind::kNone && wqstore::DataTypeCodeOfName(t.name) == code) {
+    return std::string("\"") + t.name + "\"";
+  }
   return std::to_string(code);
-}
-
-void WriteNumber(TextSink& out, int64_t v) {
-  char* p = out.Room(kNumberTextMax);
-  out.Commit(p + IntText(v, p));
 }
 
 void WriteValue(const Reader& reader, const Column& col, const unsigned char* record,
@@ -64,19 +55,9 @@ void WriteValue(const Reader& reader, const Column& col, const unsigned char* re
     case ValueKind::kInt:
       WriteNumber(out, wqstore::IntField(record, m));
       return;
-    case ValueKind::kDouble: {
-      const double v = wqstore::DoubleField(record, m);
-      char* p = out.Room(kNumberTextMax + 2);
-      if (std::isfinite(v)) {
-        out.Commit(p + DoubleText(v, p));
-      } else {
-        *p = '"';
-        p += 1 + DoubleText(v, p + 1);
-        *p++ = '"';
-        out.Commit(p);
-      }
+    case ValueKind::kDouble:
+      WriteDouble(out, wqstore::DoubleField(record, m), true);
       return;
-    }
     case ValueKind::kChar:
       WriteNumber(out, wqstore::CharField(record, m));
       return;
@@ -89,19 +70,9 @@ void WriteValue(const Reader& reader, const Column& col, const unsigned char* re
       out.Put('"');
       return;
     }
-    case ValueKind::kRef: {
-      const wqstore::RefTarget t = wqstore::RefField(record, m);
-      if (!t.set() || t.cls >= reader.class_count()) {
-        out.Text("null");
-        return;
-      }
-      char* p = out.Room(kNumberTextMax + 2);
-      *p = '"';
-      p += 1 + ObjectIdText(reader.class_at(t.cls).number, t.obj, p + 1);
-      *p++ = '"';
-      out.Commit(p);
+    case ValueKind::kRef:
+      WriteRef(reader, record, m, true, out);
       return;
-    }
     case ValueKind::kNone:
       return;
   }

@@ -23,45 +23,6 @@ using wqstore::ValueKind;
 
 namespace {
 
-struct Column {
-  const MemberInfo* member;
-  ValueKind kind;
-  std::string key;  // JSONL: ",\"name\":"
-};
-
-void WriteNumber(TextSink& out, int64_t v) {
-  char* p = out.Room(kNumberTextMax);
-  out.Commit(p + IntText(v, p));
-}
-
-// A double as CSV takes it, and as JSON does (non-finite ones in quotes).
-void WriteDouble(TextSink& out, double v, bool json) {
-  char* p = out.Room(kNumberTextMax + 2);
-  if (!json || std::isfinite(v)) {
-    out.Commit(p + DoubleText(v, p));
-    return;
-  }
-  *p = '"';
-  p += 1 + DoubleText(v, p + 1);
-  *p++ = '"';
-  out.Commit(p);
-}
-
-// A reference's target id, or nothing (CSV) or null (JSON) when unset.
-void WriteRef(const Reader& reader, const unsigned char* record, const MemberInfo& m, bool json,
-              TextSink& out) {
-  const wqstore::RefTarget t = wqstore::RefField(record, m);
-  if (!t.set() || t.cls >= reader.class_count()) {
-    if (json) out.Text("null");
-    return;
-  }
-  char* p = out.Room(kNumberTextMax + 2);
-  if (json) *p++ = '"';
-  p += ObjectIdText(reader.class_at(t.cls).number, t.obj, p);
-  if (json) *p++ = '"';
-  out.Commit(p);
-}
-
 void WriteValue(const Reader& reader, const Column& col, const unsigned char* record, bool json,
                 TextSink& out) {
   const MemberInfo& m = *col.member;
