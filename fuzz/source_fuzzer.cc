@@ -13,7 +13,6 @@
 #include "store/api.h"
 #include "store/writer.h"
 #include "tools/json_source.h"
-#include "tools/writer_calls.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
@@ -23,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (text.find('\0') != std::string_view::npos) std::abort();
   std::string image;
   // An accepted source must always serialise.
-  if (!wqsource::StatusWriter(*writer).Serialize(&image).ok()) std::abort();
+  if (!writer->Serialize(&image).ok()) std::abort();
   const std::string path = BytesAsFile(reinterpret_cast<const uint8_t*>(image.data()), image.size());
   awq_Database db;
   if (db.Open(path.c_str(), omReadOnly, 0, false) == nullptr) std::abort();

@@ -22,7 +22,6 @@
 #include "tests/test_util.h"
 #include "tools/json_source.h"
 #include "tools/make_repository.h"
-#include "tools/writer_calls.h"
 
 namespace {
 
@@ -71,7 +70,7 @@ std::string ImageOf(const std::string& text) {
   const Status built = BuildFromJson(text, &writer);
   EXPECT_TRUE(built.ok()) << built.message();
   if (built.ok()) {
-    const Status serialized = wqsource::StatusWriter(*writer).Serialize(&image);
+    const Status serialized = writer->Serialize(&image);
     EXPECT_TRUE(serialized.ok()) << serialized.message();
   }
   return image;
@@ -335,7 +334,7 @@ TEST(WqmakeSource, BuildsEveryTypeAndDefault) {
   const std::string repo = dir.File("every.rtm");
   std::unique_ptr<RepositoryWriter> writer;
   ASSERT_TRUE(BuildFromJson(kEveryType, &writer).ok());
-  ASSERT_TRUE(wqsource::StatusWriter(*writer).Commit(repo).ok());
+  ASSERT_NO_THROW(writer->Commit(repo));
   awq_Database db;
   ASSERT_NE(db.Open(repo.c_str(), omReadOnly, 0, false), nullptr);
   db.ValidateRepository();
@@ -455,7 +454,7 @@ TEST(WqmakeSource, DoubleMembersKeepTheirBits) {
               objects + "]}"),
       &writer);
   ASSERT_TRUE(built.ok()) << built.message();
-  ASSERT_TRUE(wqsource::StatusWriter(*writer).Commit(repo).ok());
+  ASSERT_NO_THROW(writer->Commit(repo));
   awq_Database db;
   ASSERT_NE(db.Open(repo.c_str(), omReadOnly, 0, false), nullptr);
   db.ValidateRepository();
@@ -510,7 +509,7 @@ TEST(WqmakeSource, KeyOrderDoesNotChangeTheRepository) {
     RepositoryWriter writer;
     ASSERT_TRUE(wqsource::BuildFromJsonCarefully(source, writer).ok());
     std::string careful;
-    ASSERT_TRUE(wqsource::StatusWriter(writer).Serialize(&careful).ok());
+    ASSERT_TRUE(writer.Serialize(&careful).ok());
     EXPECT_EQ(careful, fast);
     if (expected.empty()) expected = fast;
     EXPECT_EQ(fast, expected);

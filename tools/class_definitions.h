@@ -16,7 +16,7 @@
 #include "tools/class_model.h"
 #include "tools/json_scalar.h"
 #include "tools/source_faults.h"
-#include "tools/writer_calls.h"
+#include "store/writer.h"
 
 namespace wqsource {
 
@@ -30,7 +30,7 @@ constexpr std::string_view kMemberKeys[] = {"name", "type", "number", "nullable"
 
 class ClassDefinitions {
  public:
-  ClassDefinitions(const SourceText& source, StatusWriter& writer)
+  ClassDefinitions(const SourceText& source, wqstore::RepositoryWriter& writer)
       : source_(source), writer_(writer) {}
 
   const std::vector<ClassState>& classes() const { return classes_; }
@@ -66,7 +66,7 @@ class ClassDefinitions {
   Status MemberFault(const std::string& detail) const;
 
   const SourceText& source_;
-  StatusWriter& writer_;
+  wqstore::RepositoryWriter& writer_;
   std::vector<ClassState> classes_;
   std::unordered_set<std::string> class_names_;
   std::unordered_set<int32_t> class_numbers_;  // of the classes in the writer

@@ -6,7 +6,6 @@
 
 #include "tools/source_faults.h"
 #include "tools/source_reader.h"
-#include "tools/writer_calls.h"
 
 namespace wqsource {
 
@@ -15,8 +14,7 @@ using wqstore::RepositoryWriter;
 namespace {
 
 Status ReadInto(const SourceText& source, RepositoryWriter& writer, ReadMode mode, PassEnd* end) {
-  StatusWriter calls(writer);
-  return ReadSource(source, calls, mode, end);
+  return ReadSource(source, writer, mode, end);
 }
 
 }  // namespace

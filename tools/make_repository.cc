@@ -8,10 +8,10 @@
 
 #include <sys/stat.h>
 
+#include "store/api.h"
 #include "store/writer.h"
 #include "tools/json_source.h"
 #include "tools/source_file.h"
-#include "tools/writer_calls.h"
 
 namespace wqsource {
 
@@ -35,7 +35,13 @@ Status MakeRepository(const std::string& source_path, const std::string& repo_pa
     }
     WQ_RETURN_IF_ERROR(BuildFromJson(source.text(), &writer, source_name));
   }  // the source text is released before the file image is built
-  return StatusWriter(*writer).Commit(repo_path).Prefixed("cannot write " + repo_path + ": ");
+  // The writer's commit alone reports by exception.
+  try {
+    writer->Commit(repo_path);
+  } catch (const awq_StoreError& e) {
+    return Status::Error("cannot write " + repo_path + ": " + e.what());
+  }
+  return Status::OK();
 }
 
 }  // namespace wqsource

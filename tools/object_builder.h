@@ -16,13 +16,13 @@
 #include "tools/id_table.h"
 #include "tools/json_scalar.h"
 #include "tools/source_faults.h"
-#include "tools/writer_calls.h"
+#include "store/writer.h"
 
 namespace wqsource {
 
 class ObjectBuilder {
  public:
-  ObjectBuilder(const SourceText& source, StatusWriter& writer)
+  ObjectBuilder(const SourceText& source, wqstore::RepositoryWriter& writer)
       : source_(source), writer_(writer) {}
 
   // The class `c` has gone into the writer; its objects come next.
@@ -76,7 +76,7 @@ class ObjectBuilder {
                                                      const Status& detail) const;
 
   const SourceText& source_;
-  StatusWriter& writer_;
+  wqstore::RepositoryWriter& writer_;
   IdTable ids_;
   std::vector<PendingRef> pending_;
   uint64_t serial_ = 0;          // counts objects

@@ -50,7 +50,7 @@ struct Frame {
 
 class SourceReader : public ScalarEvents<SourceReader> {
  public:
-  SourceReader(const SourceText& source, StatusWriter& writer, ReadMode mode)
+  SourceReader(const SourceText& source, wqstore::RepositoryWriter& writer, ReadMode mode)
       : source_(source),
         text_(source.text()),
         fast_(mode == ReadMode::kFast),
@@ -425,7 +425,8 @@ class SourceReader : public ScalarEvents<SourceReader> {
 
 }  // namespace
 
-Status ReadSource(const SourceText& source, StatusWriter& writer, ReadMode mode, PassEnd* end) {
+Status ReadSource(const SourceText& source, wqstore::RepositoryWriter& writer, ReadMode mode,
+                  PassEnd* end) {
   return SourceReader(source, writer, mode).Run(end);
 }
 

@@ -5,7 +5,7 @@
 
 #include "platform/status.h"
 #include "tools/source_faults.h"
-#include "tools/writer_calls.h"
+#include "store/writer.h"
 
 namespace wqsource {
 
@@ -32,7 +32,8 @@ enum class PassEnd {
 // mode can end in kNeedsCarefulPass, without a fault. On a failure, or when
 // it needs the careful pass, the writer holds part of the repository and
 // should be dropped.
-Status ReadSource(const SourceText& source, StatusWriter& writer, ReadMode mode, PassEnd* end);
+Status ReadSource(const SourceText& source, wqstore::RepositoryWriter& writer, ReadMode mode,
+                  PassEnd* end);
 
 }  // namespace wqsource
 
