@@ -165,6 +165,21 @@ Status AtomicFile::Append(const void* data, size_t n) {
   return Status::OK();
 }
 
+Status AtomicFile::WriteAt(uint64_t offset, const void* data, size_t n) {
+  const char* p = static_cast<const char*>(data);
+  while (n > 0) {
+    const ssize_t w = ::pwrite(fd_, p, n, static_cast<off_t>(offset));
+    if (w < 0) {
+      if (errno == EINTR) continue;
+      return Status::Error("cannot write " + TempLabel() + ": " + ErrnoText(errno));
+    }
+    p += w;
+    offset += static_cast<uint64_t>(w);
+    n -= static_cast<size_t>(w);
+  }
+  return Status::OK();
+}
+
 Status AtomicFile::Link() {
   const std::string proc = "/proc/self/fd/" + Num(static_cast<int32_t>(fd_));
   // 0 or the errno of the failure. AT_EMPTY_PATH needs a privilege; the

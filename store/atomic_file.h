@@ -20,6 +20,7 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -40,6 +41,8 @@ class AtomicFile {
   AtomicFile& operator=(const AtomicFile&) = delete;
 
   Status Append(const void* data, size_t n);
+  // Overwrites bytes already appended, from `offset`.
+  Status WriteAt(uint64_t offset, const void* data, size_t n);
 
   // Syncs and closes the temporary file, renames it to the target and syncs
   // the target's folder. Call once, after the last Append.

@@ -19,9 +19,9 @@ namespace wqstore {
 
 using namespace format;
 
-WriterState::WriterState() {
+WriterState::WriterState() : heap(new SpillBuffer()) {
   const unsigned char zeros[kHeapReserved] = {};
-  heap.Append(zeros, sizeof zeros);
+  (void)heap->Append(zeros, sizeof zeros);  // in memory: cannot fail
 }
 
 namespace {
@@ -52,7 +52,7 @@ inline Status FindClass(const WriterState& s, uint32_t cls, WriterClass** out) {
 struct FieldSlot {
   WriterClass* cls = nullptr;
   const WriterMember* member = nullptr;
-  uint64_t pos = 0;  // of the field in the class's records
+  uint64_t pos = 0;  // of the field in *cls->records
 };
 
 // Why FindField found no field: the first of its checks that fails.
@@ -82,7 +82,7 @@ inline Status FindField(const WriterState& s, ObjectId o, uint32_t member, Value
     if (o.obj < c->object_count && member < c->members.size()) {
       const WriterMember& m = c->members[member];
       if (null ? CanBeNull(m.type) : m.kind == kind) {
-        *slot = FieldSlot{c, &m, uint64_t{o.obj} * c->stride() + m.field_offset};
+        *slot = FieldSlot{c, &m, c->records_start + uint64_t{o.obj} * c->stride() + m.field_offset};
         return Status::OK();
       }
     }
@@ -97,24 +97,41 @@ std::string ValueLabel(const FieldSlot& f, ObjectId o) {
 }
 
 // Appends a heap entry: the length, the bytes and, for a string, a NUL.
-// Returns its heap offset.
-uint64_t AppendHeapEntry(WriterState& s, const void* data, size_t len, bool terminate) {
-  const uint64_t off = s.heap.size();
+// Sets *offset to its heap offset.
+Status AppendHeapEntry(WriterState& s, const void* data, size_t len, bool terminate,
+                       uint64_t* offset) {
+  *offset = s.heap->size();
   unsigned char len_bytes[kHeapEntryHeader];
   EncodeFixed32(len_bytes, static_cast<uint32_t>(len));
-  s.heap.Append(len_bytes, sizeof len_bytes);
-  s.heap.Append(data, len);
-  if (terminate) {
-    const unsigned char nul = 0;
-    s.heap.Append(&nul, 1);
-  }
-  return off;
+  WQ_RETURN_IF_ERROR(s.heap->Append(len_bytes, sizeof len_bytes));
+  WQ_RETURN_IF_ERROR(s.heap->Append(data, len));
+  if (!terminate) return Status::OK();
+  const unsigned char nul = 0;
+  return s.heap->Append(&nul, 1);
 }
 
 }  // namespace
 
 RepositoryWriter::RepositoryWriter() : state_(new WriterState()) {}
 RepositoryWriter::~RepositoryWriter() = default;
+
+Status RepositoryWriter::SpillNear(const std::string& path) {
+  WriterState& s = *state_;
+  if (s.spilled_records != nullptr) return Status::OK();
+  for (const auto& c : s.classes) {
+    if (c->object_count > 0) return Status::Error("the writer can spill only before any object");
+  }
+  auto records = std::make_unique<SpillBuffer>();
+  WQ_RETURN_IF_ERROR(records->SpillNear(path));
+  auto heap = std::make_unique<SpillBuffer>();
+  WQ_RETURN_IF_ERROR(heap->SpillNear(path));
+  const unsigned char zeros[kHeapReserved] = {};
+  WQ_RETURN_IF_ERROR(heap->Append(zeros, sizeof zeros));
+  s.heap = std::move(heap);
+  s.spilled_records = std::move(records);
+  for (const auto& c : s.classes) c->records = s.spilled_records.get();
+  return Status::OK();
+}
 
 Status RepositoryWriter::AddClass(std::string_view name, int32_t number, bool has_object_size,
                                   int32_t object_size, uint32_t* index) {
@@ -127,6 +144,7 @@ Status RepositoryWriter::AddClass(std::string_view name, int32_t number, bool ha
   }
   if (state_->classes.size() >= kMaxClassCount) return Status::Error("too many classes");
   auto c = std::make_unique<WriterClass>();
+  if (state_->spilled_records != nullptr) c->records = state_->spilled_records.get();
   c->name = std::string(name);
   c->number = number;
   c->has_object_size = has_object_size;
@@ -181,7 +199,18 @@ Status RepositoryWriter::AddObject(uint32_t cls, ObjectId* id) {
     return Status::Error("class " + Quoted(c->name) + " cannot hold more than " +
                          Num(kMaxObjectCount) + " objects");
   }
-  c->records.Append(c->blank.data(), c->blank.size());
+  if (state_->spilled_records != nullptr && cls != state_->open_class) {
+    // The records of a spilling writer lie class after class, as in the
+    // file: a class's objects start after those of every class before it.
+    if (cls < state_->open_class || c->object_count > 0) {
+      return Status::Error("class " + Quoted(c->name) +
+                           ": objects of a later class came first (this writer takes the "
+                           "objects class after class)");
+    }
+    state_->open_class = cls;
+  }
+  if (c->object_count == 0) c->records_start = c->records->size();
+  WQ_RETURN_IF_ERROR(c->records->Append(c->blank.data(), c->blank.size()));
   *id = ObjectId{cls, c->object_count++};
   return Status::OK();
 }
@@ -196,10 +225,11 @@ Status RepositoryWriter::SetString(ObjectId o, uint32_t member, std::string_view
                          " at byte " + Num(bad) + " of the string");
   }
   if (utf8.size() >= UINT32_MAX) return Status::Error("string too long");
+  uint64_t entry;
+  WQ_RETURN_IF_ERROR(AppendHeapEntry(*state_, utf8.data(), utf8.size(), true, &entry));
   unsigned char field[8];
-  EncodeFixed64(field, AppendHeapEntry(*state_, utf8.data(), utf8.size(), true));
-  f.cls->records.Write(f.pos, field, sizeof field);
-  return Status::OK();
+  EncodeFixed64(field, entry);
+  return f.cls->records->Write(f.pos, field, sizeof field);
 }
 
 Status RepositoryWriter::SetNull(ObjectId o, uint32_t member) {
@@ -208,8 +238,7 @@ Status RepositoryWriter::SetNull(ObjectId o, uint32_t member) {
   if (!f.member->nullable) return Status::Error(ValueLabel(f, o) + " does not allow null");
   unsigned char field[8];
   std::memset(field, f.member->kind == ValueKind::kString ? 0 : 0xFF, sizeof field);
-  f.cls->records.Write(f.pos, field, sizeof field);
-  return Status::OK();
+  return f.cls->records->Write(f.pos, field, sizeof field);
 }
 
 Status RepositoryWriter::SetInt(ObjectId o, uint32_t member, int32_t v) {
@@ -217,8 +246,7 @@ Status RepositoryWriter::SetInt(ObjectId o, uint32_t member, int32_t v) {
   WQ_RETURN_IF_ERROR(FindField(*state_, o, member, ValueKind::kInt, false, &f));
   unsigned char field[4];
   EncodeFixed32(field, static_cast<uint32_t>(v));
-  f.cls->records.Write(f.pos, field, sizeof field);
-  return Status::OK();
+  return f.cls->records->Write(f.pos, field, sizeof field);
 }
 
 Status RepositoryWriter::SetDouble(ObjectId o, uint32_t member, double v) {
@@ -226,25 +254,24 @@ Status RepositoryWriter::SetDouble(ObjectId o, uint32_t member, double v) {
   WQ_RETURN_IF_ERROR(FindField(*state_, o, member, ValueKind::kDouble, false, &f));
   unsigned char field[8];
   EncodeDouble(field, v);
-  f.cls->records.Write(f.pos, field, sizeof field);
-  return Status::OK();
+  return f.cls->records->Write(f.pos, field, sizeof field);
 }
 
 Status RepositoryWriter::SetChar(ObjectId o, uint32_t member, uint8_t v) {
   FieldSlot f;
   WQ_RETURN_IF_ERROR(FindField(*state_, o, member, ValueKind::kChar, false, &f));
-  f.cls->records.Write(f.pos, &v, 1);
-  return Status::OK();
+  return f.cls->records->Write(f.pos, &v, 1);
 }
 
 Status RepositoryWriter::SetBlob(ObjectId o, uint32_t member, const void* data, size_t len) {
   FieldSlot f;
   WQ_RETURN_IF_ERROR(FindField(*state_, o, member, ValueKind::kBlob, false, &f));
   if (len > size_t{INT32_MAX}) return Status::Error("blob too long (" + Num(len) + " bytes)");
+  uint64_t entry = 0;
+  if (len > 0) WQ_RETURN_IF_ERROR(AppendHeapEntry(*state_, data, len, false, &entry));
   unsigned char field[8];
-  EncodeFixed64(field, len == 0 ? 0 : AppendHeapEntry(*state_, data, len, false));
-  f.cls->records.Write(f.pos, field, sizeof field);
-  return Status::OK();
+  EncodeFixed64(field, entry);
+  return f.cls->records->Write(f.pos, field, sizeof field);
 }
 
 Status RepositoryWriter::SetRef(ObjectId o, uint32_t member, ObjectId target) {
@@ -258,8 +285,7 @@ Status RepositoryWriter::SetRef(ObjectId o, uint32_t member, ObjectId target) {
   unsigned char field[8];
   EncodeFixed32(field, target.cls);
   EncodeFixed32(field + 4, target.obj);
-  f.cls->records.Write(f.pos, field, sizeof field);
-  return Status::OK();
+  return f.cls->records->Write(f.pos, field, sizeof field);
 }
 
 uint32_t RepositoryWriter::class_count() const {

@@ -1,7 +1,8 @@
-// RepositoryWriter builds a repository in memory and commits it to a file
-// atomically: a temporary file in the target's folder, fsync, rename. A
-// failed or interrupted commit never leaves a partial file at the target
-// path and never touches a file already there.
+// RepositoryWriter builds a repository, in memory or spilled to scratch
+// files, and commits it to a file atomically: a temporary file in the
+// target's folder, fsync, rename. A failed or interrupted commit never
+// leaves a partial file at the target path and never touches a file already
+// there.
 //
 // Every building call returns a failed Status, saying what is wrong and
 // where, for anything the validator would reject; the writer stays usable
@@ -34,6 +35,15 @@ class RepositoryWriter {
   ~RepositoryWriter();
   RepositoryWriter(const RepositoryWriter&) = delete;
   RepositoryWriter& operator=(const RepositoryWriter&) = delete;
+
+  // Keeps the records and the heap in unnamed scratch files in the folder
+  // of `path` (the commit's target, normally) instead of memory, so that
+  // the writer's memory does not grow with the objects: about 10 MiB plus
+  // the classes and members. Objects must then come class after class (all
+  // objects of a class before any of a later one); values may still be set
+  // on any object, the earlier ones costing a disk access. Only before the
+  // first object.
+  Status SpillNear(const std::string& path);
 
   // Adds a class and sets *index (when not null) to its index. Fails when
   // the name is not usable or taken, or the number is taken. When

@@ -1,8 +1,12 @@
 // The file image of a RepositoryWriter's contents, in the format of
-// store/format.h: the check that every required value was set, the
-// directory and the header, then the records of each class and the heap as
-// the writer holds them. Serialize assembles the image in memory; Commit
-// streams it into an AtomicFile.
+// store/format.h. The image is written front to back in one pass: room for
+// the header and the directory, whose size the classes and members give;
+// then each class's records, checked for required values and checksummed as
+// they pass; then the heap; and last the header and the directory with the
+// checksums, at their place. Serialize writes into memory, Commit into an
+// AtomicFile, so a spilled writer's bytes go from its scratch files to the
+// target through one buffer.
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -20,96 +24,101 @@ using namespace format;
 
 namespace {
 
+// Bytes moved at a time from the writer's buffers to the image.
+constexpr size_t kPieceSize = size_t{1} << 20;
+
 std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
 
-// The CRC32C of the bytes held in `b`: a class's records or the heap.
-uint32_t ChunksCrc(const ByteChunks& b) {
-  uint32_t crc = 0;
-  b.ForEachPiece([&crc](const unsigned char* p, size_t n) { crc = crc32c::Extend(crc, p, n); });
-  return crc;
-}
-
-// Non-nullable strings and references start out null in every new object;
-// each must have been set before the file is written.
-Status CheckRequiredValues(const WriterState& s) {
-  for (const auto& cp : s.classes) {
-    const WriterClass& c = *cp;
-    for (const WriterMember& m : c.members) {
-      if (m.nullable || !CanBeNull(m.type)) continue;
-      unsigned char field[8];
-      for (uint32_t oi = 0; oi < c.object_count; oi++) {
-        c.records.Read(uint64_t{oi} * c.stride() + m.field_offset, field, sizeof field);
-        const bool null = m.kind == ValueKind::kString ? DecodeFixed64(field) == 0
-                                                       : DecodeFixed32(field) == kUnsetIndex;
-        if (null) {
-          return Status::Error("class " + Quoted(c.name) + ", object " + Num(oi) + ", member " +
-                               Quoted(m.name) + " does not allow null but has no value");
-        }
-      }
-    }
+// Where the image goes: appended piece by piece, the head written last.
+class StringSink {
+ public:
+  explicit StringSink(std::string* out) : out_(out) {}
+  Status Append(const void* p, size_t n) {
+    out_->append(static_cast<const char*>(p), n);
+    return Status::OK();
   }
-  return Status::OK();
+  Status WriteAt(uint64_t offset, const void* p, size_t n) {
+    std::memcpy(&(*out_)[offset], p, n);
+    return Status::OK();
+  }
+
+ private:
+  std::string* out_;
+};
+
+class FileSink {
+ public:
+  explicit FileSink(AtomicFile* file) : file_(file) {}
+  Status Append(const void* p, size_t n) { return file_->Append(p, n); }
+  Status WriteAt(uint64_t offset, const void* p, size_t n) {
+    return file_->WriteAt(offset, p, n);
+  }
+
+ private:
+  AtomicFile* file_;
+};
+
+uint64_t NamesLength(const WriterState& s) {
+  uint64_t n = 0;
+  for (const auto& c : s.classes) {
+    n += c->name.size() + 1;
+    for (const WriterMember& m : c->members) n += m.name.size() + 1;
+  }
+  return n;
 }
 
-// The directory: prefix, class table, member table and names.
-Status BuildDirectory(const WriterState& s, std::string* dir) {
-  std::string names;
-  std::string class_table;
-  std::string member_table;
-  uint64_t data_offset = 0;  // relative to the end of the directory, fixed up below
+// The directory, given each class's data CRC and the heap's.
+std::string BuildDirectory(const WriterState& s, const std::vector<uint32_t>& data_crcs,
+                           uint32_t heap_crc) {
+  const uint64_t dir_length =
+      kPrefixSize + kClassEntrySize * s.classes.size() + kMemberEntrySize * s.member_total +
+      NamesLength(s);
+  std::string dir(dir_length, '\0');
+  unsigned char* const base = reinterpret_cast<unsigned char*>(&dir[0]);
+  unsigned char* class_entry = base + kPrefixSize;
+  unsigned char* member_entry = class_entry + kClassEntrySize * s.classes.size();
+  unsigned char* const names_start = member_entry + kMemberEntrySize * s.member_total;
+  unsigned char* name = names_start;
+  auto put_name = [&](const std::string& text, unsigned char* offset_field,
+                      unsigned char* length_field) {
+    EncodeFixed32(offset_field, static_cast<uint32_t>(name - names_start));
+    EncodeFixed32(length_field, static_cast<uint32_t>(text.size()));
+    std::memcpy(name, text.data(), text.size());
+    name += text.size() + 1;  // and the NUL the string already holds
+  };
+  uint64_t data_offset = kHeaderSize + dir_length;
   uint32_t first_member = 0;
-  std::vector<uint64_t> relative_offsets;
-  for (const auto& cp : s.classes) {
-    const WriterClass& c = *cp;
-    unsigned char e[kClassEntrySize] = {};
+  for (size_t i = 0; i < s.classes.size(); i++, class_entry += kClassEntrySize) {
+    const WriterClass& c = *s.classes[i];
+    unsigned char* e = class_entry;
     EncodeFixed32(e + kClassNumber, static_cast<uint32_t>(c.number));
     const int32_t object_size =
         c.has_object_size ? c.object_size : static_cast<int32_t>(c.record_size);
     EncodeFixed32(e + kClassObjectSize, static_cast<uint32_t>(object_size));
-    EncodeFixed32(e + kClassNameOffset, static_cast<uint32_t>(names.size()));
-    EncodeFixed32(e + kClassNameLength, static_cast<uint32_t>(c.name.size()));
-    names.append(c.name).push_back('\0');
+    put_name(c.name, e + kClassNameOffset, e + kClassNameLength);
     EncodeFixed32(e + kClassFirstMember, first_member);
     EncodeFixed32(e + kClassMemberCount, static_cast<uint32_t>(c.members.size()));
     EncodeFixed32(e + kClassRecordSize, c.stride());
     EncodeFixed32(e + kClassObjectCount, c.object_count);
-    relative_offsets.push_back(data_offset);
-    EncodeFixed32(e + kClassDataCrc, ChunksCrc(c.records));
-    class_table.append(reinterpret_cast<const char*>(e), sizeof e);
-    data_offset += c.records.size();
+    EncodeFixed64(e + kClassDataOffset, data_offset);
+    EncodeFixed32(e + kClassDataCrc, data_crcs[i]);
+    data_offset += c.records_size();
     first_member += static_cast<uint32_t>(c.members.size());
     for (const WriterMember& m : c.members) {
-      unsigned char me[kMemberEntrySize] = {};
+      unsigned char* me = member_entry;
       EncodeFixed32(me + kMemberNumber, static_cast<uint32_t>(m.number));
       me[kMemberType] = m.type;
       me[kMemberFlags] = m.nullable ? kFlagNullable : 0;
       EncodeFixed32(me + kMemberFieldOffset, m.field_offset);
-      EncodeFixed32(me + kMemberNameOffset, static_cast<uint32_t>(names.size()));
-      EncodeFixed32(me + kMemberNameLength, static_cast<uint32_t>(m.name.size()));
-      names.append(m.name).push_back('\0');
-      member_table.append(reinterpret_cast<const char*>(me), sizeof me);
+      put_name(m.name, me + kMemberNameOffset, me + kMemberNameLength);
+      member_entry += kMemberEntrySize;
     }
   }
-  if (names.size() > UINT32_MAX) {
-    return Status::Error("names of classes and members too long in total");
-  }
-  const uint64_t dir_length = kPrefixSize + class_table.size() + member_table.size() + names.size();
-  const uint64_t data_start = kHeaderSize + dir_length;
-  for (size_t i = 0; i < s.classes.size(); i++) {
-    EncodeFixed64(&class_table[i * kClassEntrySize + kClassDataOffset],
-                  data_start + relative_offsets[i]);
-  }
-  unsigned char prefix[kPrefixSize] = {};
-  EncodeFixed32(prefix + kPrefixClassCount, static_cast<uint32_t>(s.classes.size()));
-  EncodeFixed32(prefix + kPrefixMemberCount, first_member);
-  EncodeFixed64(prefix + kPrefixNamesLength, names.size());
-  EncodeFixed32(prefix + kPrefixHeapCrc, ChunksCrc(s.heap));
-  dir->assign(reinterpret_cast<const char*>(prefix), sizeof prefix);
-  dir->reserve(dir_length);
-  *dir += class_table;
-  *dir += member_table;
-  *dir += names;
-  return Status::OK();
+  EncodeFixed32(base + kPrefixClassCount, static_cast<uint32_t>(s.classes.size()));
+  EncodeFixed32(base + kPrefixMemberCount, first_member);
+  EncodeFixed64(base + kPrefixNamesLength, static_cast<uint64_t>(name - names_start));
+  EncodeFixed32(base + kPrefixHeapCrc, heap_crc);
+  return dir;
 }
 
 std::string BuildHeader(const std::string& dir, uint64_t heap_length, uint64_t file_size) {
@@ -127,59 +136,92 @@ std::string BuildHeader(const std::string& dir, uint64_t heap_length, uint64_t f
   return std::string(reinterpret_cast<const char*>(h), sizeof h);
 }
 
-// The header and directory of the image; the records and the heap follow
-// them, in pieces from ForEachDataPiece.
-struct ImageHead {
-  std::string header;
-  std::string directory;
-  uint64_t file_size;
-};
-
-Status LayOut(const WriterState& s, ImageHead* head) {
-  WQ_RETURN_IF_ERROR(CheckRequiredValues(s));
-  WQ_RETURN_IF_ERROR(BuildDirectory(s, &head->directory));
-  uint64_t data_length = 0;
-  for (const auto& c : s.classes) data_length += c->records.size();
-  head->file_size = kHeaderSize + head->directory.size() + data_length + s.heap.size();
-  head->header = BuildHeader(head->directory, s.heap.size(), head->file_size);
+// Non-nullable strings and references start out null in every new object;
+// each must have been set before the file is written. Checks the records
+// of objects first, first + 1, ... in `records`.
+Status CheckRequiredValues(const WriterClass& c, const unsigned char* records, uint32_t first,
+                           uint32_t count) {
+  for (const WriterMember& m : c.members) {
+    if (m.nullable || !CanBeNull(m.type)) continue;
+    const unsigned char* field = records + m.field_offset;
+    for (uint32_t k = 0; k < count; k++, field += c.stride()) {
+      const bool null = m.kind == ValueKind::kString ? DecodeFixed64(field) == 0
+                                                     : DecodeFixed32(field) == kUnsetIndex;
+      if (null) {
+        return Status::Error("class " + Quoted(c.name) + ", object " + Num(first + k) +
+                             ", member " + Quoted(m.name) + " does not allow null but has no value");
+      }
+    }
+  }
   return Status::OK();
 }
 
-// Calls fn(bytes, length) for every class's records and then the heap.
-template <class Fn>
-void ForEachDataPiece(const WriterState& s, Fn&& fn) {
-  for (const auto& c : s.classes) c->records.ForEachPiece(fn);
-  s.heap.ForEachPiece(fn);
+template <class Sink>
+Status WriteImage(WriterState& s, Sink& sink, uint64_t* file_size) {
+  const uint64_t dir_length = kPrefixSize + kClassEntrySize * s.classes.size() +
+                              kMemberEntrySize * s.member_total + NamesLength(s);
+  if (NamesLength(s) > UINT32_MAX) {
+    return Status::Error("names of classes and members too long in total");
+  }
+  {
+    const std::string room(kHeaderSize + dir_length, '\0');
+    WQ_RETURN_IF_ERROR(sink.Append(room.data(), room.size()));
+  }
+  std::vector<unsigned char> piece;
+  std::vector<uint32_t> data_crcs;
+  data_crcs.reserve(s.classes.size());
+  uint64_t data_length = 0;
+  for (const auto& cp : s.classes) {
+    WriterClass& c = *cp;
+    const uint32_t batch = static_cast<uint32_t>(std::max<size_t>(1, kPieceSize / c.stride()));
+    uint32_t crc = 0;
+    for (uint32_t first = 0; first < c.object_count;) {
+      const uint32_t count = std::min(batch, c.object_count - first);
+      piece.resize(size_t{count} * c.stride());
+      WQ_RETURN_IF_ERROR(c.records->Read(c.records_start + uint64_t{first} * c.stride(),
+                                         piece.data(), piece.size()));
+      WQ_RETURN_IF_ERROR(CheckRequiredValues(c, piece.data(), first, count));
+      crc = crc32c::Extend(crc, piece.data(), piece.size());
+      WQ_RETURN_IF_ERROR(sink.Append(piece.data(), piece.size()));
+      first += count;
+    }
+    data_crcs.push_back(crc);
+    data_length += c.records_size();
+  }
+  SpillBuffer& heap = *s.heap;
+  uint32_t heap_crc = 0;
+  for (uint64_t at = 0; at < heap.size();) {
+    piece.resize(static_cast<size_t>(std::min<uint64_t>(kPieceSize, heap.size() - at)));
+    WQ_RETURN_IF_ERROR(heap.Read(at, piece.data(), piece.size()));
+    heap_crc = crc32c::Extend(heap_crc, piece.data(), piece.size());
+    WQ_RETURN_IF_ERROR(sink.Append(piece.data(), piece.size()));
+    at += piece.size();
+  }
+  const std::string dir = BuildDirectory(s, data_crcs, heap_crc);
+  *file_size = kHeaderSize + dir.size() + data_length + heap.size();
+  const std::string header = BuildHeader(dir, heap.size(), *file_size);
+  WQ_RETURN_IF_ERROR(sink.WriteAt(0, header.data(), header.size()));
+  return sink.WriteAt(kHeaderSize, dir.data(), dir.size());
 }
 
 }  // namespace
 
 Status RepositoryWriter::Serialize(std::string* image) const {
-  ImageHead head;
-  WQ_RETURN_IF_ERROR(LayOut(*state_, &head));
   image->clear();
-  image->reserve(head.file_size);
-  *image += head.header;
-  *image += head.directory;
-  ForEachDataPiece(*state_, [image](const unsigned char* p, size_t n) {
-    image->append(reinterpret_cast<const char*>(p), n);
-  });
-  return Status::OK();
+  StringSink sink(image);
+  uint64_t size;
+  const Status written = WriteImage(*state_, sink, &size);
+  if (!written.ok()) image->clear();
+  return written;
 }
 
 void RepositoryWriter::Commit(const std::string& path) const {
   auto write = [this, &path]() -> Status {
-    ImageHead head;
-    WQ_RETURN_IF_ERROR(LayOut(*state_, &head));
     std::unique_ptr<AtomicFile> file;
     WQ_RETURN_IF_ERROR(AtomicFile::Create(path, &file));
-    WQ_RETURN_IF_ERROR(file->Append(head.header.data(), head.header.size()));
-    WQ_RETURN_IF_ERROR(file->Append(head.directory.data(), head.directory.size()));
-    Status written;
-    ForEachDataPiece(*state_, [&](const unsigned char* p, size_t n) {
-      if (written.ok()) written = file->Append(p, n);
-    });
-    WQ_RETURN_IF_ERROR(written);
+    FileSink sink(file.get());
+    uint64_t size;
+    WQ_RETURN_IF_ERROR(WriteImage(*state_, sink, &size));
     return file->Commit();
   };
   const Status done = write();

@@ -1,7 +1,9 @@
 // What a RepositoryWriter holds while a repository is built: per class its
-// members, the record of a new object and the records so far, and one heap
-// shared by all classes. The building calls (writer.cc) fill it in; the
-// image (writer_image.cc) is laid out from it.
+// members, the record of a new object and where its records are, and one
+// heap shared by all classes. In memory each class has a buffer of its own;
+// a spilling writer keeps the records of all classes in one buffer, class
+// after class. The building calls (writer.cc) fill it in; the image
+// (writer_image.cc) is laid out from it.
 #ifndef WQSQL_STORE_WRITER_STATE_H_
 #define WQSQL_STORE_WRITER_STATE_H_
 
@@ -11,8 +13,8 @@
 #include <unordered_set>
 #include <vector>
 
-#include "store/byte_chunks.h"
 #include "store/data_types.h"
+#include "store/spill_buffer.h"
 
 namespace wqstore {
 
@@ -38,8 +40,11 @@ struct WriterClass {
   // Bytes per stored record: at least one, so that every object takes room
   // in the file and a count of objects is bounded by the file's size.
   uint32_t stride() const { return record_size == 0 ? 1 : record_size; }
-  ByteChunks records;
+  SpillBuffer own_records;            // the records, unless the writer spills
+  SpillBuffer* records = &own_records;  // where the records are
+  uint64_t records_start = 0;           // of the first record in *records
   uint32_t object_count = 0;
+  uint64_t records_size() const { return uint64_t{object_count} * stride(); }
 };
 
 struct WriterState {
@@ -49,7 +54,12 @@ struct WriterState {
   std::unordered_set<std::string> class_names;
   std::unordered_set<int32_t> class_numbers;
   uint64_t member_total = 0;
-  ByteChunks heap;  // starts with the reserved zero bytes
+  std::unique_ptr<SpillBuffer> heap;  // starts with the reserved zero bytes
+
+  // Set by SpillNear: the records of every class, and the class whose
+  // records end it (objects come class after class).
+  std::unique_ptr<SpillBuffer> spilled_records;
+  uint32_t open_class = 0;
 };
 
 }  // namespace wqstore

@@ -14,15 +14,31 @@
 
 namespace {
 
+// The ids as the string tokens of a source, and where each token starts.
+struct IdSource {
+  std::string text;
+  std::vector<size_t> tokens;
+  explicit IdSource(const std::vector<std::string>& ids) {
+    for (const std::string& id : ids) {
+      tokens.push_back(text.size());
+      text += "\"" + id + "\", ";
+    }
+  }
+};
+
 TEST(WqmakeIdTable, MapsManyIdsThroughGrowth) {
-  wqsource::IdTable table;
   const uint32_t n = 50000;
+  std::vector<std::string> ids;
+  for (uint32_t k = 0; k < n; ++k) ids.push_back("id" + std::to_string(k));
+  ids.push_back("id123");
+  const IdSource source(ids);
+  wqsource::IdTable table(source.text);
   bool inserted = false;
   for (uint32_t k = 0; k < n; ++k) {
-    ASSERT_TRUE(table.Insert("id" + std::to_string(k), wqstore::ObjectId{k % 7, k}, &inserted).ok());
+    ASSERT_TRUE(table.Insert(ids[k], source.tokens[k], wqstore::ObjectId{k % 7, k}, &inserted).ok());
     ASSERT_TRUE(inserted);
   }
-  ASSERT_TRUE(table.Insert("id123", wqstore::ObjectId{0, 0}, &inserted).ok());
+  ASSERT_TRUE(table.Insert("id123", source.tokens[n], wqstore::ObjectId{0, 0}, &inserted).ok());
   EXPECT_FALSE(inserted);
   EXPECT_EQ(table.size(), n);
   for (uint32_t k = 0; k < n; ++k) {
@@ -33,9 +49,52 @@ TEST(WqmakeIdTable, MapsManyIdsThroughGrowth) {
   }
   EXPECT_EQ(table.Find("id50000"), nullptr);
   EXPECT_EQ(table.Find(""), nullptr);
-  std::string_view id;
-  ASSERT_TRUE(table.FindIdOf(wqstore::ObjectId{123 % 7, 123}, id));
+  std::string id;
+  ASSERT_TRUE(table.FindIdOf(wqstore::ObjectId{123 % 7, 123}, &id));
   EXPECT_EQ(id, "id123");
+}
+
+// Ids are kept as places in the source; a token with escapes is read again
+// to compare, so its id matches the same text written plainly, and one
+// without escapes is not mistaken for one with them.
+TEST(WqmakeIdTable, IdsWithEscapesMatchTheirText) {
+  struct Case {
+    const char* token;  // as in the source, quotes and all
+    const char* id;     // what it decodes to
+  };
+  const Case cases[] = {
+      {R"("a\u0062c")", "abc"},
+      {R"("tab\there")", "tab\there"},
+      {R"("back\\slash")", "back\\slash"},
+      {R"("\"q\"")", "\"q\""},
+      {R"("caf\u00e9")", "caf\u00e9"},
+      {R"("x\\")", "x\\"},
+  };
+  std::string text;
+  std::vector<size_t> tokens;
+  for (const Case& c : cases) {
+    tokens.push_back(text.size());
+    text += std::string(c.token) + ", ";
+  }
+  wqsource::IdTable table(text);
+  for (uint32_t k = 0; k < std::size(cases); ++k) {
+    bool inserted = false;
+    ASSERT_TRUE(table.Insert(cases[k].id, tokens[k], wqstore::ObjectId{1, k}, &inserted).ok());
+    EXPECT_TRUE(inserted) << cases[k].token;
+  }
+  for (uint32_t k = 0; k < std::size(cases); ++k) {
+    const wqstore::ObjectId* o = table.Find(cases[k].id);
+    ASSERT_NE(o, nullptr) << cases[k].token;
+    EXPECT_EQ(o->obj, k);
+    std::string id;
+    ASSERT_TRUE(table.FindIdOf(wqstore::ObjectId{1, k}, &id));
+    EXPECT_EQ(id, cases[k].id);
+    bool inserted = true;
+    ASSERT_TRUE(table.Insert(cases[k].id, tokens[k], wqstore::ObjectId{2, k}, &inserted).ok());
+    EXPECT_FALSE(inserted) << cases[k].token;
+  }
+  EXPECT_EQ(table.Find("a\\u0062c"), nullptr);
+  EXPECT_EQ(table.Find("ab"), nullptr);
 }
 
 // The hash against the published answers for the key 00 01 .. 0f and the
@@ -84,10 +143,11 @@ std::vector<std::string> IdsCollidingUnderFnv(size_t count) {
 
 TEST(WqmakeIdTable, CraftedIdsDoNotCollide) {
   const std::vector<std::string> ids = IdsCollidingUnderFnv(5000);
-  wqsource::IdTable table;
+  const IdSource source(ids);
+  wqsource::IdTable table(source.text);
   for (uint32_t k = 0; k < ids.size(); ++k) {
     bool inserted = false;
-    ASSERT_TRUE(table.Insert(ids[k], wqstore::ObjectId{0, k}, &inserted).ok());
+    ASSERT_TRUE(table.Insert(ids[k], source.tokens[k], wqstore::ObjectId{0, k}, &inserted).ok());
     ASSERT_TRUE(inserted);
   }
   // Spread evenly over 8192 slots, 5000 ids lie less than one slot past

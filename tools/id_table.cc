@@ -1,9 +1,8 @@
-// IdTable: arena-backed open-addressing map from object ids to objects,
-// with linear probing over a keyed hash.
+// IdTable: open-addressing map from object ids to objects, with linear
+// probing over a keyed hash; the ids' text stays in the source.
 #include "tools/id_table.h"
 
 namespace wqsource {
-
 namespace {
 
 uint64_t Slot(uint32_t hash, size_t entry) { return uint64_t{hash} << 32 | (entry + 1); }
@@ -12,34 +11,52 @@ size_t SlotEntry(uint64_t slot) { return static_cast<size_t>(slot & 0xffffffffu)
 
 }  // namespace
 
+std::string_view IdTable::Text(const Entry& e) const {
+  if ((e.text & kEscaped) == 0) return source_.substr(e.text, e.size);
+  return reread_.Read(source_, e.text & ~kEscaped).s;
+}
+
 void IdTable::Grow() {
   const size_t n = slots_.empty() ? 1024 : slots_.size() * 2;
+  std::vector<uint64_t>().swap(slots_);  // before the new index, not beside it
   slots_.assign(n, 0);
   const size_t mask = n - 1;
-  for (size_t e = 0; e < entries_.size(); ++e) {
-    size_t s = entries_[e].hash & mask;
+  for (size_t e = 0; e < size_; ++e) {
+    const uint32_t h = At(e).hash;
+    size_t s = h & mask;
     while (slots_[s] != 0) s = (s + 1) & mask;
-    slots_[s] = Slot(entries_[e].hash, e);
+    slots_[s] = Slot(h, e);
   }
 }
 
-Status IdTable::Insert(std::string_view id, wqstore::ObjectId object, bool* inserted) {
+Status IdTable::Insert(std::string_view id, size_t token, wqstore::ObjectId object,
+                       bool* inserted) {
   *inserted = false;
-  if (entries_.size() >= UINT32_MAX - 1) return Status::Error("too many object ids");
+  if (size_ >= UINT32_MAX - 1) return Status::Error("too many object ids");
+  if (id.size() >= UINT32_MAX) return Status::Error("object id of 4 GiB or more");
   // Keep the load at or below three quarters.
-  if ((entries_.size() + 1) * 4 > slots_.size() * 3) Grow();
+  if ((size_ + 1) * 4 > slots_.size() * 3) Grow();
   const uint32_t h = Hash(id);
   const size_t mask = slots_.size() - 1;
   size_t s = h & mask;
   for (; slots_[s] != 0; s = (s + 1) & mask) {
-    if (SlotHash(slots_[s]) == h && View(entries_[SlotEntry(slots_[s])].text) == id) {
-      return Status::OK();
-    }
+    if (SlotHash(slots_[s]) != h) continue;
+    const Entry& e = At(SlotEntry(slots_[s]));
+    if (e.size == id.size() && Text(e) == id) return Status::OK();
   }
-  TextRef text;
-  WQ_RETURN_IF_ERROR(Keep(id, &text));
-  entries_.push_back(Entry{text, h, object});
-  slots_[s] = Slot(h, entries_.size() - 1);
+  // A token whose text between its quotes is the id itself, without a
+  // backslash, has no escapes.
+  const bool plain = token + 1 + id.size() < source_.size() && source_[token] == '"' &&
+                     id.find('\\') == std::string_view::npos &&
+                     source_.compare(token + 1, id.size(), id) == 0 &&
+                     source_[token + 1 + id.size()] == '"';
+  if ((size_ >> kBlockShift) == blocks_.size()) {
+    blocks_.emplace_back(new Entry[size_t{1} << kBlockShift]);
+  }
+  At(size_) = Entry{plain ? token + 1 : token | kEscaped, static_cast<uint32_t>(id.size()), h,
+                    object};
+  slots_[s] = Slot(h, size_);
+  ++size_;
   *inserted = true;
   return Status::OK();
 }
@@ -50,8 +67,8 @@ const wqstore::ObjectId* IdTable::Find(std::string_view id) const {
   const size_t mask = slots_.size() - 1;
   for (size_t s = h & mask; slots_[s] != 0; s = (s + 1) & mask) {
     if (SlotHash(slots_[s]) != h) continue;
-    const Entry& e = entries_[SlotEntry(slots_[s])];
-    if (View(e.text) == id) return &e.object;
+    const Entry& e = At(SlotEntry(slots_[s]));
+    if (e.size == id.size() && Text(e) == id) return &e.object;
   }
   return nullptr;
 }
@@ -65,22 +82,15 @@ uint64_t IdTable::ProbeDistance() const {
   return distance;
 }
 
-bool IdTable::FindIdOf(wqstore::ObjectId object, std::string_view& id) const {
-  for (const Entry& e : entries_) {
-    if (e.object.cls == object.cls && e.object.obj == object.obj) {
-      id = View(e.text);
+bool IdTable::FindIdOf(wqstore::ObjectId object, std::string* id) const {
+  for (size_t e = 0; e < size_; ++e) {
+    const Entry& entry = At(e);
+    if (entry.object.cls == object.cls && entry.object.obj == object.obj) {
+      id->assign(Text(entry));
       return true;
     }
   }
   return false;
-}
-
-Status IdTable::Keep(std::string_view text, TextRef* ref) {
-  if (text.size() > UINT32_MAX) return Status::Error("text of 4 GiB or more");
-  ref->offset = arena_.size();
-  ref->size = static_cast<uint32_t>(text.size());
-  arena_.append(text.data(), text.size());
-  return Status::OK();
 }
 
 }  // namespace wqsource

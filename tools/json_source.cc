@@ -20,13 +20,19 @@ Status ReadInto(const SourceText& source, RepositoryWriter& writer, ReadMode mod
 }  // namespace
 
 Status BuildFromJson(std::string_view text, std::unique_ptr<RepositoryWriter>* writer,
-                     std::string_view source_name) {
+                     std::string_view source_name, const std::string& spill_near) {
   const SourceText source(text, source_name);
-  auto built = std::make_unique<RepositoryWriter>();
+  auto fresh = [&spill_near](std::unique_ptr<RepositoryWriter>* w) {
+    w->reset();  // the scratch files of a first pass go before the second's come
+    *w = std::make_unique<RepositoryWriter>();
+    return spill_near.empty() ? Status::OK() : (*w)->SpillNear(spill_near);
+  };
+  std::unique_ptr<RepositoryWriter> built;
+  WQ_RETURN_IF_ERROR(fresh(&built));
   PassEnd end = PassEnd::kDone;
   Status read = ReadInto(source, *built, ReadMode::kFast, &end);
   if (end == PassEnd::kNeedsCarefulPass) {
-    built = std::make_unique<RepositoryWriter>();
+    WQ_RETURN_IF_ERROR(fresh(&built));
     read = ReadInto(source, *built, ReadMode::kCareful, &end);
   }
   WQ_RETURN_IF_ERROR(read);

@@ -5,6 +5,7 @@
 #define WQSQL_TOOLS_JSON_SOURCE_H_
 
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "platform/status.h"
@@ -17,9 +18,12 @@ namespace wqsource {
 // "SOURCE_NAME:LINE:COLUMN: detail", or "LINE:COLUMN: detail" when
 // `source_name` is empty; lines and columns are 1-based, columns count
 // characters. A source past the limits of the id table ("too many object
-// ids") fails without a position.
+// ids") fails without a position. With a `spill_near` path the writer
+// keeps the records and the heap in scratch files in that path's folder
+// (RepositoryWriter::SpillNear), so its memory does not grow with the
+// source.
 Status BuildFromJson(std::string_view text, std::unique_ptr<wqstore::RepositoryWriter>* writer,
-                     std::string_view source_name = {});
+                     std::string_view source_name = {}, const std::string& spill_near = {});
 
 // The same into a writer the caller owns, which must be empty, reading in
 // the careful mode only: objects that come before their class's number or

@@ -33,8 +33,10 @@ Status MakeRepository(const std::string& source_path, const std::string& repo_pa
         return Status::Error("cannot write " + repo_path + ": it is the source file");
       }
     }
-    WQ_RETURN_IF_ERROR(BuildFromJson(source.text(), &writer, source_name));
-  }  // the source text is released before the file image is built
+    // The records and the heap wait in scratch files beside the target, so
+    // that a source of any size builds in bounded memory.
+    WQ_RETURN_IF_ERROR(BuildFromJson(source.text(), &writer, source_name, repo_path));
+  }  // the source text is released before the file image is written
   // The writer's commit alone reports by exception.
   try {
     writer->Commit(repo_path);

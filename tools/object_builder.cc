@@ -1,6 +1,8 @@
 // ObjectBuilder: objects, ids and values into the writer.
 #include "tools/object_builder.h"
 
+#include <algorithm>
+
 #include "store/data_types.h"
 #include "tools/value_conversion.h"
 
@@ -21,7 +23,7 @@ Status ObjectBuilder::AddObject(const ClassState& c, uint32_t cls, const ObjectN
 Status ObjectBuilder::MapId(const ClassState& c, const ObjectName& name, std::string_view id,
                             ObjectId o, size_t offset) {
   bool inserted;
-  WQ_RETURN_IF_ERROR(ids_.Insert(id, o, &inserted));
+  WQ_RETURN_IF_ERROR(ids_.Insert(id, source_.TokenStart(offset), o, &inserted));
   if (inserted) return Status::OK();
   return source_.FaultAtToken(offset, ClassLabel(c) + ", " + ObjectLabel(name) +
                                           ": duplicate object id " + Quote(id));
@@ -79,9 +81,17 @@ Status ObjectBuilder::SetReference(const ClassState& c, const ObjectName& name, 
   const ObjectId* target = ids_.Find(target_id.text);
   if (target != nullptr) return Written(writer_.SetRef(o, m, *target), c, name, m, from);
   // Set when the whole source has been read.
-  PendingRef p{o, m, TextRef(), source_.TokenStart(from)};
-  WQ_RETURN_IF_ERROR(ids_.Keep(target_id.text, &p.target));
-  pending_.push_back(p);
+  if (pending_.size() == kPendingInMemory) WQ_RETURN_IF_ERROR(SpillPending());
+  pending_.push_back(PendingRef{o, m, source_.TokenStart(from)});
+  return Status::OK();
+}
+
+Status ObjectBuilder::SpillPending() {
+  if (spilled_ == nullptr) WQ_RETURN_IF_ERROR(wqstore::ScratchFile::Create("", &spilled_));
+  WQ_RETURN_IF_ERROR(spilled_->WriteAt(spilled_count_ * sizeof(PendingRef), pending_.data(),
+                                       pending_.size() * sizeof(PendingRef)));
+  spilled_count_ += pending_.size();
+  pending_.clear();
   return Status::OK();
 }
 
@@ -108,21 +118,30 @@ Status ObjectBuilder::CheckRequired(const ClassState& c, const ObjectName& name,
 }
 
 Status ObjectBuilder::ResolvePending(const std::vector<ClassState>& classes) {
-  for (const PendingRef& p : pending_) {
-    const ObjectId* target = ids_.Find(ids_.View(p.target));
-    Status set = target == nullptr
-                     ? Status::Error("unknown object id " + Quote(ids_.View(p.target)))
-                     : writer_.SetRef(p.source, p.member, *target);
-    if (set.ok()) continue;
-    ObjectName name;
-    name.ordinal = p.source.obj + 1;
-    std::string_view id;
-    name.has_id = ids_.FindIdOf(p.source, id);
-    name.id.assign(id);
-    return source_.FaultAt(p.offset, ValueLabel(classes[p.source.cls], name, p.member) + ": " +
-                                         set.message());
+  // The spilled references first: they came before those in memory.
+  std::vector<PendingRef> batch;
+  for (uint64_t done = 0; done < spilled_count_;) {
+    batch.resize(static_cast<size_t>(std::min<uint64_t>(kPendingInMemory, spilled_count_ - done)));
+    WQ_RETURN_IF_ERROR(spilled_->ReadAt(done * sizeof(PendingRef), batch.data(),
+                                        batch.size() * sizeof(PendingRef)));
+    for (const PendingRef& p : batch) WQ_RETURN_IF_ERROR(ResolveOne(classes, p));
+    done += batch.size();
   }
+  for (const PendingRef& p : pending_) WQ_RETURN_IF_ERROR(ResolveOne(classes, p));
   return Status::OK();
+}
+
+Status ObjectBuilder::ResolveOne(const std::vector<ClassState>& classes, const PendingRef& p) {
+  const std::string_view target_id = reread_.Read(source_.text(), p.offset).s;
+  const ObjectId* target = ids_.Find(target_id);
+  const Status set = target == nullptr ? Status::Error("unknown object id " + Quote(target_id))
+                                       : writer_.SetRef(p.source, p.member, *target);
+  if (set.ok()) return set;
+  ObjectName name;
+  name.ordinal = p.source.obj + 1;
+  name.has_id = ids_.FindIdOf(p.source, &name.id);
+  return source_.FaultAt(p.offset, ValueLabel(classes[p.source.cls], name, p.member) + ": " +
+                                       set.message());
 }
 
 }  // namespace wqsource

@@ -1,29 +1,34 @@
 // ObjectBuilder: puts the objects of a source into the writer. It adds each
 // object, maps its id, converts and sets its values, checks that every
 // member that may not be null got a value, and keeps references to ids not
-// seen yet until the whole source has been read.
+// seen yet until the whole source has been read: 24 bytes each, in memory up
+// to kPendingInMemory of them and in a scratch file beyond.
 #ifndef WQSQL_TOOLS_OBJECT_BUILDER_H_
 #define WQSQL_TOOLS_OBJECT_BUILDER_H_
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string_view>
 #include <vector>
 
 #include "platform/status.h"
+#include "store/scratch_file.h"
 #include "store/writer.h"
 #include "tools/class_model.h"
 #include "tools/id_table.h"
 #include "tools/json_scalar.h"
 #include "tools/source_faults.h"
-#include "store/writer.h"
 
 namespace wqsource {
 
 class ObjectBuilder {
  public:
+  // Forward references kept in memory before they go to a scratch file.
+  static constexpr size_t kPendingInMemory = size_t{1} << 20;
+
   ObjectBuilder(const SourceText& source, wqstore::RepositoryWriter& writer)
-      : source_(source), writer_(writer) {}
+      : source_(source), writer_(writer), ids_(source.text()) {}
 
   // The class `c` has gone into the writer; its objects come next.
   void StartClass(const ClassState& c) { given_.assign(c.members.size(), 0); }
@@ -33,7 +38,8 @@ class ObjectBuilder {
   Status AddObject(const ClassState& c, uint32_t cls, const ObjectName& name, size_t offset,
                    wqstore::ObjectId* o);
 
-  // Maps the id at `offset` to `o`; a duplicate id is a fault there.
+  // Maps the id whose token a scan from `offset` finds to `o`; a duplicate
+  // id is a fault there.
   Status MapId(const ClassState& c, const ObjectName& name, std::string_view id,
                wqstore::ObjectId o, size_t offset);
 
@@ -61,9 +67,11 @@ class ObjectBuilder {
   struct PendingRef {
     wqstore::ObjectId source;
     uint32_t member;
-    TextRef target;
-    size_t offset;  // of the value
+    uint64_t offset;  // of the value, the target's id
   };
+  // Moves the references kept in memory to the scratch file.
+  Status SpillPending();
+  Status ResolveOne(const std::vector<ClassState>& classes, const PendingRef& p);
 
   Status SetReference(const ClassState& c, const ObjectName& name, wqstore::ObjectId o,
                       uint32_t m, const Scalar& v, size_t from);
@@ -78,7 +86,10 @@ class ObjectBuilder {
   const SourceText& source_;
   wqstore::RepositoryWriter& writer_;
   IdTable ids_;
-  std::vector<PendingRef> pending_;
+  std::vector<PendingRef> pending_;               // the latest, in source order
+  std::unique_ptr<wqstore::ScratchFile> spilled_;  // the earlier ones
+  uint64_t spilled_count_ = 0;
+  OneValue reread_;
   uint64_t serial_ = 0;          // counts objects
   std::vector<uint64_t> given_;  // per member: serial_ of the last object giving it
   std::vector<uint8_t> blob_;

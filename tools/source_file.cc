@@ -1,12 +1,16 @@
 // SourceFile: a source file mapped read-only with its pages populated up
-// front, which costs a fraction of reading into fresh memory, whose every
-// page would fault and be cleared first; standard input, pipes and the like
-// read into a buffer that doubles as it fills.
+// front (up to kPopulateLimit; beyond that it is read in order as the
+// parser goes), which costs a fraction of reading into fresh memory, whose
+// every page would fault and be cleared first. Standard input, pipes and the
+// like are copied to a scratch file that is then mapped the same way, so
+// that a source of any size takes no memory of its own; only where no
+// scratch file can be made are they read into a buffer that doubles.
 #include "tools/source_file.h"
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include <fcntl.h>
@@ -14,10 +18,22 @@
 #include <unistd.h>
 
 #include "platform/text.h"
+#include "store/scratch_file.h"
 
 namespace wqsource {
 
 namespace {
+
+// Sources up to this size have their pages loaded when they are mapped.
+constexpr size_t kPopulateLimit = size_t{1} << 30;
+
+// Maps `size` bytes of `fd` for reading, or returns MAP_FAILED.
+void* MapSource(int fd, size_t size) {
+  void* map = ::mmap(nullptr, size, PROT_READ,
+                     MAP_PRIVATE | (size <= kPopulateLimit ? MAP_POPULATE : 0), fd, 0);
+  if (map != MAP_FAILED && size > kPopulateLimit) ::madvise(map, size, MADV_SEQUENTIAL);
+  return map;
+}
 
 Status CannotRead(std::string_view name, int err) {
   return Status::Error("cannot read " + std::string(name) + ": " + ErrnoText(err));
@@ -54,9 +70,12 @@ class FdCloser {
 SourceFile::~SourceFile() {
   if (mapped_) {
     ::munmap(data_, size_);
+  }
+  if (guarded_) {
     ::sigaction(SIGBUS, &old_bus_action_, nullptr);
     bus_message = nullptr;
-  } else {
+  }
+  if (!mapped_) {
     std::free(data_);
   }
 }
@@ -68,7 +87,7 @@ Status SourceFile::Open(const std::string& path, struct stat* info) {
   if (::fstat(fd, info) != 0) return CannotRead(path, errno);
   if (S_ISREG(info->st_mode) && info->st_size > 0) {
     const size_t size = static_cast<size_t>(info->st_size);
-    void* map = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+    void* map = MapSource(fd, size);
     if (map != MAP_FAILED) {
       mapped_ = true;
       data_ = static_cast<char*>(map);
@@ -77,19 +96,45 @@ Status SourceFile::Open(const std::string& path, struct stat* info) {
       return Status::OK();
     }
   }
-  return ReadAll(fd, path,
-                 S_ISREG(info->st_mode) ? static_cast<size_t>(info->st_size) + 1 : 1 << 16);
+  return ReadAll(fd, path);
 }
 
 Status SourceFile::OpenStandardInput() {
   // A regular file on standard input is read, not mapped: it may be open at
   // any offset, and is read from there.
-  struct stat info;
-  size_t capacity = 1 << 16;
-  if (::fstat(STDIN_FILENO, &info) == 0 && S_ISREG(info.st_mode)) {
-    capacity = static_cast<size_t>(info.st_size) + 1;
+  return ReadAll(STDIN_FILENO, kStandardInputName);
+}
+
+Status SourceFile::ReadAll(int fd, std::string_view name) {
+  // A closed descriptor is refused before the scratch file could take its
+  // number.
+  if (::fcntl(fd, F_GETFD) < 0) return CannotRead(name, errno);
+  std::unique_ptr<wqstore::ScratchFile> scratch;
+  if (!wqstore::ScratchFile::Create("", &scratch).ok()) {
+    struct stat info;
+    size_t capacity = 1 << 16;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+      capacity = static_cast<size_t>(info.st_size) + 1;
+    }
+    return ReadIntoMemory(fd, name, capacity);
   }
-  return ReadAll(STDIN_FILENO, kStandardInputName, capacity);
+  std::unique_ptr<char[]> buffer(new char[kCopyBuffer]);
+  uint64_t size = 0;
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer.get(), kCopyBuffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return CannotRead(name, errno);
+    if (n == 0) break;
+    WQ_RETURN_IF_ERROR(scratch->WriteAt(size, buffer.get(), static_cast<size_t>(n)));
+    size += static_cast<uint64_t>(n);
+  }
+  if (size == 0) return Status::OK();
+  void* map = MapSource(scratch->fd(), static_cast<size_t>(size));
+  if (map == MAP_FAILED) return CannotRead(name, errno);
+  mapped_ = true;  // the mapping keeps the scratch file's bytes once it is closed
+  data_ = static_cast<char*>(map);
+  size_ = static_cast<size_t>(size);
+  return Status::OK();
 }
 
 void SourceFile::GuardBusErrors(const std::string& path) {
@@ -100,6 +145,7 @@ void SourceFile::GuardBusErrors(const std::string& path) {
   bus_text_ += '\n';
   bus_message = bus_text_.data();
   bus_message_size = bus_text_.size();
+  guarded_ = true;
   struct sigaction action;
   std::memset(&action, 0, sizeof action);
   action.sa_handler = OnBusError;
@@ -107,7 +153,7 @@ void SourceFile::GuardBusErrors(const std::string& path) {
   ::sigaction(SIGBUS, &action, &old_bus_action_);
 }
 
-Status SourceFile::ReadAll(int fd, std::string_view name, size_t capacity) {
+Status SourceFile::ReadIntoMemory(int fd, std::string_view name, size_t capacity) {
   size_t used = 0;
   data_ = static_cast<char*>(std::malloc(capacity));
   int err = 0;

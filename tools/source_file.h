@@ -1,6 +1,6 @@
 // SourceFile: the text of a JSON source in memory, read once: a regular file
 // named by its path is mapped; standard input, and a file of any other kind,
-// is read into a growing buffer.
+// is copied to a scratch file, which is mapped.
 #ifndef WQSQL_TOOLS_SOURCE_FILE_H_
 #define WQSQL_TOOLS_SOURCE_FILE_H_
 
@@ -37,12 +37,18 @@ class SourceFile {
 
  private:
   void GuardBusErrors(const std::string& path);
+  // Copies what is left of `fd` to a scratch file and maps that; `name` is
+  // the file's name in a message. `fd` stays open.
+  Status ReadAll(int fd, std::string_view name);
   // Reads to the end of `fd` into data_, starting with room for `capacity`
-  // bytes; `name` is the file's name in a message. Frees the buffer when it
-  // fails, and throws std::bad_alloc when memory runs out; `fd` stays open.
-  Status ReadAll(int fd, std::string_view name, size_t capacity);
+  // bytes. Frees the buffer when it fails, and throws std::bad_alloc when
+  // memory runs out.
+  Status ReadIntoMemory(int fd, std::string_view name, size_t capacity);
+
+  static constexpr size_t kCopyBuffer = size_t{1} << 20;
 
   bool mapped_ = false;
+  bool guarded_ = false;  // a SIGBUS handler of ours is in place
   char* data_ = nullptr;
   size_t size_ = 0;
   std::string bus_text_;
