@@ -22,14 +22,14 @@ using wqsource::Scalar;
 using wqsource::SourceLimits;
 using wqsource::SourceText;
 
-struct MemberSpec {
+struct SourceMember {
   std::string name;
   int type;
 };
 
-struct ClassSpec {
+struct SourceClass {
   std::string name;
-  std::vector<MemberSpec> members;
+  std::vector<SourceMember> members;
   bool has_object_size = false;
 };
 
@@ -43,7 +43,7 @@ struct ClassSpec {
 //
 // and reads it through ClassDefinitions as the source reader does. Returns
 // the first fault's message, or "" when every class is taken.
-std::string Read(const std::vector<ClassSpec>& classes, const SourceLimits& limits) {
+std::string Read(const std::vector<SourceClass>& classes, const SourceLimits& limits) {
   struct Place {
     size_t open;  // the '{'
     size_t name;  // the name's value
@@ -52,12 +52,12 @@ std::string Read(const std::vector<ClassSpec>& classes, const SourceLimits& limi
   std::string text = "{\"classes\": [\n";
   std::vector<Place> class_places;
   std::vector<std::vector<Place>> member_places;
-  for (const ClassSpec& c : classes) {
+  for (const SourceClass& c : classes) {
     const size_t open = text.size();
     text += "{\"name\": \"" + c.name + "\", \"members\": [\n";
     class_places.push_back({open, open + 9, 0});
     member_places.emplace_back();
-    for (const MemberSpec& m : c.members) {
+    for (const SourceMember& m : c.members) {
       const size_t at = text.size();
       text += "{\"name\": \"" + m.name + "\", \"type\": ";
       member_places.back().push_back({at, at + 9, text.size()});
@@ -77,7 +77,7 @@ std::string Read(const std::vector<ClassSpec>& classes, const SourceLimits& limi
     return v;
   };
   for (size_t ci = 0; ci < classes.size(); ci++) {
-    const ClassSpec& c = classes[ci];
+    const SourceClass& c = classes[ci];
     definitions.BeginClass(class_places[ci].open);
     Status s = definitions.ClassField(wqsource::kClassName, text_value(c.name),
                                       class_places[ci].name);
@@ -114,12 +114,12 @@ SourceLimits Limits(void (*lower)(SourceLimits*)) {
 
 TEST(SourceLimits, RefusedWhereTheSourcePassesThem) {
   // Type codes: 1 string (8 bytes), 2 int (4), 3 double (8), 4 char (1), 7 none (0).
-  const std::vector<ClassSpec> twenty_bytes = {
+  const std::vector<SourceClass> twenty_bytes = {
       {"A", {{"i", 2}, {"d", 3}, {"x", 7}, {"s", 1}}}, {"B", {{"s", 1}, {"d", 3}, {"i", 2}}}};
   struct Case {
     const char* what;
     SourceLimits limits;
-    std::vector<ClassSpec> classes;
+    std::vector<SourceClass> classes;
     std::string expect;
   };
   const Case cases[] = {
