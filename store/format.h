@@ -78,6 +78,16 @@ constexpr uint32_t kMaxClassCount = 0x7FFFFFFFu;
 constexpr uint32_t kMaxMemberCount = 0x7FFFFFFFu;  // in the whole file
 constexpr uint32_t kMaxObjectCount = 0x7FFFFFFFu;  // per class
 
+// A class's record size and its members' field offsets are u32 fields.
+constexpr uint64_t kMaxRecordSize = 0xFFFFFFFFu;
+// Name offsets are u32 fields: the writer keeps the whole names area, every
+// name with its NUL, within this many bytes, so that every offset fits.
+constexpr uint64_t kMaxNamesLength = 0xFFFFFFFFu;
+// A heap entry's length is a u32; a string's length with its NUL fits in one.
+constexpr uint64_t kMaxStringLength = 0xFFFFFFFEu;
+// Blob sizes are handed out as signed 32-bit integers (GetBlobProperty).
+constexpr uint64_t kMaxBlobLength = 0x7FFFFFFFu;
+
 }  // namespace format
 }  // namespace wqstore
 

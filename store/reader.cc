@@ -204,7 +204,10 @@ Status Reader::ParseDirectory() {
       return Status::Error(where() + "member count " + Num(c.member_count) +
                            " runs past the member table");
     }
-    uint32_t field_offset = 0;
+    // Kept in 64 bits: a class of more than 2^29 eight-byte members (a
+    // directory of 16 GiB) sums past what a u32 holds, and a wrapped sum
+    // would let members lie outside a record that looked small enough.
+    uint64_t field_offset = 0;
     for (uint32_t mi = first; mi < first + c.member_count; mi++) {
       const unsigned char* m = member_table + uint64_t{kMemberEntrySize} * mi;
       auto mwhere = [mi, ci] {
@@ -224,13 +227,13 @@ Status Reader::ParseDirectory() {
         return Status::Error(mwhere() + "field offset " + Num(info.field_offset) + ", expected " +
                              Num(field_offset));
       }
-      field_offset += FieldWidth(info.type);  // at most 8 * 2^32 / 32 members: no overflow
+      field_offset += FieldWidth(info.type);  // at most 8 * 2^31 members: no overflow
       members_.push_back(info);
     }
     next_member += c.member_count;
     c.record_size = DecodeFixed32(e + kClassRecordSize);
     // A record is at least one byte, so every object takes room in the file.
-    const uint32_t expected_size = field_offset == 0 ? 1 : field_offset;
+    const uint64_t expected_size = field_offset == 0 ? 1 : field_offset;
     if (c.record_size != expected_size) {
       return Status::Error(where() + "record size " + Num(c.record_size) + ", expected " +
                            Num(expected_size) + " from its members");

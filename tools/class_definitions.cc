@@ -17,6 +17,15 @@ void ClassDefinitions::BeginClass(size_t offset) {
   c.offset = offset;
   c.ordinal = static_cast<uint32_t>(classes_.size() + 1);
   classes_.push_back(std::move(c));
+  record_size_ = 0;
+}
+
+Status ClassDefinitions::CountName(size_t length, size_t at) {
+  names_length_ += uint64_t{length} + 1;
+  if (names_length_ <= limits_.names_length) return Status::OK();
+  return source_.FaultAt(at, "the names of the classes and members up to here take " +
+                                 Num(names_length_) + " bytes with their NULs, more than the " +
+                                 Num(limits_.names_length) + " a repository holds");
 }
 
 Status ClassDefinitions::ClassField(ClassKey key, const Scalar& v, size_t at) {
@@ -36,6 +45,7 @@ Status ClassDefinitions::ClassField(ClassKey key, const Scalar& v, size_t at) {
       if (!class_names_.insert(std::string(v.s)).second) {
         return source_.FaultAt(at, "duplicate class name " + Quote(v.s));
       }
+      WQ_RETURN_IF_ERROR(CountName(v.s.size(), at));
       c.name.assign(v.s);
       c.has_name = true;
       return Status::OK();
@@ -62,6 +72,10 @@ Status ClassDefinitions::ClassField(ClassKey key, const Scalar& v, size_t at) {
 
 Status ClassDefinitions::Flush() {
   ClassState& c = current();
+  if (classes_.size() > limits_.classes) {
+    return source_.FaultAt(c.offset, ClassLabel(c) + ": more than " + Num(limits_.classes) +
+                                         " classes");
+  }
   if (!c.has_number) {
     const int64_t n = any_class_ ? int64_t{max_class_number_} + 1 : 1;
     if (n > INT32_MAX) {
@@ -88,10 +102,17 @@ Status ClassDefinitions::Flush() {
   return Status::OK();
 }
 
-void ClassDefinitions::EndClass() {
+Status ClassDefinitions::EndClass() {
   ClassState& c = current();
   c.member_by_name.clear();
   c.member_numbers.clear();
+  // Only now is it sure that no "objectSize" comes: it defaults to the
+  // record size, which must then be in its range.
+  if (!c.has_object_size && record_size_ > limits_.defaulted_object_size) {
+    return source_.FaultAt(c.offset, ClassLabel(c) + ": no \"objectSize\" given, and its record "
+                                         "size " + Num(record_size_) + " is out of range of one");
+  }
+  return Status::OK();
 }
 
 void ClassDefinitions::BeginMember(size_t offset) {
@@ -121,6 +142,7 @@ Status ClassDefinitions::MemberField(MemberKey key, const Scalar& v, size_t at) 
       if (c.member_by_name.count(member_.name) != 0) {
         return source_.FaultAt(at, ClassLabel(c) + ": duplicate member name " + Quote(v.s));
       }
+      WQ_RETURN_IF_ERROR(CountName(v.s.size(), at));
       member_has_name_ = true;
       return Status::OK();
     }
@@ -154,6 +176,14 @@ Status ClassDefinitions::EndMember(uint32_t seen) {
   ClassState& c = current();
   if (!(seen & (1u << kMemberName))) return MemberFault("missing key \"name\"");
   if (!(seen & (1u << kMemberType))) return MemberFault("missing key \"type\"");
+  if (member_total_ >= limits_.members) {
+    return MemberFault("more than " + Num(limits_.members) + " members in all classes");
+  }
+  const uint64_t record_size = record_size_ + wqstore::FieldWidth(member_.type);
+  if (record_size > limits_.record_size) {
+    return MemberFault("the class's record would take " + Num(record_size) +
+                       " bytes, more than the " + Num(limits_.record_size) + " a record holds");
+  }
   if (!(seen & (1u << kMemberNumber))) {
     const int64_t n = c.members.empty() ? 1 : int64_t{c.max_member_number} + 1;
     if (n > INT32_MAX) {
@@ -169,6 +199,8 @@ Status ClassDefinitions::EndMember(uint32_t seen) {
   c.member_numbers.insert(member_.number);
   c.member_by_name.emplace(member_.name, static_cast<uint32_t>(c.members.size()));
   c.members.push_back(std::move(member_));
+  member_total_++;
+  record_size_ = record_size;
   return Status::OK();
 }
 

@@ -16,6 +16,7 @@
 #include "tools/class_model.h"
 #include "tools/json_scalar.h"
 #include "tools/source_faults.h"
+#include "store/format.h"
 #include "store/writer.h"
 
 namespace wqsource {
@@ -28,10 +29,23 @@ constexpr std::string_view kClassKeys[] = {"name",    "number",  "objectSize",
                                            "members", "objects", {}};
 constexpr std::string_view kMemberKeys[] = {"name", "type", "number", "nullable", {}};
 
+// The most a source may define: what the file format and the store's
+// interface hold (store/format.h). A source past one is refused where it
+// passes it rather than wrapped; tests lower them to reach each refusal.
+struct SourceLimits {
+  uint64_t classes = wqstore::format::kMaxClassCount;
+  uint64_t members = wqstore::format::kMaxMemberCount;  // of all classes together
+  uint64_t record_size = wqstore::format::kMaxRecordSize;
+  uint64_t names_length = wqstore::format::kMaxNamesLength;  // every name and its NUL
+  // The largest record size that stands in for a missing "objectSize" (an i32).
+  uint64_t defaulted_object_size = 0x7FFFFFFF;
+};
+
 class ClassDefinitions {
  public:
-  ClassDefinitions(const SourceText& source, wqstore::RepositoryWriter& writer)
-      : source_(source), writer_(writer) {}
+  ClassDefinitions(const SourceText& source, wqstore::RepositoryWriter& writer,
+                   const SourceLimits& limits = SourceLimits())
+      : source_(source), writer_(writer), limits_(limits) {}
 
   const std::vector<ClassState>& classes() const { return classes_; }
   // The class being read.
@@ -49,8 +63,9 @@ class ClassDefinitions {
   // "number" gets one more than the largest number of the classes added
   // before it.
   Status Flush();
-  // Drops what only the reading of the current class needed.
-  void EndClass();
+  // Drops what only the reading of the current class needed; fails when
+  // the class lacks an "objectSize" its record size cannot stand in for.
+  Status EndClass();
 
   // A member of the current class whose '{' is at `offset`.
   void BeginMember(size_t offset);
@@ -64,9 +79,16 @@ class ClassDefinitions {
 
  private:
   Status MemberFault(const std::string& detail) const;
+  // Counts a name of `length` bytes into the names area; a fault at `at`
+  // when the area would pass its limit.
+  Status CountName(size_t length, size_t at);
 
   const SourceText& source_;
   wqstore::RepositoryWriter& writer_;
+  const SourceLimits limits_;
+  uint64_t names_length_ = 0;   // of the names read so far, each with its NUL
+  uint64_t member_total_ = 0;   // of all classes read so far
+  uint64_t record_size_ = 0;    // the current class's, from its members so far
   std::vector<ClassState> classes_;
   std::unordered_set<std::string> class_names_;
   std::unordered_set<int32_t> class_numbers_;  // of the classes in the writer

@@ -321,8 +321,7 @@ class SourceReader : public ScalarEvents<SourceReader> {
       WQ_RETURN_IF_ERROR(buffer_.Replay(c, definitions_.current_index(), source_, builder_));
     }
     buffer_.Clear();
-    definitions_.EndClass();
-    return Status::OK();
+    return definitions_.EndClass();
   }
 
   // --- Objects ---------------------------------------------------------------
