@@ -143,12 +143,16 @@ Status RepositoryWriter::AddClass(std::string_view name, int32_t number, bool ha
     return Status::Error("class " + Quoted(name) + ": duplicate class number " + Num(number));
   }
   if (state_->classes.size() >= kMaxClassCount) return Status::Error("too many classes");
+  if (state_->names_length + name.size() + 1 > kMaxNamesLength) {
+    return Status::Error("class " + Quoted(name) + ": names of classes and members too long in total");
+  }
   auto c = std::make_unique<WriterClass>();
   if (state_->spilled_records != nullptr) c->records = state_->spilled_records.get();
   c->name = std::string(name);
   c->number = number;
   c->has_object_size = has_object_size;
   c->object_size = object_size;
+  state_->names_length += name.size() + 1;
   state_->class_names.insert(c->name);
   state_->class_numbers.insert(number);
   state_->classes.push_back(std::move(c));
@@ -177,10 +181,23 @@ Status RepositoryWriter::AddMember(uint32_t cls, std::string_view name, int32_t 
                          " is taken");
   }
   if (state_->member_total >= kMaxMemberCount) return Status::Error("too many members");
+  const uint32_t width = FieldWidth(type);
+  if (uint64_t{c->record_size} + width > kMaxRecordSize) {
+    return Status::Error(what + " " + Quoted(name) + ": the record would pass " +
+                         Num(kMaxRecordSize) + " bytes");
+  }
+  if (!c->has_object_size && uint64_t{c->record_size} + width > INT32_MAX) {
+    return Status::Error(what + " " + Quoted(name) + ": the record would pass " +
+                         Num(uint64_t{INT32_MAX}) +
+                         " bytes, too large to be the class's object size");
+  }
+  if (state_->names_length + name.size() + 1 > kMaxNamesLength) {
+    return Status::Error(what + " " + Quoted(name) + ": names of classes and members too long in total");
+  }
   WriterMember m{std::string(name), number,   static_cast<uint8_t>(type),
                  KindOf(type),      nullable, c->record_size};
-  const uint32_t width = FieldWidth(type);
   c->record_size += width;
+  state_->names_length += name.size() + 1;
   c->blank.resize(c->stride(), 0);
   if (m.kind == ValueKind::kRef)
     std::memset(c->blank.data() + m.field_offset, 0xFF, width);  // unset

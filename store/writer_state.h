@@ -54,6 +54,7 @@ struct WriterState {
   std::unordered_set<std::string> class_names;
   std::unordered_set<int32_t> class_numbers;
   uint64_t member_total = 0;
+  uint64_t names_length = 0;  // of all names, each with its NUL
   std::unique_ptr<SpillBuffer> heap;  // starts with the reserved zero bytes
 
   // Set by SpillNear: the records of every class, and the class whose

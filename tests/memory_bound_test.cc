@@ -17,6 +17,7 @@
 #include <string>
 
 #include "tests/memory_sampler.h"
+#include "tools/id_table.h"
 #include "tests/test_util.h"
 #include "tests/tool_run.h"
 
@@ -30,7 +31,7 @@ using wqtest::SampledRun;
 // program, the allocator's slack.
 constexpr uint64_t kFixedAllowance = uint64_t{128} << 20;
 // wqmake's table from object id to object, per id.
-constexpr uint64_t kIdTableBytesPerId = 48;
+constexpr uint64_t kIdTableBytesPerId = wqsource::IdTable::kMaxBytesPerId;
 // One object in this many has an id.
 constexpr uint64_t kIdEvery = 10;
 
