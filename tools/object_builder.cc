@@ -82,7 +82,7 @@ Status ObjectBuilder::SetReference(const ClassState& c, const ObjectName& name, 
   if (target != nullptr) return Written(writer_.SetRef(o, m, *target), c, name, m, from);
   // Set when the whole source has been read.
   if (pending_.size() == kPendingInMemory) WQ_RETURN_IF_ERROR(SpillPending());
-  pending_.push_back(PendingRef{o, m, source_.TokenStart(from)});
+  pending_.push_back(PendingRef{o, m, 0, source_.TokenStart(from)});
   return Status::OK();
 }
 

@@ -67,7 +67,8 @@ class ObjectBuilder {
   struct PendingRef {
     wqstore::ObjectId source;
     uint32_t member;
-    uint64_t offset;  // of the value, the target's id
+    uint32_t unused = 0;  // no padding goes to the scratch file unset
+    uint64_t offset;      // of the value, the target's id
   };
   // Moves the references kept in memory to the scratch file.
   Status SpillPending();
