@@ -113,6 +113,9 @@ class MemoryBoundSlow : public testing::Test {
 };
 
 TEST_F(MemoryBoundSlow, MakeAndDumpOfMillionsOfObjects) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "a sanitizer's shadow memory and quarantine are anonymous memory too";
+#endif
   const uint64_t objects = ObjectCount();
   const uint64_t ids = (objects + kIdEvery - 1) / kIdEvery;
   const std::string source = folder_.File("big.json");
