@@ -19,6 +19,14 @@ constexpr uint64_t kBlanks = 0x2020202020202020ull;
 
 inline void FillBlanks(char* p, size_t n) { std::memset(p, ' ', n); }
 
+// Blanks over at least `n` bytes at `p`, in 16-byte stores: up to 15 bytes
+// more, which a cell writer may scribble on.
+inline void FillBlanksWide(char* p, size_t n) {
+  static constexpr char kSixteen[16] = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
+                                        ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
+  for (size_t i = 0; i < n; i += 16) std::memcpy(p + i, kSixteen, 16);
+}
+
 // "00" to "99".
 struct DigitPairs {
   char text[200];
@@ -44,20 +52,26 @@ struct HexPairs {
 };
 constexpr HexPairs kHex;
 
-// Powers of ten that a double holds exactly.
-constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                             1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                             1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-constexpr int kMaxExactPow10 = 22;
+// Scale factors by k + 22: 10^k for k from -22 to 22. The positive powers
+// are exact (each product of the loop is); the negative ones are the
+// nearest doubles to them.
+constexpr double kNegPow10[] = {1e-1,  1e-2,  1e-3,  1e-4,  1e-5,  1e-6,  1e-7,  1e-8,
+                                1e-9,  1e-10, 1e-11, 1e-12, 1e-13, 1e-14, 1e-15, 1e-16,
+                                1e-17, 1e-18, 1e-19, 1e-20, 1e-21, 1e-22};
+struct ScaleTable {
+  double f[45];
+  constexpr ScaleTable() : f() {
+    double p = 1.0;
+    for (int k = 0; k <= 22; ++k, p *= 10.0) f[22 + k] = p;
+    for (int k = 1; k <= 22; ++k) f[22 - k] = kNegPow10[k - 1];
+  }
+};
+constexpr ScaleTable kScale;
+constexpr int kMaxScale = 22;
+// The step that moves a scaled value one decade, by adjustment + 1.
+constexpr double kStep[] = {10.0, 1.0, 0.1};
 
 constexpr size_t kMaxTextWidth = kStringColumnWidth;
-
-// a * 10^k with a single rounding, or false when 10^|k| is not exact.
-inline bool Scale(double a, int k, double* s) {
-  if (k > kMaxExactPow10 || k < -kMaxExactPow10) return false;
-  *s = k >= 0 ? a * kPow10[k] : a / kPow10[-k];
-  return true;
-}
 
 // A double rounded to three significant digits: `digits` (100..999) times
 // 10 to the power of `exponent` - 2.
@@ -67,76 +81,95 @@ struct G3 {
   int exponent;
 };
 
-// Significant digits left after dropping trailing zeros.
-inline int KeptDigits(unsigned digits) {
-  return digits % 10 != 0 ? 3 : (digits % 100 != 0 ? 2 : 1);
+// Significant digits left after dropping trailing zeros (1 to 3).
+inline unsigned KeptDigits(unsigned digits) {
+  return 1u + (digits % 100 != 0) + (digits % 10 != 0);
 }
 
-// The length of the "%.3g" text of `g`.
-size_t G3Length(const G3& g) {
-  const int sig = KeptDigits(g.digits);
-  const int x = g.exponent;
-  int len;
-  if (x >= -4 && x < 3) {
-    if (x == 2) {
-      len = 3;
-    } else if (x == 1) {
-      len = sig == 3 ? 4 : 2;
-    } else if (x == 0) {
-      len = sig > 1 ? 1 + sig : 1;
-    } else {
-      len = 2 + (-x - 1) + sig;  // "0.", zeros, digits
-    }
-  } else {
-    len = (sig > 1 ? sig + 1 : 1) + 2 + (x >= 100 || x <= -100 ? 3 : 2);
-  }
-  return static_cast<size_t>(len + (g.negative ? 1 : 0));
-}
+// The "%7.3g" cell in its column of 11 depends on the value only through
+// its digits, the exponent's digits and sign, and the cell's layout: the
+// notation and decimal places (one of 9 forms: fixed with an exponent of
+// -4 to 2, or scientific with an exponent of two or three digits), the
+// digits kept (1 to 3) and the sign. Each layout is a list of 11 indexes
+// into the cell's source bytes below.
+enum Source : unsigned char {
+  kSrcBlank, kSrcMinus, kSrcD1, kSrcD2, kSrcD3, kSrcPoint, kSrcZero,
+  kSrcE, kSrcExpSign, kSrcX1, kSrcX2, kSrcX3, kSrcCount
+};
+constexpr int kForms = 9;
+constexpr int kDoubleCellWidth = 11;
 
-// Writes the "%.3g" text of `g` (G3Length bytes) as printf writes it.
-void WriteG3(const G3& g, char* o) {
-  if (g.negative) *o++ = '-';
-  const char d1 = static_cast<char>('0' + g.digits / 100);
-  const char d2 = static_cast<char>('0' + g.digits / 10 % 10);
-  const char d3 = static_cast<char>('0' + g.digits % 10);
-  const int sig = KeptDigits(g.digits);
-  const int x = g.exponent;
-  if (x >= -4 && x < 3) {
-    if (x == 2) {
-      *o++ = d1, *o++ = d2, *o++ = d3;
-    } else if (x == 1) {
-      *o++ = d1, *o++ = d2;
-      if (sig == 3) *o++ = '.', *o++ = d3;
-    } else if (x == 0) {
-      *o++ = d1;
-      if (sig > 1) {
-        *o++ = '.', *o++ = d2;
-        if (sig > 2) *o++ = d3;
+struct DoubleLayouts {
+  unsigned char at[kForms * 3 * 2][16];
+  // The layout of printf's "%.3g" text (see its rules: fixed notation for
+  // exponents from -4 to 2, trailing zeros dropped, at least two exponent
+  // digits), right-justified in 11 columns.
+  constexpr DoubleLayouts() : at() {
+    for (int form = 0; form < kForms; ++form) {
+      for (int sig = 1; sig <= 3; ++sig) {
+        for (int neg = 0; neg <= 1; ++neg) {
+          unsigned char t[16] = {};
+          int n = 0;
+          if (neg) t[n++] = kSrcMinus;
+          const int x = form - 4;
+          if (form == 4 + 2) {
+            t[n++] = kSrcD1, t[n++] = kSrcD2, t[n++] = kSrcD3;
+          } else if (form == 4 + 1) {
+            t[n++] = kSrcD1, t[n++] = kSrcD2;
+            if (sig == 3) t[n++] = kSrcPoint, t[n++] = kSrcD3;
+          } else if (form == 4) {
+            t[n++] = kSrcD1;
+            if (sig > 1) t[n++] = kSrcPoint, t[n++] = kSrcD2;
+            if (sig > 2) t[n++] = kSrcD3;
+          } else if (form < 4) {
+            t[n++] = kSrcZero, t[n++] = kSrcPoint;
+            for (int z = -x - 1; z > 0; --z) t[n++] = kSrcZero;
+            t[n++] = kSrcD1;
+            if (sig > 1) t[n++] = kSrcD2;
+            if (sig > 2) t[n++] = kSrcD3;
+          } else {
+            t[n++] = kSrcD1;
+            if (sig > 1) t[n++] = kSrcPoint, t[n++] = kSrcD2;
+            if (sig > 2) t[n++] = kSrcD3;
+            t[n++] = kSrcE, t[n++] = kSrcExpSign;
+            if (form == 8) t[n++] = kSrcX1;
+            t[n++] = kSrcX2, t[n++] = kSrcX3;
+          }
+          unsigned char* row = at[(form * 3 + sig - 1) * 2 + neg];
+          for (int i = 0; i < kDoubleCellWidth - n; ++i) row[i] = kSrcBlank;
+          for (int i = 0; i < n; ++i) row[kDoubleCellWidth - n + i] = t[i];
+        }
       }
-    } else {
-      *o++ = '0', *o++ = '.';
-      for (int z = -x - 1; z > 0; --z) *o++ = '0';
-      *o++ = d1;
-      if (sig > 1) *o++ = d2;
-      if (sig > 2) *o++ = d3;
     }
-  } else {
-    *o++ = d1;
-    if (sig > 1) {
-      *o++ = '.', *o++ = d2;
-      if (sig > 2) *o++ = d3;
-    }
-    *o++ = 'e';
-    *o++ = x < 0 ? '-' : '+';
-    const unsigned ax = static_cast<unsigned>(x < 0 ? -x : x);
-    if (ax >= 100) *o++ = static_cast<char>('0' + ax / 100);
-    std::memcpy(o, kPairs.text + 2 * (ax % 100), 2);
   }
+};
+constexpr DoubleLayouts kDoubleLayouts;
+
+// Writes the cell of `g`.
+inline void WriteG3Cell(const G3& g, char* p) {
+  const int x = g.exponent;
+  const unsigned ax = static_cast<unsigned>(x < 0 ? -x : x);
+  const char src[kSrcCount] = {' ',
+                               '-',
+                               static_cast<char>('0' + g.digits / 100),
+                               static_cast<char>('0' + g.digits / 10 % 10),
+                               static_cast<char>('0' + g.digits % 10),
+                               '.',
+                               '0',
+                               'e',
+                               x < 0 ? '-' : '+',
+                               static_cast<char>('0' + ax / 100 % 10),
+                               static_cast<char>('0' + ax / 10 % 10),
+                               static_cast<char>('0' + ax % 10)};
+  const int form = x >= -4 && x < 3 ? x + 4 : (ax >= 100 ? 8 : 7);
+  const unsigned char* at =
+      kDoubleLayouts.at[(form * 3 + static_cast<int>(KeptDigits(g.digits)) - 1) * 2 + g.negative];
+  for (int i = 0; i < kDoubleCellWidth; ++i) p[i] = src[at[i]];
 }
 
 // Rounds a finite, normal double to three significant digits when the
 // rounding is certain; false when it is not (a tie or close to one, or a
-// magnitude whose scaling would not be exact enough).
+// magnitude beyond the scale table).
 bool RoundG3(double v, G3* g) {
   uint64_t bits;
   std::memcpy(&bits, &v, 8);
@@ -144,22 +177,22 @@ bool RoundG3(double v, G3* g) {
   const double a = std::fabs(v);
   // floor(e2 * log10(2)), possibly one off: the decimal exponent of a.
   int x = ((biased - 1023) * 1233) >> 12;
-  double s;
-  if (!Scale(a, 2 - x, &s)) return false;
-  if (s >= 1000.0) {
-    ++x;
-    if (!Scale(a, 2 - x, &s)) return false;
-  } else if (s < 100.0) {
-    --x;
-    if (!Scale(a, 2 - x, &s)) return false;
-  }
+  const int k = 2 - x;
+  if (k > kMaxScale || k < -kMaxScale) return false;
+  double s = a * kScale.f[k + kMaxScale];
+  // One decade up or down when the estimate was off, without a branch.
+  const int adjust = (s >= 1000.0) - (s < 100.0);
+  s *= kStep[adjust + 1];
+  x += adjust;
   if (!(s >= 100.0 && s < 1000.0)) return false;
-  // s is within an ulp of a * 10^(2-x) (below 1e-13 absolute); anything this
-  // close to a half is left to printf, which rounds the exact value.
+  // s is within four roundings of a * 10^(2-x) (below 5e-13 absolute);
+  // anything this close to a half is left to printf, which rounds the exact
+  // value. Closeness to a whole number needs no care: either side of it
+  // rounds to the same three digits.
   unsigned n = static_cast<unsigned>(s);
   const double frac = s - n;
   if (std::fabs(frac - 0.5) < 1e-7) return false;
-  if (frac > 0.5) ++n;
+  n += frac > 0.5;
   if (n == 1000) n = 100, ++x;
   *g = G3{(bits >> 63) != 0, n, x};
   return true;
@@ -219,12 +252,12 @@ char* PutIntCell(char* p, int32_t v) {
 }
 
 char* PutDoubleCell(char* p, double v) {
-  std::memcpy(p, &kBlanks, 8);  // 11 blanks
-  std::memcpy(p + 3, &kBlanks, 8);
   G3 g;
   if (IsNormal(v) && RoundG3(v, &g)) {
-    WriteG3(g, p + 11 - G3Length(g));  // at most 10 bytes: "-1.23e+308"
+    WriteG3Cell(g, p);
   } else {
+    std::memcpy(p, &kBlanks, 8);  // 11 blanks
+    std::memcpy(p + 3, &kBlanks, 8);
     char tmp[kPrintfG3Size];
     const size_t n = PrintfG3(v, tmp);
     std::memcpy(p + 11 - n, tmp, n);
@@ -243,7 +276,9 @@ char* PutCharCell(char* p, char c) {
 }
 
 char* PutBlobCell(char* p, const unsigned char* data, int32_t len) {
-  FillBlanks(p, 18);
+  std::memcpy(p, &kBlanks, 8);  // 18 blanks
+  std::memcpy(p + 8, &kBlanks, 8);
+  std::memcpy(p + 10, &kBlanks, 8);
   if (data != nullptr && len > 0) {
     const int32_t shown = len < 6 ? len : 6;
     char* o = p + 18 - (3 * shown - 1);
@@ -267,6 +302,17 @@ char* PutTextCell(char* p, const char* s, size_t width) {
   FillBlanks(p, width - chars);
   std::memcpy(p + width - chars, text, bytes);
   return p + width - chars + bytes;
+}
+
+char* PutTextCell(char* p, const char* s, size_t length, size_t width) {
+  if (s == nullptr || width > kMaxTextWidth) return PutTextCell(p, s, width);
+  const size_t m = length < width ? length : width;
+  // No NUL among the m bytes: then the text is at least m bytes long, and
+  // exactly `length` when that is below the width. The blanks' overrun is
+  // covered by the text or lies in the slack.
+  FillBlanksWide(p, width - m);
+  if (CopyPrintableAscii(s, m, p + width - m)) return p + width;
+  return PutTextCell(p, s, width);
 }
 
 size_t Utf8PrefixBytes(const char* s, size_t max_chars, size_t* chars) {

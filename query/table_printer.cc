@@ -10,27 +10,33 @@
 #include "query/column_display.h"
 #include "repository/connection.h"
 #include "shell/settings.h"
+#include "store/member_reader.h"
 
 namespace {
 
-// What a column shows, looked up once per table.
+// What a column shows, looked up once per table, and its member found once
+// in the class.
 struct Column {
   CellKind kind;
   int number;  // member number
   int width;
+  wqstore::MemberReader member;
 };
 
 char* PutCell(char* p, const awq_Object& obj, const Column& c) {
   switch (c.kind) {
-    case CellKind::kString:
-      return PutTextCell(p, obj.GetStringProperty(c.number), static_cast<size_t>(c.width));
-    case CellKind::kInt: return PutIntCell(p, obj.GetIntProperty(c.number));
-    case CellKind::kDouble: return PutDoubleCell(p, obj.GetDoubleProperty(c.number));
-    case CellKind::kChar: return PutCharCell(p, obj.GetCharProperty(c.number));
+    case CellKind::kString: {
+      size_t length = 0;
+      const char* s = c.member.String(obj, &length);
+      return PutTextCell(p, s, length, static_cast<size_t>(c.width));
+    }
+    case CellKind::kInt: return PutIntCell(p, c.member.Int(obj));
+    case CellKind::kDouble: return PutDoubleCell(p, c.member.Double(obj));
+    case CellKind::kChar: return PutCharCell(p, c.member.Char(obj));
     case CellKind::kBlob: {
       int32_t size = 0;
       const unsigned char* data = nullptr;
-      obj.GetBlobProperty(c.number, size, data);
+      c.member.Blob(obj, size, data);
       return PutBlobCell(p, data, size);
     }
     case CellKind::kRef: {
@@ -52,7 +58,8 @@ void PrintObjectTable(const awq_Class& cls, const awq_autovector<awq_ClassProper
   std::unique_ptr<Column[]> columns(new Column[count > 0 ? count : 1]);
   for (int32_t i = 0; i < count; ++i) {
     const ColumnDisplay& display = DisplayOf(members[i].GetDataType());
-    columns[i] = Column{display.kind, members[i].GetMemberNumber(), display.width};
+    const int number = members[i].GetMemberNumber();
+    columns[i] = Column{display.kind, number, display.width, wqstore::MemberReader(cls, number)};
   }
   const char separator = Settings().separator;
   awq_autovector<awq_Object> objects =
@@ -78,8 +85,11 @@ void PrintObjectTable(const awq_Class& cls, const awq_autovector<awq_ClassProper
   }
   out::EndLine();
 
-  // Room for a separator and a cell, or the newline.
+  // Room for a separator and a cell, or the newline; and for a whole row,
+  // taken at once when the buffer can hold it.
   constexpr size_t kStep = 1 + kMaxCellRoom;
+  const size_t row_room = kStep * static_cast<size_t>(count > 0 ? count : 1);
+  const bool whole_rows = row_room <= out::kRoomMax;
   const Column* const first = columns.get();
   const Column* const last = first + count;
   for (const awq_Object& obj : objects) {
@@ -87,11 +97,11 @@ void PrintObjectTable(const awq_Class& cls, const awq_autovector<awq_ClassProper
       ReportInterrupted();
       break;
     }
-    char* p = out::Room(kStep);
+    char* p = out::Room(whole_rows ? row_room : kStep);
     try {
       for (const Column* c = first; c != last; ++c) {
         if (c != first) {
-          if (out::Left(p) < kStep) {
+          if (!whole_rows && out::Left(p) < kStep) {
             out::Commit(p);
             p = out::Room(kStep);
           }

@@ -102,6 +102,13 @@ class Reader {
   // The string stored at heap offset `off`, or null for offset 0 and for any
   // offset that does not hold a NUL-terminated entry inside the heap.
   const char* HeapString(uint64_t off) const {
+    size_t length;
+    return HeapString(off, &length);
+  }
+  // The same, and the entry's length in bytes (0 for null). Only in a
+  // validated file is it certain that no NUL comes before that length.
+  const char* HeapString(uint64_t off, size_t* length) const {
+    *length = 0;
     // Room for the length, the bytes and the NUL.
     if (off < format::kHeapReserved || off > heap_length_ - format::kHeapEntryHeader - 1) {
       return nullptr;
@@ -110,6 +117,7 @@ class Reader {
     if (len > heap_length_ - off - format::kHeapEntryHeader - 1) return nullptr;
     const unsigned char* s = heap_ + off + format::kHeapEntryHeader;
     if (s[len] != 0) return nullptr;
+    *length = static_cast<size_t>(len);
     return reinterpret_cast<const char*>(s);
   }
   // The blob stored at heap offset `off`; an empty blob for offset 0 and for

@@ -170,6 +170,42 @@ TEST(CellFormatText, FusedConversionMatchesTheSteps) {
   SetConsoleCodeset(saved);
 }
 
+// The cell of a text with its length given is the cell of the text alone:
+// for every codeset and width, on random texts, and on texts whose given
+// length runs past an earlier NUL (a file that was never validated).
+TEST(CellFormatText, KnownLengthMatchesCountedText) {
+  const ConsoleCodeset saved = GetConsoleCodeset();
+  std::mt19937_64 rng(9);
+  char cell[kMaxCellRoom];
+  char want[kMaxCellRoom];
+  const std::string long_ascii(100, 'x');
+  struct Case {
+    std::string bytes;  // the stored bytes; the length given is their size
+  };
+  std::vector<Case> cases = {{""}, {"a"}, {std::string("ab\0cd", 5)}, {std::string("\0", 1)},
+                             {long_ascii}, {long_ascii.substr(0, 75)}, {long_ascii.substr(0, 74)},
+                             {long_ascii.substr(0, 80) + std::string(1, '\0') + "tail"},
+                             {std::string(30, 'y') + std::string(1, '\0') + std::string(60, 'z')},
+                             {"caf\xC3\xA9 " + long_ascii}, {"tab\there"}};
+  for (int i = 0; i < 20000; ++i) cases.push_back({RandomText(rng)});
+  for (ConsoleCodeset cs : {ConsoleCodeset::kUtf8, ConsoleCodeset::kLatin1,
+                            ConsoleCodeset::kAscii}) {
+    SetConsoleCodeset(cs);
+    for (const Case& c : cases) {
+      const std::string stored = c.bytes + std::string(1, '\0');
+      for (size_t width : {size_t{75}, size_t{50}, size_t{18}, size_t{3}, size_t{0}}) {
+        const std::string got(cell, PutTextCell(cell, stored.c_str(), c.bytes.size(), width));
+        const std::string expected(want, PutTextCell(want, stored.c_str(), width));
+        ASSERT_EQ(got, expected) << "codeset " << static_cast<int>(cs) << " width " << width
+                                 << " text " << c.bytes;
+      }
+    }
+  }
+  SetConsoleCodeset(saved);
+  // A null text is an empty cell whatever length comes with it.
+  EXPECT_EQ(std::string(cell, PutTextCell(cell, nullptr, 7, 5)), "     ");
+}
+
 TEST(CellFormatText, PrintableWordTest) {
   // Each byte value at each place of a word of printable bytes.
   for (int place = 0; place < 8; ++place) {
