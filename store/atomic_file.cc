@@ -15,19 +15,13 @@
 #include <utility>
 
 #include "platform/text.h"
+#include "store/file_io.h"
 
 namespace wqstore {
 namespace {
 
 // Links followed before giving up, as the system does.
 constexpr int kMaxLinks = 40;
-
-std::string DirName(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
 
 // The file `path` names once symbolic links are followed: `path` itself
 // when it is no link or does not exist. A relative link is read from the
@@ -45,7 +39,7 @@ Status FollowLinks(const std::string& path, std::string* target) {
     }
     if (n < 0) return Status::Error("cannot read the link " + p + ": " + ErrnoText(errno));
     to.resize(static_cast<size_t>(n));
-    p = !to.empty() && to[0] == '/' ? to : DirName(p) + "/" + to;
+    p = !to.empty() && to[0] == '/' ? to : FolderOf(p) + "/" + to;
   }
   *target = std::move(p);
   return Status::OK();
@@ -93,7 +87,7 @@ Status AtomicFile::Create(const std::string& path, std::unique_ptr<AtomicFile>* 
   } else if (errno != ENOENT) {
     return refuse(ErrnoText(errno));
   }
-  f->folder_ = DirName(f->target_);
+  f->folder_ = FolderOf(f->target_);
 
   // 0666 less the umask, as for any new file.
   int fd = ::open(f->folder_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
@@ -152,32 +146,16 @@ std::string AtomicFile::TempLabel() const {
 }
 
 Status AtomicFile::Append(const void* data, size_t n) {
-  const char* p = static_cast<const char*>(data);
-  while (n > 0) {
-    const ssize_t w = ::write(fd_, p, n);
-    if (w < 0) {
-      if (errno == EINTR) continue;
-      return Status::Error("cannot write " + TempLabel() + ": " + ErrnoText(errno));
-    }
-    p += w;
-    n -= static_cast<size_t>(w);
-  }
-  return Status::OK();
+  return Written(WriteFully(fd_, data, n, -1));
 }
 
 Status AtomicFile::WriteAt(uint64_t offset, const void* data, size_t n) {
-  const char* p = static_cast<const char*>(data);
-  while (n > 0) {
-    const ssize_t w = ::pwrite(fd_, p, n, static_cast<off_t>(offset));
-    if (w < 0) {
-      if (errno == EINTR) continue;
-      return Status::Error("cannot write " + TempLabel() + ": " + ErrnoText(errno));
-    }
-    p += w;
-    offset += static_cast<uint64_t>(w);
-    n -= static_cast<size_t>(w);
-  }
-  return Status::OK();
+  return Written(WriteFully(fd_, data, n, static_cast<int64_t>(offset)));
+}
+
+Status AtomicFile::Written(int err) const {
+  if (err == 0) return Status::OK();
+  return Status::Error("cannot write " + TempLabel() + ": " + ErrnoText(err));
 }
 
 Status AtomicFile::Link() {

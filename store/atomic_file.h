@@ -58,6 +58,8 @@ class AtomicFile {
   Status Link();
   // "the temporary file in FOLDER" or its name, for messages.
   std::string TempLabel() const;
+  // OK, or the failure of a write with errno `err`.
+  Status Written(int err) const;
 
   std::string target_;  // the file replaced, symbolic links followed
   std::string folder_;  // the target's

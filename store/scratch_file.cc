@@ -9,16 +9,10 @@
 #include <cstdlib>
 
 #include "platform/text.h"
+#include "store/file_io.h"
 
 namespace wqstore {
 namespace {
-
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
 
 // An open scratch file in `folder`, or -1 with errno set.
 int OpenIn(const std::string& folder) {
@@ -53,34 +47,16 @@ Status ScratchFile::Create(const std::string& near_path, std::unique_ptr<Scratch
 ScratchFile::~ScratchFile() { ::close(fd_); }
 
 Status ScratchFile::WriteAt(uint64_t offset, const void* data, size_t n) {
-  const char* p = static_cast<const char*>(data);
-  while (n > 0) {
-    const ssize_t w = ::pwrite(fd_, p, n, static_cast<off_t>(offset));
-    if (w < 0 && errno == EINTR) continue;
-    if (w < 0) {
-      return Status::Error("cannot write a scratch file in " + folder_ + ": " + ErrnoText(errno));
-    }
-    p += w;
-    offset += static_cast<uint64_t>(w);
-    n -= static_cast<size_t>(w);
-  }
-  return Status::OK();
+  const int err = WriteFully(fd_, data, n, static_cast<int64_t>(offset));
+  if (err == 0) return Status::OK();
+  return Status::Error("cannot write a scratch file in " + folder_ + ": " + ErrnoText(err));
 }
 
 Status ScratchFile::ReadAt(uint64_t offset, void* data, size_t n) const {
-  char* p = static_cast<char*>(data);
-  while (n > 0) {
-    const ssize_t r = ::pread(fd_, p, n, static_cast<off_t>(offset));
-    if (r < 0 && errno == EINTR) continue;
-    if (r <= 0) {
-      return Status::Error("cannot read a scratch file in " + folder_ + ": " +
-                           (r == 0 ? std::string("it ended early") : ErrnoText(errno)));
-    }
-    p += r;
-    offset += static_cast<uint64_t>(r);
-    n -= static_cast<size_t>(r);
-  }
-  return Status::OK();
+  const int err = ReadFully(fd_, data, n, offset);
+  if (err == 0) return Status::OK();
+  return Status::Error("cannot read a scratch file in " + folder_ + ": " +
+                       (err < 0 ? std::string("it ended early") : ErrnoText(err)));
 }
 
 }  // namespace wqstore

@@ -1,0 +1,46 @@
+// Folder names and whole writes and reads, retried on EINTR.
+#include "store/file_io.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace wqstore {
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+int WriteFully(int fd, const void* data, size_t n, int64_t offset) {
+  const char* p = static_cast<const char*>(data);
+  while (n > 0) {
+    const ssize_t w = offset < 0 ? ::write(fd, p, n) : ::pwrite(fd, p, n, offset);
+    if (w < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    p += w;
+    n -= static_cast<size_t>(w);
+    if (offset >= 0) offset += w;
+  }
+  return 0;
+}
+
+int ReadFully(int fd, void* data, size_t n, uint64_t offset) {
+  char* p = static_cast<char*>(data);
+  while (n > 0) {
+    const ssize_t r = ::pread(fd, p, n, static_cast<off_t>(offset));
+    if (r < 0 && errno == EINTR) continue;
+    if (r < 0) return errno;
+    if (r == 0) return -1;
+    p += r;
+    offset += static_cast<uint64_t>(r);
+    n -= static_cast<size_t>(r);
+  }
+  return 0;
+}
+
+}  // namespace wqstore
