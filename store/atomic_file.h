@@ -68,6 +68,10 @@ class AtomicFile {
   int fd_ = -1;          // -1 once closed
   bool unnamed_ = false;
   bool renamed_ = false;
+  // Bytes appended, and those the disk was asked to write so far.
+  static constexpr uint64_t kWritebackStep = uint64_t{64} << 20;
+  uint64_t appended_ = 0;
+  uint64_t written_back_ = 0;
 };
 
 }  // namespace wqstore

@@ -42,7 +42,12 @@ __attribute__((noinline, cold)) Status NoClass(uint32_t cls) {
   return Status::Error("no class with index " + Num(cls));
 }
 
+__attribute__((noinline, cold)) Status Spent() {
+  return Status::Error("the writer's contents went into a commit already");
+}
+
 inline Status FindClass(const WriterState& s, uint32_t cls, WriterClass** out) {
+  if (s.spent) return Spent();
   if (cls >= s.classes.size()) return NoClass(cls);
   *out = s.classes[cls].get();
   return Status::OK();
@@ -117,6 +122,7 @@ RepositoryWriter::~RepositoryWriter() = default;
 
 Status RepositoryWriter::SpillNear(const std::string& path) {
   WriterState& s = *state_;
+  if (s.spent) return Spent();
   if (s.spilled_records != nullptr) return Status::OK();
   for (const auto& c : s.classes) {
     if (c->object_count > 0) return Status::Error("the writer can spill only before any object");
@@ -135,6 +141,7 @@ Status RepositoryWriter::SpillNear(const std::string& path) {
 
 Status RepositoryWriter::AddClass(std::string_view name, int32_t number, bool has_object_size,
                                   int32_t object_size, uint32_t* index) {
+  if (state_->spent) return Spent();
   WQ_RETURN_IF_ERROR(CheckNewName("class", name));
   if (state_->class_names.count(std::string(name)) != 0) {
     return Status::Error("duplicate class name " + Quoted(name));

@@ -79,8 +79,11 @@ class RepositoryWriter {
   // Writes the repository to `path` atomically. Throws awq_StoreError with
   // the reason when it cannot; the target is then as it was. A symbolic
   // link is followed, and a target that is not a regular file or may not be
-  // written is refused (store/atomic_file.h).
-  void Commit(const std::string& path) const;
+  // written is refused (store/atomic_file.h). A spilling writer lets its
+  // scratch files go once their bytes are in the new file, before that is
+  // synced (so the disk is not kept busy writing them), and is empty after:
+  // it commits once, and any call after that is refused.
+  void Commit(const std::string& path);
 
   // Sets *image to the complete file image, as Commit would write it.
   Status Serialize(std::string* image) const;

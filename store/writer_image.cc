@@ -204,10 +204,14 @@ Status WriteImage(WriterState& s, Sink& sink, uint64_t* file_size) {
   return sink.WriteAt(kHeaderSize, dir.data(), dir.size());
 }
 
+// The refusal of every call to a spilling writer that has committed.
+Status Spent() { return Status::Error("the writer's contents went into a commit already"); }
+
 }  // namespace
 
 Status RepositoryWriter::Serialize(std::string* image) const {
   image->clear();
+  if (state_->spent) return Spent();
   StringSink sink(image);
   uint64_t size;
   const Status written = WriteImage(*state_, sink, &size);
@@ -215,13 +219,19 @@ Status RepositoryWriter::Serialize(std::string* image) const {
   return written;
 }
 
-void RepositoryWriter::Commit(const std::string& path) const {
+void RepositoryWriter::Commit(const std::string& path) {
   auto write = [this, &path]() -> Status {
+    if (state_->spent) return Spent();
     std::unique_ptr<AtomicFile> file;
     WQ_RETURN_IF_ERROR(AtomicFile::Create(path, &file));
     FileSink sink(file.get());
     uint64_t size;
     WQ_RETURN_IF_ERROR(WriteImage(*state_, sink, &size));
+    if (state_->spilled_records != nullptr) {
+      // Closing the unnamed scratch files drops their pages unwritten.
+      state_.reset(new WriterState());
+      state_->spent = true;
+    }
     return file->Commit();
   };
   const Status done = write();

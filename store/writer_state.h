@@ -61,6 +61,7 @@ struct WriterState {
   // records end it (objects come class after class).
   std::unique_ptr<SpillBuffer> spilled_records;
   uint32_t open_class = 0;
+  bool spent = false;  // a spilling writer after its commit: no classes, no buffers
 };
 
 }  // namespace wqstore

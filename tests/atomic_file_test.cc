@@ -57,7 +57,7 @@ struct Repo {
 };
 
 // The message Commit throws, or "" when it succeeds.
-std::string CommitError(const Repo& repo, const std::string& path) {
+std::string CommitError(Repo& repo, const std::string& path) {
   try {
     repo.w.Commit(path);
   } catch (const awq_StoreError& e) {
@@ -83,7 +83,7 @@ TEST(AtomicFile, FollowsSymbolicLinks) {
   const TempFolder folder;
   const std::string dir = folder.path();
   ASSERT_EQ(mkdir((dir + "/real").c_str(), 0755), 0);
-  const Repo old_repo("Old"), new_repo("New");
+  Repo old_repo("Old"), new_repo("New");
   struct Case {
     const char* name;
     std::vector<std::pair<std::string, std::string>> links;  // link, what it holds
@@ -123,7 +123,7 @@ TEST(AtomicFile, FollowsSymbolicLinks) {
 TEST(AtomicFile, RefusesWhatIsNotARegularFile) {
   const TempFolder folder;
   const std::string dir = folder.path();
-  const Repo repo("New");
+  Repo repo("New");
   struct Case {
     const char* name;
     std::function<bool(const std::string&)> make;  // false: cannot be made here
@@ -176,7 +176,7 @@ TEST(AtomicFile, RefusesWhatIsNotARegularFile) {
 TEST(AtomicFile, KeepsModeAndOwner) {
   const TempFolder folder;
   const std::string target = folder.File("r.rtm");
-  const Repo old_repo("Old"), new_repo("New");
+  Repo old_repo("Old"), new_repo("New");
   const bool root = geteuid() == 0;
   struct Case {
     const char* name;
@@ -221,7 +221,7 @@ TEST(AtomicFile, KeepsModeAndOwner) {
 TEST(AtomicFile, ReadOnlyTarget) {
   const TempFolder folder;
   const std::string target = folder.File("r.rtm");
-  const Repo old_repo("Old"), new_repo("New");
+  Repo old_repo("Old"), new_repo("New");
   WriteFile(target, old_repo.image);
   ASSERT_EQ(chmod(target.c_str(), 0444), 0);
   auto refused = [&] {
@@ -254,7 +254,7 @@ TEST(AtomicFile, ReadOnlyTarget) {
 
 TEST(AtomicFile, NamesAsLongAsTheFileSystemTakes) {
   const TempFolder folder;
-  const Repo old_repo("Old"), new_repo("New");
+  Repo old_repo("Old"), new_repo("New");
   const std::string longest = folder.File(std::string(251, 'n') + ".rtm");
   EXPECT_EQ(CommitError(new_repo, longest), "");  // new
   EXPECT_EQ(CommitError(old_repo, longest), "");  // replaced
@@ -269,7 +269,7 @@ TEST(AtomicFile, NothingLeftWhenKilled) {
   const TempFolder folder;
   if (!UnnamedFilesWork(folder.path())) GTEST_SKIP() << "no unnamed files on this file system";
   const std::string target = folder.File("r.rtm");
-  const Repo old_repo("Old"), new_repo("New");
+  Repo old_repo("Old"), new_repo("New");
   for (bool exists : {false, true}) {
     SCOPED_TRACE(exists ? "over a file" : "new file");
     unlink(target.c_str());

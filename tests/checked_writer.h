@@ -54,7 +54,7 @@ class CheckedWriter {
     Expect(w_.Serialize(&image));
     return image;
   }
-  void Commit(const std::string& path) const { w_.Commit(path); }
+  void Commit(const std::string& path) { w_.Commit(path); }
 
   wqstore::RepositoryWriter& writer() { return w_; }
 

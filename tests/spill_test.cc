@@ -116,6 +116,26 @@ TEST(SpillingWriter, WritesTheImageOfTheWriterInMemory) {
   EXPECT_TRUE(image == expected);
   spilled.Commit(dir.File("target.rtm"));
   EXPECT_TRUE(wqtest::ReadFile(dir.File("target.rtm")) == expected);
+
+  // Its scratch files went with the commit: it refuses to go on or to
+  // commit again, and the file stays as committed.
+  const std::string spent = "the writer's contents went into a commit already";
+  ObjectId o;
+  EXPECT_EQ(spilled.AddObject(0, &o).message(), spent);
+  EXPECT_EQ(spilled.AddClass("Z", 9, false, 0, nullptr).message(), spent);
+  EXPECT_EQ(spilled.SetInt(ObjectId{0, 0}, 1, 5).message(), spent);
+  EXPECT_EQ(spilled.Serialize(&image).message(), spent);
+  try {
+    spilled.Commit(dir.File("again.rtm"));
+    ADD_FAILURE() << "a second commit went through";
+  } catch (const awq_StoreError& e) {
+    EXPECT_EQ(std::string(e.what()), spent);
+  }
+  EXPECT_TRUE(wqtest::ReadFile(dir.File("target.rtm")) == expected);
+  // A writer in memory commits as often as it is asked.
+  in_memory.Commit(dir.File("one.rtm"));
+  in_memory.Commit(dir.File("two.rtm"));
+  EXPECT_TRUE(wqtest::ReadFile(dir.File("two.rtm")) == expected);
 }
 
 TEST(SpillingWriter, RefusesObjectsOutOfClassOrder) {
