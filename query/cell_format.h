@@ -20,6 +20,8 @@ constexpr size_t kMaxCellRoom = 2 * kStringColumnWidth + kCellSlack;
 char* PutIntCell(char* p, int32_t v);
 // printf("%7.3g") in a column of 11: always 11 bytes.
 char* PutDoubleCell(char* p, double v);
+// The same cell without vector instructions, as machines without them get it.
+char* PutDoubleCellBytewise(char* p, double v);
 // The character when below 128 ("?" for a control character), else blank.
 char* PutCharCell(char* p, char c);
 // The first 6 bytes in hex with blanks between, in a column of 18; null

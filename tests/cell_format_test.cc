@@ -25,9 +25,13 @@ std::string Printf(const char* format, double v) {
   return std::string(buf, static_cast<size_t>(std::snprintf(buf, sizeof buf, format, v)));
 }
 
+// The cell by the writer the machine uses, after checking that the
+// bytewise one (for machines without vector instructions) gives the same.
 std::string DoubleCell(double v) {
   char buf[kMaxCellRoom];
-  return std::string(buf, PutDoubleCell(buf, v));
+  const std::string cell(buf, PutDoubleCell(buf, v));
+  EXPECT_EQ(std::string(buf, PutDoubleCellBytewise(buf, v)), cell) << v;
+  return cell;
 }
 
 double FromBits(uint64_t bits) {
