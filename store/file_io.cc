@@ -29,18 +29,22 @@ int WriteFully(int fd, const void* data, size_t n, int64_t offset) {
   return 0;
 }
 
-int ReadFully(int fd, void* data, size_t n, uint64_t offset) {
+int ReadFully(int fd, void* data, size_t n, uint64_t offset, uint64_t* stopped_at) {
   char* p = static_cast<char*>(data);
+  int result = 0;
   while (n > 0) {
     const ssize_t r = ::pread(fd, p, n, static_cast<off_t>(offset));
     if (r < 0 && errno == EINTR) continue;
-    if (r < 0) return errno;
-    if (r == 0) return -1;
+    if (r <= 0) {
+      result = r < 0 ? errno : -1;
+      break;
+    }
     p += r;
     offset += static_cast<uint64_t>(r);
     n -= static_cast<size_t>(r);
   }
-  return 0;
+  if (stopped_at != nullptr) *stopped_at = offset;
+  return result;
 }
 
 }  // namespace wqstore

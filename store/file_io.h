@@ -17,8 +17,9 @@ std::string FolderOf(const std::string& path);
 int WriteFully(int fd, const void* data, size_t n, int64_t offset);
 
 // Reads `n` bytes at `offset`. Returns 0, the errno of the failure, or -1
-// when the file ends first.
-int ReadFully(int fd, void* data, size_t n, uint64_t offset);
+// when the file ends first; `stopped_at`, when given, receives the offset
+// of the failure or of the end.
+int ReadFully(int fd, void* data, size_t n, uint64_t offset, uint64_t* stopped_at = nullptr);
 
 }  // namespace wqstore
 

@@ -13,6 +13,7 @@
 #include <cstdint>
 
 #include "platform/text.h"
+#include "store/file_io.h"
 
 namespace wqstore {
 namespace {
@@ -86,22 +87,13 @@ void MappedFile::AdviseSequential() const {
 }
 
 Status MappedFile::ReadAt(uint64_t offset, void* buffer, size_t length) const {
-  unsigned char* to = static_cast<unsigned char*>(buffer);
-  while (length > 0) {
-    const ssize_t got = ::pread(fd_, to, length, static_cast<off_t>(offset));
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
-      const int err = errno;
-      return SystemError("cannot read at offset " + Num(offset), err);
-    }
-    if (got == 0) {
-      return Status::Error("file ends at offset " + Num(offset) + ", shorter than when opened");
-    }
-    to += got;
-    offset += static_cast<uint64_t>(got);
-    length -= static_cast<size_t>(got);
+  uint64_t at = offset;
+  const int err = ReadFully(fd_, buffer, length, offset, &at);
+  if (err == 0) return Status::OK();
+  if (err < 0) {
+    return Status::Error("file ends at offset " + Num(at) + ", shorter than when opened");
   }
-  return Status::OK();
+  return SystemError("cannot read at offset " + Num(at), err);
 }
 
 }  // namespace wqstore

@@ -5,9 +5,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
-
 #include "platform/text.h"
+#include "store/file_io.h"
 
 namespace wqtools {
 
@@ -34,18 +33,8 @@ void TextSink::Drain() {
     if (!written.ok()) status_ = written;  // names the temporary file and why
     return;
   }
-  const char* p = buffer_.get();
-  size_t left = n;
-  while (left > 0) {
-    const ssize_t w = ::write(STDOUT_FILENO, p, left);
-    if (w < 0) {
-      if (errno == EINTR) continue;
-      status_ = Status::Error("cannot write to standard output: " + ErrnoText(errno));
-      return;
-    }
-    p += w;
-    left -= static_cast<size_t>(w);
-  }
+  const int err = wqstore::WriteFully(STDOUT_FILENO, buffer_.get(), n, -1);
+  if (err != 0) status_ = Status::Error("cannot write to standard output: " + ErrnoText(err));
 }
 
 void TextSink::WriteLong(const char* s, size_t n) {
