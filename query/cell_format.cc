@@ -72,6 +72,8 @@ struct ScaleTable {
 };
 constexpr ScaleTable kScale;
 constexpr int kMaxScale = 22;
+// RoundG3's exponents lie within kMaxScale + 1 of zero: two digits.
+static_assert(kMaxScale + 1 < 100, "the scientific layout has a two-digit exponent");
 
 constexpr size_t kMaxTextWidth = kStringColumnWidth;
 
@@ -90,15 +92,16 @@ inline unsigned KeptDigits(unsigned digits) {
 
 // The "%7.3g" cell in its column of 11 depends on the value only through
 // its digits, the exponent's digits and sign, and the cell's layout: the
-// notation and decimal places (one of 9 forms: fixed with an exponent of
-// -4 to 2, or scientific with an exponent of two or three digits), the
-// digits kept (1 to 3) and the sign. Each layout is a list of 11 indexes
-// into the cell's source bytes below.
+// notation and decimal places (one of 8 forms: fixed with an exponent of
+// -4 to 2, or scientific, whose exponent has two digits at the magnitudes
+// RoundG3 takes), the digits kept (1 to 3) and the sign. Each layout is a
+// list of 11 indexes into the cell's source bytes below (kSrcX1, the
+// exponent's hundreds digit, is always '0' and unused).
 enum Source : unsigned char {
   kSrcBlank, kSrcMinus, kSrcD1, kSrcD2, kSrcD3, kSrcPoint, kSrcZero,
   kSrcE, kSrcExpSign, kSrcX1, kSrcX2, kSrcX3, kSrcCount
 };
-constexpr int kForms = 9;
+constexpr int kForms = 8;
 constexpr int kDoubleCellWidth = 11;
 
 struct DoubleLayouts {
@@ -133,9 +136,7 @@ struct DoubleLayouts {
             t[n++] = kSrcD1;
             if (sig > 1) t[n++] = kSrcPoint, t[n++] = kSrcD2;
             if (sig > 2) t[n++] = kSrcD3;
-            t[n++] = kSrcE, t[n++] = kSrcExpSign;
-            if (form == 8) t[n++] = kSrcX1;
-            t[n++] = kSrcX2, t[n++] = kSrcX3;
+            t[n++] = kSrcE, t[n++] = kSrcExpSign, t[n++] = kSrcX2, t[n++] = kSrcX3;
           }
           unsigned char* row = at[(form * 3 + sig - 1) * 2 + neg];
           for (int i = 0; i < kDoubleCellWidth - n; ++i) row[i] = kSrcBlank;
@@ -168,7 +169,7 @@ struct G3Source {
 
 inline G3Source SourceOf(const G3& g) {
   const int x = g.exponent;
-  const unsigned ax = static_cast<unsigned>(x < 0 ? -x : x);  // below 1000
+  const unsigned ax = static_cast<unsigned>(x < 0 ? -x : x);  // below 100
   // ' ', '-', three digits, '.', '0', 'e'.
   constexpr uint64_t kFixed = 0x65302E0000002D20ull;
   return G3Source{kFixed | uint64_t{kThree.word[g.digits]} << 16,
@@ -178,7 +179,7 @@ inline G3Source SourceOf(const G3& g) {
 // The layout of the cell of `g`.
 inline const unsigned char* LayoutOf(const G3& g) {
   const int x = g.exponent;
-  const int form = x >= -4 && x < 3 ? x + 4 : (x >= 100 || x <= -100 ? 8 : 7);
+  const int form = x >= -4 && x < 3 ? x + 4 : 7;
   return kDoubleLayouts.at[(form * 3 + static_cast<int>(KeptDigits(g.digits)) - 1) * 2 + g.negative];
 }
 
