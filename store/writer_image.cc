@@ -58,21 +58,16 @@ class FileSink {
   AtomicFile* file_;
 };
 
-uint64_t NamesLength(const WriterState& s) {
-  uint64_t n = 0;
-  for (const auto& c : s.classes) {
-    n += c->name.size() + 1;
-    for (const WriterMember& m : c->members) n += m.name.size() + 1;
-  }
-  return n;
+// The directory's size in bytes.
+uint64_t DirectoryLength(const WriterState& s) {
+  return kPrefixSize + kClassEntrySize * s.classes.size() + kMemberEntrySize * s.member_total +
+         s.names_length;
 }
 
-// The directory, given each class's data CRC and the heap's.
-std::string BuildDirectory(const WriterState& s, const std::vector<uint32_t>& data_crcs,
-                           uint32_t heap_crc) {
-  const uint64_t dir_length =
-      kPrefixSize + kClassEntrySize * s.classes.size() + kMemberEntrySize * s.member_total +
-      NamesLength(s);
+// The directory of `dir_length` bytes, given each class's data CRC and the
+// heap's.
+std::string BuildDirectory(const WriterState& s, uint64_t dir_length,
+                           const std::vector<uint32_t>& data_crcs, uint32_t heap_crc) {
   std::string dir(dir_length, '\0');
   unsigned char* const base = reinterpret_cast<unsigned char*>(&dir[0]);
   unsigned char* class_entry = base + kPrefixSize;
@@ -157,12 +152,11 @@ Status CheckRequiredValues(const WriterClass& c, const unsigned char* records, u
 }
 
 template <class Sink>
-Status WriteImage(WriterState& s, Sink& sink, uint64_t* file_size) {
-  const uint64_t dir_length = kPrefixSize + kClassEntrySize * s.classes.size() +
-                              kMemberEntrySize * s.member_total + NamesLength(s);
-  if (NamesLength(s) > UINT32_MAX) {
+Status WriteImage(WriterState& s, Sink& sink) {
+  if (s.names_length > UINT32_MAX) {
     return Status::Error("names of classes and members too long in total");
   }
+  const uint64_t dir_length = DirectoryLength(s);
   {
     const std::string room(kHeaderSize + dir_length, '\0');
     WQ_RETURN_IF_ERROR(sink.Append(room.data(), room.size()));
@@ -197,9 +191,9 @@ Status WriteImage(WriterState& s, Sink& sink, uint64_t* file_size) {
     WQ_RETURN_IF_ERROR(sink.Append(piece.data(), piece.size()));
     at += piece.size();
   }
-  const std::string dir = BuildDirectory(s, data_crcs, heap_crc);
-  *file_size = kHeaderSize + dir.size() + data_length + heap.size();
-  const std::string header = BuildHeader(dir, heap.size(), *file_size);
+  const std::string dir = BuildDirectory(s, dir_length, data_crcs, heap_crc);
+  const uint64_t file_size = kHeaderSize + dir_length + data_length + heap.size();
+  const std::string header = BuildHeader(dir, heap.size(), file_size);
   WQ_RETURN_IF_ERROR(sink.WriteAt(0, header.data(), header.size()));
   return sink.WriteAt(kHeaderSize, dir.data(), dir.size());
 }
@@ -213,8 +207,7 @@ Status RepositoryWriter::Serialize(std::string* image) const {
   image->clear();
   if (state_->spent) return Spent();
   StringSink sink(image);
-  uint64_t size;
-  const Status written = WriteImage(*state_, sink, &size);
+  const Status written = WriteImage(*state_, sink);
   if (!written.ok()) image->clear();
   return written;
 }
@@ -225,8 +218,7 @@ void RepositoryWriter::Commit(const std::string& path) {
     std::unique_ptr<AtomicFile> file;
     WQ_RETURN_IF_ERROR(AtomicFile::Create(path, &file));
     FileSink sink(file.get());
-    uint64_t size;
-    WQ_RETURN_IF_ERROR(WriteImage(*state_, sink, &size));
+    WQ_RETURN_IF_ERROR(WriteImage(*state_, sink));
     if (state_->spilled_records != nullptr) {
       // Closing the unnamed scratch files drops their pages unwritten.
       state_.reset(new WriterState());
