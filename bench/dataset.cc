@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "store/api.h"
+#include "repository/store_api.h"
 
 namespace wqbench {
 namespace {

@@ -16,7 +16,7 @@
 
 #include "bench/dataset.h"
 #include "bench/outputs.h"
-#include "store/api.h"
+#include "repository/store_api.h"
 
 namespace wqbench {
 namespace {

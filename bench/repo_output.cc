@@ -2,7 +2,7 @@
 #include <vector>
 
 #include "bench/outputs.h"
-#include "store/api.h"
+#include "repository/store_api.h"
 #include "store/writer.h"
 
 namespace wqbench {
@@ -27,7 +27,7 @@ void WriteRepository(const Dataset& d, const std::string& path) {
   }
 
   // C's members in order: name, id, value, flag, data.
-  wqstore::ObjectId o;
+  wqstore::ObjectRef o;
   for (uint32_t i = 0; i < d.n(); ++i) {
     const CRow r = d.MakeC(i);
     Check(w.AddObject(kClassC, &o));
@@ -43,7 +43,7 @@ void WriteRepository(const Dataset& d, const std::string& path) {
       const RRow r = d.MakeR(i);
       Check(w.AddObject(kClassR, &o));
       Check(w.SetString(o, 0, r.label));
-      Check(w.SetRef(o, 1, wqstore::ObjectId{static_cast<uint32_t>(kClassC), r.target}));
+      Check(w.SetRef(o, 1, wqstore::ObjectRef{static_cast<uint32_t>(kClassC), r.target}));
       Check(w.SetInt(o, 2, r.seq));
     }
   }

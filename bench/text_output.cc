@@ -7,7 +7,7 @@
 #include <stdexcept>
 
 #include "bench/outputs.h"
-#include "store/api.h"
+#include "repository/store_api.h"
 
 namespace wqbench {
 namespace {

@@ -1,9 +1,9 @@
 # What `cmake --install` puts where (GNUInstallDirs under the prefix): the
 # programs and their manual pages, the documents and the sample source, and
-# the store library for programs of one's own: its public headers, the static
-# libraries, a CMake package (find_package(wqstore), target wqstore::wqstore)
-# and a pkg-config file (wqstore.pc).
-include(GNUInstallDirs)
+# the store library for programs of one's own: its public headers, the
+# shared library and the static archive, a CMake package (find_package(wqstore),
+# targets wqstore::wqstore and wqstore::wqstore_static) and pkg-config files
+# (wqstore.pc, wqstore-static.pc).
 include(CMakePackageConfigHelpers)
 
 # The programs and their pages. wqdump and wqcheck are installed when the
@@ -24,23 +24,18 @@ install(FILES README.md CHANGELOG.md LICENSE docs/format.md packaging/copyright
   DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES examples/dravik.json DESTINATION ${CMAKE_INSTALL_DATADIR}/wqsql/examples)
 
-# The store library. Its public headers keep their paths below
-# include/wqstore, so that `#include "store/api.h"` works there as it does in
-# this tree; they include nothing of the project beyond these three.
-set(WQ_STORE_INCLUDEDIR ${CMAKE_INSTALL_INCLUDEDIR}/wqstore)
-install(FILES store/api.h store/writer.h DESTINATION ${WQ_STORE_INCLUDEDIR}/store)
-install(FILES platform/status.h DESTINATION ${WQ_STORE_INCLUDEDIR}/platform)
-
-# Installed, wqstore brings its include folder and C++17 to what links it,
-# and wqplatform after it. In this tree the layers keep their own include
-# roots, so none of this changes how the project itself builds.
-target_include_directories(wqstore INTERFACE $<INSTALL_INTERFACE:${WQ_STORE_INCLUDEDIR}>)
-target_compile_features(wqstore INTERFACE cxx_std_17)
-install(TARGETS wqstore wqplatform EXPORT wqstoreTargets
+# The store library: its public headers as <wqstore/...>, the shared
+# library (with its SONAME link and the development link) and the static
+# archive, both exported as wqstore::wqstore and wqstore::wqstore_static.
+file(GLOB WQ_PUBLIC_HEADERS ${CMAKE_SOURCE_DIR}/include/wqstore/*.h)
+install(FILES ${WQ_PUBLIC_HEADERS} ${CMAKE_BINARY_DIR}/include/wqstore/version.h
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/wqstore)
+install(TARGETS wqstore_shared wqstore_static EXPORT wqstoreTargets
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
-# A stripped install (`cmake --install --strip`, and the package) strips the
-# programs; the libraries lose their debugging information only, which is
-# nearly all of their size.
+# A stripped install (`cmake --install --strip`) strips the shared library;
+# the archive loses its debugging information only, which is nearly all of
+# its size.
 if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}")
   set(installed_libdir "${CMAKE_INSTALL_LIBDIR}")
 else()
@@ -49,10 +44,8 @@ endif()
 if(CMAKE_STRIP)
   install(CODE "
   if(CMAKE_INSTALL_DO_STRIP)
-    foreach(lib wqstore wqplatform)
-      execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-debug
-        \"\$ENV{DESTDIR}${installed_libdir}/lib\${lib}.a\")
-    endforeach()
+    execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-debug
+      \"\$ENV{DESTDIR}${installed_libdir}/libwqstore.a\")
   endif()")
 endif()
 
@@ -80,5 +73,8 @@ else()
   set(WQ_PC_LIBDIR "\${prefix}/${CMAKE_INSTALL_LIBDIR}")
   set(WQ_PC_INCLUDEDIR "\${prefix}/${CMAKE_INSTALL_INCLUDEDIR}")
 endif()
+# wqstore.pc links the shared library, wqstore-static.pc the archive.
 configure_file(cmake/wqstore.pc.in ${CMAKE_BINARY_DIR}/packaging/wqstore.pc @ONLY)
-install(FILES ${CMAKE_BINARY_DIR}/packaging/wqstore.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+configure_file(cmake/wqstore-static.pc.in ${CMAKE_BINARY_DIR}/packaging/wqstore-static.pc @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/packaging/wqstore.pc ${CMAKE_BINARY_DIR}/packaging/wqstore-static.pc
+  DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

@@ -4,7 +4,7 @@
 //   g++ -std=c++17 list_classes.cc $(pkg-config --cflags --libs wqstore)
 #include <cstdio>
 
-#include "store/api.h"
+#include "repository/store_api.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {

@@ -13,7 +13,7 @@
 #include <cstring>
 
 #include "fuzz/fuzz_util.h"
-#include "store/api.h"
+#include "repository/store_api.h"
 #include "store/checksums.h"
 #include "store/names.h"
 

@@ -10,7 +10,7 @@
 
 #include "fuzz/fuzz_util.h"
 #include "platform/status.h"
-#include "store/api.h"
+#include "repository/store_api.h"
 #include "store/writer.h"
 #include "tools/json_source.h"
 

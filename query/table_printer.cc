@@ -10,7 +10,7 @@
 #include "query/column_display.h"
 #include "repository/connection.h"
 #include "shell/settings.h"
-#include "store/member_reader.h"
+#include "repository/member_reader.h"
 
 namespace {
 

@@ -124,8 +124,10 @@ Status AtomicFile::Create(const std::string& path, std::unique_ptr<AtomicFile>* 
     // Owner and group first: changing them may clear mode bits. Each is
     // kept when the process may set it, and left as the process's when not.
     if (st.st_uid != ::geteuid() || st.st_gid != ::getegid()) {
-      if (::fchown(fd, st.st_uid, st.st_gid) != 0 && errno == EPERM) {
-        (void)::fchown(fd, static_cast<uid_t>(-1), st.st_gid);
+      if (::fchown(fd, st.st_uid, st.st_gid) != 0 && errno == EPERM &&
+          ::fchown(fd, static_cast<uid_t>(-1), st.st_gid) != 0) {
+        // Neither could be kept: the new file has the process's owner and
+        // group, as any file it creates.
       }
     }
     if (::fchmod(fd, st.st_mode & 0777) != 0) {

@@ -6,6 +6,7 @@
 #define WQSQL_STORE_DATA_TYPES_H_
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace wqstore {
@@ -17,7 +18,7 @@ namespace wqstore {
 // carry no value.
 enum class ValueKind : uint8_t { kNone, kString, kInt, kDouble, kChar, kBlob, kRef };
 
-struct DataType {
+struct TypeEntry {
   const char* name;  // "string", "int", ..., or "typeN" for the others
   uint8_t width;     // bytes in a record
   ValueKind kind;
@@ -25,7 +26,7 @@ struct DataType {
 
 namespace internal {
 struct DataTypeTable {
-  DataType types[256];
+  TypeEntry types[256];
   char names[256][8];
   constexpr DataTypeTable() : types(), names() {
     for (int code = 0; code < 256; ++code) {
@@ -37,22 +38,22 @@ struct DataTypeTable {
       if (code >= 10) n[i++] = static_cast<char>('0' + code / 10 % 10);
       n[i++] = static_cast<char>('0' + code % 10);
       n[i] = '\0';
-      types[code] = DataType{names[code], 0, ValueKind::kNone};
+      types[code] = TypeEntry{names[code], 0, ValueKind::kNone};
     }
-    types[1] = DataType{"string", 8, ValueKind::kString};
-    types[2] = DataType{"int", 4, ValueKind::kInt};
-    types[3] = DataType{"double", 8, ValueKind::kDouble};
-    types[4] = DataType{"char", 1, ValueKind::kChar};
-    types[5] = DataType{"blob", 8, ValueKind::kBlob};
-    types[6] = DataType{"ref", 8, ValueKind::kRef};
-    types[8] = DataType{"ref", 8, ValueKind::kRef};
+    types[1] = TypeEntry{"string", 8, ValueKind::kString};
+    types[2] = TypeEntry{"int", 4, ValueKind::kInt};
+    types[3] = TypeEntry{"double", 8, ValueKind::kDouble};
+    types[4] = TypeEntry{"char", 1, ValueKind::kChar};
+    types[5] = TypeEntry{"blob", 8, ValueKind::kBlob};
+    types[6] = TypeEntry{"ref", 8, ValueKind::kRef};
+    types[8] = TypeEntry{"ref", 8, ValueKind::kRef};
   }
 };
 extern const DataTypeTable kDataTypes;
 }  // namespace internal
 
 // The entry of a one-byte code; codes outside 0..255 never come from a file.
-inline const DataType& DataTypeOf(uint8_t code) { return internal::kDataTypes.types[code]; }
+inline const TypeEntry& DataTypeOf(uint8_t code) { return internal::kDataTypes.types[code]; }
 inline ValueKind KindOf(int code) {
   return code >= 0 && code < 256 ? DataTypeOf(static_cast<uint8_t>(code)).kind : ValueKind::kNone;
 }
@@ -73,6 +74,13 @@ inline const char* ValueKindWord(ValueKind kind) {
   static constexpr const char* kWords[] = {"no",   "string", "int",      "double",
                                            "char", "blob",   "reference"};
   return kWords[static_cast<int>(kind)];
+}
+
+// The kind with its article, as messages say what a member is: "a string",
+// "an int", ..., and "of a type that stores no value" for kNone.
+inline std::string ValueKindPhrase(ValueKind kind) {
+  if (kind == ValueKind::kNone) return "of a type that stores no value";
+  return std::string(kind == ValueKind::kInt ? "an " : "a ") + ValueKindWord(kind);
 }
 
 // The code a source names by `name` ("string", "int", "double", "char",

@@ -20,14 +20,17 @@ namespace {
 
 const unsigned char kEmpty[1] = {0};
 
-// `what` and the system's reason for `err`.
+// `what` and the system's reason for `err`: a file that is not there is
+// not found, any other refusal an I/O error.
 Status SystemError(const std::string& what, int err) {
-  return Status::Error(what + ": " + ErrnoText(err));
+  const Status::Kind kind =
+      err == ENOENT || err == ENOTDIR ? Status::Kind::kNotFound : Status::Kind::kIoError;
+  return Status::Error(kind, what + ": " + ErrnoText(err));
 }
 
 }  // namespace
 
-Status MappedFile::Open(const std::string& path, std::unique_ptr<MappedFile>* file) {
+Status MappedFile::Open(const std::string& path, std::unique_ptr<MappedFile>* file, bool guard) {
   // O_NONBLOCK keeps a FIFO from blocking the open; it is refused below.
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return SystemError("cannot open file", errno);
@@ -43,11 +46,11 @@ Status MappedFile::Open(const std::string& path, std::unique_ptr<MappedFile>* fi
   }
   if (!S_ISREG(st.st_mode)) {
     ::close(fd);
-    return Status::Error("cannot open file: not a regular file");
+    return Status::Error(Status::Kind::kIoError, "cannot open file: not a regular file");
   }
   if (static_cast<uint64_t>(st.st_size) > SIZE_MAX) {
     ::close(fd);
-    return Status::Error("cannot map file: file too large");
+    return Status::Error(Status::Kind::kIoError, "cannot map file: file too large");
   }
   const size_t size = static_cast<size_t>(st.st_size);
   if (size == 0) {
@@ -63,7 +66,7 @@ Status MappedFile::Open(const std::string& path, std::unique_ptr<MappedFile>* fi
   std::unique_ptr<MappedFile> mapped(
       new MappedFile(static_cast<const unsigned char*>(base), size, base, fd, st.st_mtim));
   // Without a free guard slot the file is read unguarded, as it always was.
-  (void)mapped->guard_.Guard(base, size);
+  if (guard) (void)mapped->guard_.Guard(base, size);
   *file = std::move(mapped);
   return Status::OK();
 }
@@ -91,7 +94,8 @@ Status MappedFile::ReadAt(uint64_t offset, void* buffer, size_t length) const {
   const int err = ReadFully(fd_, buffer, length, offset, &at);
   if (err == 0) return Status::OK();
   if (err < 0) {
-    return Status::Error("file ends at offset " + Num(at) + ", shorter than when opened");
+    return Status::Error(Status::Kind::kChangedOnDisk,
+                         "file ends at offset " + Num(at) + ", shorter than when opened");
   }
   return SystemError("cannot read at offset " + Num(at), err);
 }

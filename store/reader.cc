@@ -51,13 +51,16 @@ const MemberInfo* ClassInfo::FindMemberSlow(int32_t member_number) const {
   return &members[it->member];
 }
 
-Status Reader::Open(const std::string& path, std::unique_ptr<Reader>* reader) {
+Status Reader::Open(const std::string& path, std::unique_ptr<Reader>* reader,
+                    bool guard_mapping) {
   std::unique_ptr<Reader> r(new Reader());
-  WQ_RETURN_IF_ERROR(MappedFile::Open(path, &r->file_));
+  WQ_RETURN_IF_ERROR(MappedFile::Open(path, &r->file_, guard_mapping));
   Status parsed = r->ParseHeader();
   if (parsed.ok()) parsed = r->ParseDirectory();
   // Whatever the tables said, they are not the file's if it changed meanwhile.
-  if (r->file_->Changed()) return Status::Error("file changed while it was opened");
+  if (r->file_->Changed()) {
+    return Status::Error(Status::Kind::kChangedOnDisk, "file changed while it was opened");
+  }
   WQ_RETURN_IF_ERROR(parsed);
   r->BuildIndexes();
   // Object handles find their class from the record's address.
@@ -346,11 +349,11 @@ const ClassInfo* Reader::FindByName(std::string_view name) const {
   return nullptr;
 }
 
-awq_Object Reader::Resolve(const unsigned char* field) const {
+const unsigned char* Reader::Resolve(const unsigned char* field) const {
   uint32_t ci = DecodeFixed32(field);
   uint32_t oi = DecodeFixed32(field + 4);
-  if (ci >= classes_.size() || oi >= classes_[ci].object_count) return awq_Object();
-  return awq_Object(classes_[ci].Record(oi));
+  if (ci >= classes_.size() || oi >= classes_[ci].object_count) return nullptr;
+  return classes_[ci].Record(oi);
 }
 
 const ClassInfo* Reader::ClassOfRecord(const unsigned char* rec) const {

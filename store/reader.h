@@ -1,6 +1,6 @@
 // Reader: a repository file opened for reading. It maps the file, parses
 // the class and member tables of its directory into ClassInfo and
-// MemberInfo values (which the handles of store/api.h point at), and gives
+// MemberInfo values (which the public handles of include/wqstore point at), and gives
 // bounds-checked access to records and the heap. The full check of a file
 // is the validator's (store/validator.h).
 #ifndef WQSQL_STORE_READER_H_
@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "platform/status.h"
-#include "store/api.h"
 #include "store/coding.h"
 #include "store/format.h"
 #include "store/mapped_file.h"
@@ -81,8 +80,9 @@ class Reader {
  public:
   // Maps `path` and checks its header and directory (not its data); on
   // success sets *reader. The message of a failure says what is wrong and
-  // where, without the path.
-  static Status Open(const std::string& path, std::unique_ptr<Reader>* reader);
+  // where, without the path. `guard_mapping` as for MappedFile::Open.
+  static Status Open(const std::string& path, std::unique_ptr<Reader>* reader,
+                     bool guard_mapping = true);
 
   ~Reader();
   Reader(const Reader&) = delete;
@@ -132,8 +132,9 @@ class Reader {
     *size = static_cast<int32_t>(len);
     *data = heap_ + off + format::kHeapEntryHeader;
   }
-  // The object a reference field names, or an empty object.
-  awq_Object Resolve(const unsigned char* field) const;
+  // The record of the object a reference field names, or null when the
+  // reference is unset or names no object of the file.
+  const unsigned char* Resolve(const unsigned char* field) const;
   // The class whose records hold the address `rec`, or null.
   const ClassInfo* ClassOfRecord(const unsigned char* rec) const;
 

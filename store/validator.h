@@ -1,6 +1,6 @@
 // The full check of a repository file that a Reader has open: every
 // checksum and every structural rule, and every value of every object.
-// awq_Database::ValidateRepository reports what it finds.
+// wqstore::Repository::Validate reports what it finds.
 #ifndef WQSQL_STORE_VALIDATOR_H_
 #define WQSQL_STORE_VALIDATOR_H_
 

@@ -61,7 +61,7 @@ struct FieldSlot {
 };
 
 // Why FindField found no field: the first of its checks that fails.
-__attribute__((noinline, cold)) Status FieldError(const WriterState& s, ObjectId o, uint32_t member,
+__attribute__((noinline, cold)) Status FieldError(const WriterState& s, ObjectRef o, uint32_t member,
                                                   ValueKind kind, bool null) {
   WriterClass* c = nullptr;
   WQ_RETURN_IF_ERROR(FindClass(s, o.cls, &c));
@@ -80,7 +80,7 @@ __attribute__((noinline, cold)) Status FieldError(const WriterState& s, ObjectId
 // Finds the field of member `member` of object `o` for a value of `kind`,
 // or for a null when `null` is set. Runs for every value set: the checks
 // come first, the wording of a refusal apart.
-inline Status FindField(const WriterState& s, ObjectId o, uint32_t member, ValueKind kind,
+inline Status FindField(const WriterState& s, ObjectRef o, uint32_t member, ValueKind kind,
                         bool null, FieldSlot* slot) {
   if (o.cls < s.classes.size()) {
     WriterClass* c = s.classes[o.cls].get();
@@ -96,7 +96,7 @@ inline Status FindField(const WriterState& s, ObjectId o, uint32_t member, Value
 }
 
 // "class "X", object N, member "m"": the value a message is about.
-std::string ValueLabel(const FieldSlot& f, ObjectId o) {
+std::string ValueLabel(const FieldSlot& f, ObjectRef o) {
   return "class " + Quoted(f.cls->name) + ", object " + Num(o.obj) + ", member " +
          Quoted(f.member->name);
 }
@@ -216,7 +216,7 @@ Status RepositoryWriter::AddMember(uint32_t cls, std::string_view name, int32_t 
   return Status::OK();
 }
 
-Status RepositoryWriter::AddObject(uint32_t cls, ObjectId* id) {
+Status RepositoryWriter::AddObject(uint32_t cls, ObjectRef* id) {
   WriterClass* c = nullptr;
   WQ_RETURN_IF_ERROR(FindClass(*state_, cls, &c));
   if (c->object_count >= kMaxObjectCount) {
@@ -235,11 +235,11 @@ Status RepositoryWriter::AddObject(uint32_t cls, ObjectId* id) {
   }
   if (c->object_count == 0) c->records_start = c->records->size();
   WQ_RETURN_IF_ERROR(c->records->Append(c->blank.data(), c->blank.size()));
-  *id = ObjectId{cls, c->object_count++};
+  *id = ObjectRef{cls, c->object_count++};
   return Status::OK();
 }
 
-Status RepositoryWriter::SetString(ObjectId o, uint32_t member, std::string_view utf8) {
+Status RepositoryWriter::SetString(ObjectRef o, uint32_t member, std::string_view utf8) {
   FieldSlot f;
   WQ_RETURN_IF_ERROR(FindField(*state_, o, member, ValueKind::kString, false, &f));
   const unsigned char* s = reinterpret_cast<const unsigned char*>(utf8.data());
@@ -256,7 +256,7 @@ Status RepositoryWriter::SetString(ObjectId o, uint32_t member, std::string_view
   return f.cls->records->Write(f.pos, field, sizeof field);
 }
 
-Status RepositoryWriter::SetNull(ObjectId o, uint32_t member) {
+Status RepositoryWriter::SetNull(ObjectRef o, uint32_t member) {
   FieldSlot f;
   WQ_RETURN_IF_ERROR(FindField(*state_, o, member, ValueKind::kNone, true, &f));
   if (!f.member->nullable) return Status::Error(ValueLabel(f, o) + " does not allow null");
@@ -265,7 +265,7 @@ Status RepositoryWriter::SetNull(ObjectId o, uint32_t member) {
   return f.cls->records->Write(f.pos, field, sizeof field);
 }
 
-Status RepositoryWriter::SetInt(ObjectId o, uint32_t member, int32_t v) {
+Status RepositoryWriter::SetInt(ObjectRef o, uint32_t member, int32_t v) {
   FieldSlot f;
   WQ_RETURN_IF_ERROR(FindField(*state_, o, member, ValueKind::kInt, false, &f));
   unsigned char field[4];
@@ -273,7 +273,7 @@ Status RepositoryWriter::SetInt(ObjectId o, uint32_t member, int32_t v) {
   return f.cls->records->Write(f.pos, field, sizeof field);
 }
 
-Status RepositoryWriter::SetDouble(ObjectId o, uint32_t member, double v) {
+Status RepositoryWriter::SetDouble(ObjectRef o, uint32_t member, double v) {
   FieldSlot f;
   WQ_RETURN_IF_ERROR(FindField(*state_, o, member, ValueKind::kDouble, false, &f));
   unsigned char field[8];
@@ -281,13 +281,13 @@ Status RepositoryWriter::SetDouble(ObjectId o, uint32_t member, double v) {
   return f.cls->records->Write(f.pos, field, sizeof field);
 }
 
-Status RepositoryWriter::SetChar(ObjectId o, uint32_t member, uint8_t v) {
+Status RepositoryWriter::SetChar(ObjectRef o, uint32_t member, uint8_t v) {
   FieldSlot f;
   WQ_RETURN_IF_ERROR(FindField(*state_, o, member, ValueKind::kChar, false, &f));
   return f.cls->records->Write(f.pos, &v, 1);
 }
 
-Status RepositoryWriter::SetBlob(ObjectId o, uint32_t member, const void* data, size_t len) {
+Status RepositoryWriter::SetBlob(ObjectRef o, uint32_t member, const void* data, size_t len) {
   FieldSlot f;
   WQ_RETURN_IF_ERROR(FindField(*state_, o, member, ValueKind::kBlob, false, &f));
   if (len > size_t{INT32_MAX}) return Status::Error("blob too long (" + Num(len) + " bytes)");
@@ -298,7 +298,7 @@ Status RepositoryWriter::SetBlob(ObjectId o, uint32_t member, const void* data, 
   return f.cls->records->Write(f.pos, field, sizeof field);
 }
 
-Status RepositoryWriter::SetRef(ObjectId o, uint32_t member, ObjectId target) {
+Status RepositoryWriter::SetRef(ObjectRef o, uint32_t member, ObjectRef target) {
   FieldSlot f;
   WQ_RETURN_IF_ERROR(FindField(*state_, o, member, ValueKind::kRef, false, &f));
   if (target.cls >= state_->classes.size() ||

@@ -4,9 +4,10 @@
 // leaves a partial file at the target path and never touches a file already
 // there.
 //
-// Every building call returns a failed Status, saying what is wrong and
-// where, for anything the validator would reject; the writer stays usable
-// after a refusal. Commit alone throws, as the store's public calls do.
+// Every call returns a failed Status, saying what is wrong and where, for
+// anything the validator would reject; the writer stays usable after a
+// refusal. This is the store's own writer; programs outside the project use
+// wqstore::Writer (include/wqstore/writer.h), which is built on it.
 #ifndef WQSQL_STORE_WRITER_H_
 #define WQSQL_STORE_WRITER_H_
 
@@ -17,12 +18,11 @@
 #include <string_view>
 
 #include "platform/status.h"
-#include "store/api.h"
 
 namespace wqstore {
 
 // Identifies an object while a repository is being built.
-struct ObjectId {
+struct ObjectRef {
   uint32_t cls = 0;  // index of the class in the order of AddClass
   uint32_t obj = 0;  // index of the object within its class
 };
@@ -59,31 +59,31 @@ class RepositoryWriter {
                    uint32_t* index);
 
   // Appends an object to class `cls`, every value null, 0 or empty.
-  Status AddObject(uint32_t cls, ObjectId* id);
+  Status AddObject(uint32_t cls, ObjectRef* id);
 
   // Value setters, by member index within the object's class. Each fails
   // when the object or member does not exist or the member's type takes no
   // value of that kind.
-  Status SetString(ObjectId o, uint32_t member, std::string_view utf8);
-  Status SetNull(ObjectId o, uint32_t member);  // string or reference
-  Status SetInt(ObjectId o, uint32_t member, int32_t v);
-  Status SetDouble(ObjectId o, uint32_t member, double v);
-  Status SetChar(ObjectId o, uint32_t member, uint8_t v);
-  Status SetBlob(ObjectId o, uint32_t member, const void* data, size_t len);
-  Status SetRef(ObjectId o, uint32_t member, ObjectId target);
+  Status SetString(ObjectRef o, uint32_t member, std::string_view utf8);
+  Status SetNull(ObjectRef o, uint32_t member);  // string or reference
+  Status SetInt(ObjectRef o, uint32_t member, int32_t v);
+  Status SetDouble(ObjectRef o, uint32_t member, double v);
+  Status SetChar(ObjectRef o, uint32_t member, uint8_t v);
+  Status SetBlob(ObjectRef o, uint32_t member, const void* data, size_t len);
+  Status SetRef(ObjectRef o, uint32_t member, ObjectRef target);
 
   uint32_t class_count() const;
   // The objects of class `cls`; 0 for an index no class has.
   uint32_t object_count(uint32_t cls) const;
 
-  // Writes the repository to `path` atomically. Throws awq_StoreError with
-  // the reason when it cannot; the target is then as it was. A symbolic
+  // Writes the repository to `path` atomically. Fails with the reason when
+  // it cannot; the target is then as it was. A symbolic
   // link is followed, and a target that is not a regular file or may not be
   // written is refused (store/atomic_file.h). A spilling writer lets its
   // scratch files go once their bytes are in the new file, before that is
   // synced (so the disk is not kept busy writing them), and is empty after:
   // it commits once, and any call after that is refused.
-  void Commit(const std::string& path);
+  Status Commit(const std::string& path);
 
   // Sets *image to the complete file image, as Commit would write it.
   Status Serialize(std::string* image) const;

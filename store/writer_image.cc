@@ -143,7 +143,8 @@ Status CheckRequiredValues(const WriterClass& c, const unsigned char* records, u
       const bool null = m.kind == ValueKind::kString ? DecodeFixed64(field) == 0
                                                      : DecodeFixed32(field) == kUnsetIndex;
       if (null) {
-        return Status::Error("class " + Quoted(c.name) + ", object " + Num(first + k) +
+        return Status::Error(Status::Kind::kInvalidArgument,
+                             "class " + Quoted(c.name) + ", object " + Num(first + k) +
                              ", member " + Quoted(m.name) + " does not allow null but has no value");
       }
     }
@@ -154,7 +155,8 @@ Status CheckRequiredValues(const WriterClass& c, const unsigned char* records, u
 template <class Sink>
 Status WriteImage(WriterState& s, Sink& sink) {
   if (s.names_length > UINT32_MAX) {
-    return Status::Error("names of classes and members too long in total");
+    return Status::Error(Status::Kind::kInvalidArgument,
+                         "names of classes and members too long in total");
   }
   const uint64_t dir_length = DirectoryLength(s);
   {
@@ -212,22 +214,18 @@ Status RepositoryWriter::Serialize(std::string* image) const {
   return written;
 }
 
-void RepositoryWriter::Commit(const std::string& path) {
-  auto write = [this, &path]() -> Status {
-    if (state_->spent) return Spent();
-    std::unique_ptr<AtomicFile> file;
-    WQ_RETURN_IF_ERROR(AtomicFile::Create(path, &file));
-    FileSink sink(file.get());
-    WQ_RETURN_IF_ERROR(WriteImage(*state_, sink));
-    if (state_->spilled_records != nullptr) {
-      // Closing the unnamed scratch files drops their pages unwritten.
-      state_.reset(new WriterState());
-      state_->spent = true;
-    }
-    return file->Commit();
-  };
-  const Status done = write();
-  if (!done.ok()) throw awq_StoreError(done.message());
+Status RepositoryWriter::Commit(const std::string& path) {
+  if (state_->spent) return Spent();
+  std::unique_ptr<AtomicFile> file;
+  WQ_RETURN_IF_ERROR(AtomicFile::Create(path, &file));
+  FileSink sink(file.get());
+  WQ_RETURN_IF_ERROR(WriteImage(*state_, sink));
+  if (state_->spilled_records != nullptr) {
+    // Closing the unnamed scratch files drops their pages unwritten.
+    state_.reset(new WriterState());
+    state_->spent = true;
+  }
+  return file->Commit();
 }
 
 }  // namespace wqstore

@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "store/api.h"
+#include "repository/store_api.h"
 #include "tests/checked_writer.h"
 #include "tests/test_util.h"
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <thread>
 
-#include "store/api.h"
+#include "repository/store_api.h"
 #include "store/reader.h"
 #include "store/validator.h"
 #include "tests/checked_writer.h"
@@ -41,10 +41,10 @@ std::string ManyPages(const std::string& tag, int objects) {
   const uint32_t pad = w.AddClass("Padding", 1000);
   for (int i = 0; i < 9000; i++) w.AddObject(pad);
   for (int i = 0; i < objects; i++) {
-    const ObjectId o = w.AddObject(static_cast<uint32_t>(i % 200));
+    const ObjectRef o = w.AddObject(static_cast<uint32_t>(i % 200));
     w.SetString(o, 0, tag + " object " + std::to_string(i) + std::string(i % 50, '.'));
     w.SetInt(o, 1, i);
-    w.SetRef(o, 2, ObjectId{0, 0});
+    w.SetRef(o, 2, ObjectRef{0, 0});
   }
   return w.Serialize();
 }

@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "platform/status.h"
+#include "repository/store_api.h"
 #include "store/writer.h"
 
 namespace wqtest {
@@ -29,22 +30,22 @@ class CheckedWriter {
     Expect(w_.AddMember(cls, name, number, type, nullable, &index));
     return index;
   }
-  wqstore::ObjectId AddObject(uint32_t cls) {
-    wqstore::ObjectId id;
+  wqstore::ObjectRef AddObject(uint32_t cls) {
+    wqstore::ObjectRef id;
     Expect(w_.AddObject(cls, &id));
     return id;
   }
-  void SetString(wqstore::ObjectId o, uint32_t m, std::string_view v) {
+  void SetString(wqstore::ObjectRef o, uint32_t m, std::string_view v) {
     Expect(w_.SetString(o, m, v));
   }
-  void SetNull(wqstore::ObjectId o, uint32_t m) { Expect(w_.SetNull(o, m)); }
-  void SetInt(wqstore::ObjectId o, uint32_t m, int32_t v) { Expect(w_.SetInt(o, m, v)); }
-  void SetDouble(wqstore::ObjectId o, uint32_t m, double v) { Expect(w_.SetDouble(o, m, v)); }
-  void SetChar(wqstore::ObjectId o, uint32_t m, uint8_t v) { Expect(w_.SetChar(o, m, v)); }
-  void SetBlob(wqstore::ObjectId o, uint32_t m, const void* data, size_t len) {
+  void SetNull(wqstore::ObjectRef o, uint32_t m) { Expect(w_.SetNull(o, m)); }
+  void SetInt(wqstore::ObjectRef o, uint32_t m, int32_t v) { Expect(w_.SetInt(o, m, v)); }
+  void SetDouble(wqstore::ObjectRef o, uint32_t m, double v) { Expect(w_.SetDouble(o, m, v)); }
+  void SetChar(wqstore::ObjectRef o, uint32_t m, uint8_t v) { Expect(w_.SetChar(o, m, v)); }
+  void SetBlob(wqstore::ObjectRef o, uint32_t m, const void* data, size_t len) {
     Expect(w_.SetBlob(o, m, data, len));
   }
-  void SetRef(wqstore::ObjectId o, uint32_t m, wqstore::ObjectId target) {
+  void SetRef(wqstore::ObjectRef o, uint32_t m, wqstore::ObjectRef target) {
     Expect(w_.SetRef(o, m, target));
   }
 
@@ -54,7 +55,11 @@ class CheckedWriter {
     Expect(w_.Serialize(&image));
     return image;
   }
-  void Commit(const std::string& path) { w_.Commit(path); }
+  // Throws awq_StoreError with the reason when the commit fails.
+  void Commit(const std::string& path) {
+    const Status s = w_.Commit(path);
+    if (!s.ok()) throw awq_StoreError(s.message());
+  }
 
   wqstore::RepositoryWriter& writer() { return w_; }
 

@@ -14,13 +14,13 @@
 #include <thread>
 #include <vector>
 
-#include "store/api.h"
+#include "repository/store_api.h"
 #include "tests/checked_writer.h"
 #include "tests/test_util.h"
 
 namespace {
 
-using wqstore::ObjectId;
+using wqstore::ObjectRef;
 using wqtest::ReadFile;
 using wqtest::RunCommand;
 using wqtest::TempFolder;
@@ -75,14 +75,14 @@ TEST(Hardening, HostileContentStaysInItsCells) {
       "\x1b]0;title\x07",          // set the window title
       "M\xc3\xbcller \xe2\x82\xac",  // text outside ISO-8859-1
   };
-  std::vector<ObjectId> objs;
+  std::vector<ObjectRef> objs;
   for (const char* t : texts) {
-    const ObjectId o = w.AddObject(h);
+    const ObjectRef o = w.AddObject(h);
     w.SetString(o, text, t);
     w.SetString(o, label, t);
     objs.push_back(o);
   }
-  const ObjectId huge = w.AddObject(h);
+  const ObjectRef huge = w.AddObject(h);
   w.SetString(huge, text, std::string(100000, 'x'));
   w.SetString(huge, label, std::string(100000, '\x1b'));
   objs.push_back(huge);
@@ -93,7 +93,7 @@ TEST(Hardening, HostileContentStaysInItsCells) {
   for (int i = 0; i < 10000; ++i) {
     w.AddMember(wide, "m" + std::to_string(i), i, i % 2 ? wqTypeInt : wqTypeString, true);
   }
-  const ObjectId wo = w.AddObject(wide);
+  const ObjectRef wo = w.AddObject(wide);
   w.SetString(wo, 0, "\x1b[0m");
   w.Commit(folder.File("h.rtm"));
 

@@ -35,14 +35,14 @@ TEST(WqmakeIdTable, MapsManyIdsThroughGrowth) {
   wqsource::IdTable table(source.text);
   bool inserted = false;
   for (uint32_t k = 0; k < n; ++k) {
-    ASSERT_TRUE(table.Insert(ids[k], source.tokens[k], wqstore::ObjectId{k % 7, k}, &inserted).ok());
+    ASSERT_TRUE(table.Insert(ids[k], source.tokens[k], wqstore::ObjectRef{k % 7, k}, &inserted).ok());
     ASSERT_TRUE(inserted);
   }
-  ASSERT_TRUE(table.Insert("id123", source.tokens[n], wqstore::ObjectId{0, 0}, &inserted).ok());
+  ASSERT_TRUE(table.Insert("id123", source.tokens[n], wqstore::ObjectRef{0, 0}, &inserted).ok());
   EXPECT_FALSE(inserted);
   EXPECT_EQ(table.size(), n);
   for (uint32_t k = 0; k < n; ++k) {
-    const wqstore::ObjectId* o = table.Find("id" + std::to_string(k));
+    const wqstore::ObjectRef* o = table.Find("id" + std::to_string(k));
     ASSERT_NE(o, nullptr);
     EXPECT_EQ(o->cls, k % 7);
     EXPECT_EQ(o->obj, k);
@@ -50,7 +50,7 @@ TEST(WqmakeIdTable, MapsManyIdsThroughGrowth) {
   EXPECT_EQ(table.Find("id50000"), nullptr);
   EXPECT_EQ(table.Find(""), nullptr);
   std::string id;
-  ASSERT_TRUE(table.FindIdOf(wqstore::ObjectId{123 % 7, 123}, &id));
+  ASSERT_TRUE(table.FindIdOf(wqstore::ObjectRef{123 % 7, 123}, &id));
   EXPECT_EQ(id, "id123");
 }
 
@@ -79,18 +79,18 @@ TEST(WqmakeIdTable, IdsWithEscapesMatchTheirText) {
   wqsource::IdTable table(text);
   for (uint32_t k = 0; k < std::size(cases); ++k) {
     bool inserted = false;
-    ASSERT_TRUE(table.Insert(cases[k].id, tokens[k], wqstore::ObjectId{1, k}, &inserted).ok());
+    ASSERT_TRUE(table.Insert(cases[k].id, tokens[k], wqstore::ObjectRef{1, k}, &inserted).ok());
     EXPECT_TRUE(inserted) << cases[k].token;
   }
   for (uint32_t k = 0; k < std::size(cases); ++k) {
-    const wqstore::ObjectId* o = table.Find(cases[k].id);
+    const wqstore::ObjectRef* o = table.Find(cases[k].id);
     ASSERT_NE(o, nullptr) << cases[k].token;
     EXPECT_EQ(o->obj, k);
     std::string id;
-    ASSERT_TRUE(table.FindIdOf(wqstore::ObjectId{1, k}, &id));
+    ASSERT_TRUE(table.FindIdOf(wqstore::ObjectRef{1, k}, &id));
     EXPECT_EQ(id, cases[k].id);
     bool inserted = true;
-    ASSERT_TRUE(table.Insert(cases[k].id, tokens[k], wqstore::ObjectId{2, k}, &inserted).ok());
+    ASSERT_TRUE(table.Insert(cases[k].id, tokens[k], wqstore::ObjectRef{2, k}, &inserted).ok());
     EXPECT_FALSE(inserted) << cases[k].token;
   }
   EXPECT_EQ(table.Find("a\\u0062c"), nullptr);
@@ -147,14 +147,14 @@ TEST(WqmakeIdTable, CraftedIdsDoNotCollide) {
   wqsource::IdTable table(source.text);
   for (uint32_t k = 0; k < ids.size(); ++k) {
     bool inserted = false;
-    ASSERT_TRUE(table.Insert(ids[k], source.tokens[k], wqstore::ObjectId{0, k}, &inserted).ok());
+    ASSERT_TRUE(table.Insert(ids[k], source.tokens[k], wqstore::ObjectRef{0, k}, &inserted).ok());
     ASSERT_TRUE(inserted);
   }
   // Spread evenly over 8192 slots, 5000 ids lie less than one slot past
   // their own on average; piled up they would lie thousands past.
   EXPECT_LT(table.ProbeDistance(), 2 * ids.size());
   for (uint32_t k = 0; k < ids.size(); ++k) {
-    const wqstore::ObjectId* o = table.Find(ids[k]);
+    const wqstore::ObjectRef* o = table.Find(ids[k]);
     ASSERT_NE(o, nullptr);
     EXPECT_EQ(o->obj, k);
   }

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "store/api.h"
+#include "repository/store_api.h"
 #include "store/checksums.h"
 #include "store/names.h"
 #include "store/writer.h"

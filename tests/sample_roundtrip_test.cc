@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "store/api.h"
+#include "repository/store_api.h"
 #include "tests/test_util.h"
 
 namespace {

@@ -11,14 +11,14 @@
 #include <string>
 #include <vector>
 
-#include "store/api.h"
+#include "repository/store_api.h"
 #include "tests/checked_writer.h"
 #include "tests/shell_session.h"
 #include "tests/test_util.h"
 
 namespace {
 
-using wqstore::ObjectId;
+using wqstore::ObjectRef;
 using wqtest::ShellSession;
 using wqtest::TempFolder;
 using wqtest::WriteFile;
@@ -35,7 +35,7 @@ std::string Repository(const std::string& tag, int objects) {
   const uint32_t note = w.AddClass(tag + "ote", 40);
   w.AddMember(note, "text", 1, wqTypeString, true);
   for (int i = 0; i < objects; i++) {
-    const ObjectId o = w.AddObject(part);
+    const ObjectRef o = w.AddObject(part);
     w.SetString(o, 0, tag + "-" + std::to_string(1000000 + i));
     w.SetInt(o, 1, i + 1);
   }

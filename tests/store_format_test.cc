@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "store/api.h"
+#include "repository/store_api.h"
 #include "store/checksums.h"
 #include "store/coding.h"
 #include "store/crc32c.h"
@@ -36,13 +36,13 @@ std::string SampleImage() {
   w.AddMember(p, "supplier", 4, wqTypeObjectRef, false);
   w.AddMember(p, "data", 5, wqTypeBlob, true);
   w.AddMember(p, "grade", 6, wqTypeChar, true);
-  ObjectId s0 = w.AddObject(s);
+  ObjectRef s0 = w.AddObject(s);
   w.SetString(s0, 0, "Acme");
   w.SetInt(s0, 1, 5);
-  ObjectId s1 = w.AddObject(s);
+  ObjectRef s1 = w.AddObject(s);
   w.SetInt(s1, 1, 6);
   for (const char* name : {"bolt", "nut", "M\xC3\xBCller"}) {
-    ObjectId o = w.AddObject(p);
+    ObjectRef o = w.AddObject(p);
     w.SetString(o, 0, name);
     w.SetRef(o, 1, s0);
     w.SetBlob(o, 2, "\x01\x02\x03", 3);
@@ -299,7 +299,7 @@ TEST_F(StoreFormatTest, DuplicateMemberNumberReadsFirst) {
     uint32_t c = w.AddClass("Wide", 1);
     for (int i = 0; i < members; i++)
       w.AddMember(c, "m" + std::to_string(i), i, wqTypeString, true);
-    ObjectId o = w.AddObject(c);
+    ObjectRef o = w.AddObject(c);
     for (int i = 0; i < members; i++) w.SetString(o, i, "v" + std::to_string(i));
     std::string img = w.Serialize();
     Put32(&img, MemberEntry(img, members - 1) + kMemberNumber, 1);  // last one also numbered 1

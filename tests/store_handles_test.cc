@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "store/api.h"
+#include "repository/store_api.h"
 #include "store/checksums.h"
 #include "store/coding.h"
 #include "store/format.h"
@@ -37,10 +37,10 @@ std::string Build(int number, uint32_t count, const std::string& tag) {
   const uint32_t other = w.AddClass("Other", number + 1);
   w.AddMember(other, "d", 1, wqTypeDouble, true);
   for (uint32_t i = 0; i < count; i++) {
-    ObjectId o = w.AddObject(k);
+    ObjectRef o = w.AddObject(k);
     w.SetString(o, 0, tag + std::to_string(i));
     w.SetInt(o, 1, static_cast<int32_t>(i) * number);
-    if (i > 0) w.SetRef(o, 2, ObjectId{k, i - 1});
+    if (i > 0) w.SetRef(o, 2, ObjectRef{k, i - 1});
   }
   w.SetDouble(w.AddObject(other), 0, number + 0.5);
   return w.Serialize();

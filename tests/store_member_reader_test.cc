@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "store/api.h"
-#include "store/member_reader.h"
+#include "repository/store_api.h"
+#include "repository/member_reader.h"
 #include "tests/checked_writer.h"
 #include "tests/test_util.h"
 
@@ -31,7 +31,7 @@ std::string Build() {
   w.AddMember(other, "s", 2, wqTypeString, true);
   w.AddMember(other, "b", 3, wqTypeBlob, true);
   for (int n = 0; n < 3; ++n) {
-    const ObjectId o = w.AddObject(k);
+    const ObjectRef o = w.AddObject(k);
     if (n == 1) continue;  // every value null
     w.SetString(o, 0, n == 0 ? "text" : "");
     w.SetInt(o, 1, -7 * (n + 1));
@@ -40,7 +40,7 @@ std::string Build() {
     const unsigned char bytes[] = {1, 2, 3, 0, 5};
     w.SetBlob(o, 4, bytes, n == 0 ? sizeof bytes : 0);
   }
-  const ObjectId x = w.AddObject(other);
+  const ObjectRef x = w.AddObject(other);
   w.SetInt(x, 0, 99);
   w.SetString(x, 1, "other");
   const unsigned char one = 9;

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "store/api.h"
+#include "repository/store_api.h"
 #include "store/writer.h"
 #include "tests/checked_writer.h"
 #include "tests/test_util.h"
@@ -48,7 +48,7 @@ std::vector<std::string> FilesIn(const TempFolder& folder) {
 struct Sample {
   CheckedWriter w;
   uint32_t part, supplier, empty;
-  std::vector<ObjectId> parts, suppliers;
+  std::vector<ObjectRef> parts, suppliers;
 
   Sample() {
     supplier = w.AddClass("Supplier", 7, false, 0);
@@ -79,7 +79,7 @@ struct Sample {
     const std::string blobs[] = {"", std::string(1, '\x01'),
                                  std::string("\x00\x01\xAB\xFF\x10\x20\x30\x40\x50\x60", 10), ""};
     for (int i = 0; i < 4; i++) {
-      ObjectId o = w.AddObject(part);
+      ObjectRef o = w.AddObject(part);
       parts.push_back(o);
       w.SetString(o, 0, names[i]);
       w.SetInt(o, 1, counts[i]);
@@ -228,7 +228,7 @@ TEST(StoreRoundTrip, ManyMembersByNumber) {
   for (size_t i = 0; i < numbers.size(); i++) {
     w.AddMember(c, "m" + std::to_string(i), numbers[i], wqTypeInt, true);
   }
-  ObjectId o = w.AddObject(c);
+  ObjectRef o = w.AddObject(c);
   for (size_t i = 0; i < numbers.size(); i++) w.SetInt(o, static_cast<uint32_t>(i), numbers[i] * 3);
   w.Commit(folder.File("w.rtm"));
   awq_Database db;
@@ -289,7 +289,7 @@ TEST(StoreWriter, RefusesBadInput) {
   ASSERT_TRUE(w.AddMember(odd, "q", 1, 7, true, &q).ok());
   ASSERT_TRUE(w.AddMember(odd, "r", 2, wqTypeObjectRefAlt, true, &r).ok());
   ASSERT_TRUE(w.AddMember(odd, "ch", 3, wqTypeChar, true, &ch).ok());
-  ObjectId o, oo;
+  ObjectRef o, oo;
   ASSERT_TRUE(w.AddObject(c, &o).ok());
   ASSERT_TRUE(w.AddObject(odd, &oo).ok());
   std::string image;
@@ -343,20 +343,20 @@ TEST(StoreWriter, RefusesBadInput) {
       {"class \"Part\", object 0, member \"ref\": reference to a missing object (class index 0, "
        "object 5)",
        [&] {
-         return w.SetRef(o, ref, ObjectId{c, 5});
+         return w.SetRef(o, ref, ObjectRef{c, 5});
        }},
       {"class \"Part\", object 0, member \"ref\": reference to a missing object (class index 9, "
        "object 0)",
        [&] {
-         return w.SetRef(o, ref, ObjectId{9, 0});
+         return w.SetRef(o, ref, ObjectRef{9, 0});
        }},
       {"class \"Part\" has no object 9",
        [&] {
-         return w.SetString(ObjectId{c, 9}, name, "x");
+         return w.SetString(ObjectRef{c, 9}, name, "x");
        }},
       {"no class with index 7",
        [&] {
-         ObjectId id;
+         ObjectRef id;
          return w.AddObject(7, &id);
        }},
       {"no class with index 7", [&] { return w.AddMember(7, "m", 1, 1, true, nullptr); }},
@@ -471,7 +471,7 @@ TEST(StoreWriterSlow, MillionObjects) {
   w.AddMember(c, "b", 5, wqTypeBlob, true);
   const unsigned char blob[8] = {1, 2, 3, 4, 5, 6, 7, 8};
   for (int i = 0; i < 1000000; i++) {
-    ObjectId o = w.AddObject(c);
+    ObjectRef o = w.AddObject(c);
     w.SetString(o, 0, "a short string value");
     w.SetInt(o, 1, i);
     w.SetDouble(o, 2, i * 0.5);

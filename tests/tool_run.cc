@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "store/api.h"
+#include "repository/store_api.h"
 #include "store/data_types.h"
 #include "store/reader.h"
 #include "tests/test_util.h"

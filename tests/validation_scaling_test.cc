@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "store/api.h"
+#include "repository/store_api.h"
 #include "store/checksums.h"
 #include "store/coding.h"
 #include "store/format.h"
@@ -55,7 +55,7 @@ TEST(ValidationScaling, AllocationFollowsTheFileSize) {
       for (int m = 0; m < c.members; m++) {
         w.AddMember(cls, "m" + std::to_string(m), m, m % 2 ? wqTypeString : wqTypeInt, true);
       }
-      const ObjectId o = w.AddObject(cls);
+      const ObjectRef o = w.AddObject(cls);
       if (c.members > 1) w.SetString(o, 1, "value");
     }
     w.Commit(path);

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "store/api.h"
+#include "repository/store_api.h"
 #include "tests/checked_writer.h"
 #include "tests/test_util.h"
 #include "tests/tool_run.h"
@@ -238,17 +238,17 @@ struct WriterFile {
     w.AddMember(part, "weight", 2, wqTypeDouble, true);
     w.AddMember(part, "supplier", -4, wqTypeObjectRef, true);
     w.AddMember(part, "grade", 5, wqTypeChar, true);
-    const wqstore::ObjectId s0 = w.AddObject(supplier);
+    const wqstore::ObjectRef s0 = w.AddObject(supplier);
     w.SetString(s0, 0, "first");
     w.SetString(s0, 0, "Acme");  // "first" stays behind in the heap
-    const wqstore::ObjectId s1 = w.AddObject(supplier);
+    const wqstore::ObjectRef s1 = w.AddObject(supplier);
     (void)s1;
     const double weights[] = {1.5, -0.0,
                               non_finite ? std::numeric_limits<double>::quiet_NaN() : 2.0,
                               non_finite ? std::numeric_limits<double>::infinity() : 3.0,
                               non_finite ? -std::numeric_limits<double>::infinity() : 4.0};
     for (int i = 0; i < 5; i++) {
-      const wqstore::ObjectId p = w.AddObject(part);
+      const wqstore::ObjectRef p = w.AddObject(part);
       w.SetChar(p, 5, static_cast<uint8_t>(200 + i));
       w.SetRef(p, 4, i % 2 == 0 ? s0 : p);
       w.SetDouble(p, 3, weights[i]);

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "platform/status.h"
-#include "store/api.h"
+#include "repository/store_api.h"
 #include "store/writer.h"
 #include "tests/test_util.h"
 #include "tools/json_source.h"

@@ -60,7 +60,7 @@ Status BufferedObjects::Replay(const ClassState& c, uint32_t cls, const SourceTe
   for (const Object& b : objects_) {
     ++name.ordinal;
     name.has_id = false;
-    wqstore::ObjectId o;
+    wqstore::ObjectRef o;
     WQ_RETURN_IF_ERROR(builder.AddObject(c, cls, name, b.offset, &o));
     if (b.id_offset != Object::kNoId) {
       name.id.assign(reread.Read(source.text(), b.id_offset).s);

@@ -29,7 +29,7 @@ namespace {
 // back from its name (1 to 6), and the number for every other code (8, the
 // second reference code, too).
 std::string TypeText(uint8_t code) {
-  const wqstore::DataType& t = wqstore::DataTypeOf(code);
+  const wqstore::TypeEntry& t = wqstore::DataTypeOf(code);
   if (t.kind != ValueKind::kNone && wqstore::DataTypeCodeOfName(t.name) == code) {
     return std::string("\"") + t.name + "\"";
   }

@@ -29,7 +29,7 @@ void IdTable::Grow() {
   }
 }
 
-Status IdTable::Insert(std::string_view id, size_t token, wqstore::ObjectId object,
+Status IdTable::Insert(std::string_view id, size_t token, wqstore::ObjectRef object,
                        bool* inserted) {
   *inserted = false;
   if (size_ >= UINT32_MAX - 1) return Status::Error("too many object ids");
@@ -61,7 +61,7 @@ Status IdTable::Insert(std::string_view id, size_t token, wqstore::ObjectId obje
   return Status::OK();
 }
 
-const wqstore::ObjectId* IdTable::Find(std::string_view id) const {
+const wqstore::ObjectRef* IdTable::Find(std::string_view id) const {
   if (slots_.empty()) return nullptr;
   const uint32_t h = Hash(id);
   const size_t mask = slots_.size() - 1;
@@ -82,7 +82,7 @@ uint64_t IdTable::ProbeDistance() const {
   return distance;
 }
 
-bool IdTable::FindIdOf(wqstore::ObjectId object, std::string* id) const {
+bool IdTable::FindIdOf(wqstore::ObjectRef object, std::string* id) const {
   for (size_t e = 0; e < size_; ++e) {
     const Entry& entry = At(e);
     if (entry.object.cls == object.cls && entry.object.obj == object.obj) {

@@ -37,12 +37,12 @@ class IdTable {
   // source, to `object`. Sets *inserted to false, and changes nothing, when
   // `id` is already mapped. Fails only past the table's limits: 2^32 - 2
   // ids, each under 4 GiB.
-  Status Insert(std::string_view id, size_t token, wqstore::ObjectId object, bool* inserted);
+  Status Insert(std::string_view id, size_t token, wqstore::ObjectRef object, bool* inserted);
   // The object `id` names, or null. Valid until the next Insert.
-  const wqstore::ObjectId* Find(std::string_view id) const;
+  const wqstore::ObjectRef* Find(std::string_view id) const;
   // Sets *id to the id of `object`; false when it has none. Linear: meant
   // for error messages.
-  bool FindIdOf(wqstore::ObjectId object, std::string* id) const;
+  bool FindIdOf(wqstore::ObjectRef object, std::string* id) const;
 
   size_t size() const { return size_; }
   // The sum over the ids of how far each lies past the slot its hash names:
@@ -58,7 +58,7 @@ class IdTable {
     uint64_t text;
     uint32_t size;
     uint32_t hash;
-    wqstore::ObjectId object;
+    wqstore::ObjectRef object;
   };
   static constexpr uint64_t kEscaped = uint64_t{1} << 63;
   static constexpr int kBlockShift = 16;  // entries per block: 2^16

@@ -8,7 +8,6 @@
 
 #include <sys/stat.h>
 
-#include "store/api.h"
 #include "store/writer.h"
 #include "tools/json_source.h"
 #include "tools/source_file.h"
@@ -37,13 +36,7 @@ Status MakeRepository(const std::string& source_path, const std::string& repo_pa
     // that a source of any size builds in bounded memory.
     WQ_RETURN_IF_ERROR(BuildFromJson(source.text(), &writer, source_name, repo_path));
   }  // the source text is released before the file image is written
-  // The writer's commit alone reports by exception.
-  try {
-    writer->Commit(repo_path);
-  } catch (const awq_StoreError& e) {
-    return Status::Error("cannot write " + repo_path + ": " + e.what());
-  }
-  return Status::OK();
+  return writer->Commit(repo_path).Prefixed("cannot write " + repo_path + ": ");
 }
 
 }  // namespace wqsource

@@ -8,11 +8,11 @@
 
 namespace wqsource {
 
-using wqstore::ObjectId;
+using wqstore::ObjectRef;
 using wqstore::ValueKind;
 
 Status ObjectBuilder::AddObject(const ClassState& c, uint32_t cls, const ObjectName& name,
-                                size_t offset, ObjectId* o) {
+                                size_t offset, ObjectRef* o) {
   ++serial_;
   const Status added = writer_.AddObject(cls, o);
   if (added.ok()) return added;
@@ -21,7 +21,7 @@ Status ObjectBuilder::AddObject(const ClassState& c, uint32_t cls, const ObjectN
 }
 
 Status ObjectBuilder::MapId(const ClassState& c, const ObjectName& name, std::string_view id,
-                            ObjectId o, size_t offset) {
+                            ObjectRef o, size_t offset) {
   bool inserted;
   WQ_RETURN_IF_ERROR(ids_.Insert(id, source_.TokenStart(offset), o, &inserted));
   if (inserted) return Status::OK();
@@ -31,7 +31,7 @@ Status ObjectBuilder::MapId(const ClassState& c, const ObjectName& name, std::st
 
 // Each case keeps its statuses local and returns a fresh one, which costs
 // less than moving a status along: this runs for every value of a source.
-Status ObjectBuilder::SetValue(const ClassState& c, const ObjectName& name, ObjectId o,
+Status ObjectBuilder::SetValue(const ClassState& c, const ObjectName& name, ObjectRef o,
                                uint32_t m, const Scalar& v, size_t from) {
   const MemberDef& def = c.members[m];
   switch (wqstore::KindOf(def.type)) {
@@ -72,13 +72,13 @@ Status ObjectBuilder::SetValue(const ClassState& c, const ObjectName& name, Obje
   }
 }
 
-Status ObjectBuilder::SetReference(const ClassState& c, const ObjectName& name, ObjectId o,
+Status ObjectBuilder::SetReference(const ClassState& c, const ObjectName& name, ObjectRef o,
                                    uint32_t m, const Scalar& v, size_t from) {
   TextOrNull target_id;
   const Status converted = ToReferenceValue(v, c.members[m].nullable, &target_id);
   if (!converted.ok()) return ValueFault(c, name, m, from, converted);
   if (target_id.is_null) return Status::OK();  // a new object's references are unset already
-  const ObjectId* target = ids_.Find(target_id.text);
+  const ObjectRef* target = ids_.Find(target_id.text);
   if (target != nullptr) return Written(writer_.SetRef(o, m, *target), c, name, m, from);
   // Set when the whole source has been read.
   if (pending_.size() == kPendingInMemory) WQ_RETURN_IF_ERROR(SpillPending());
@@ -133,7 +133,7 @@ Status ObjectBuilder::ResolvePending(const std::vector<ClassState>& classes) {
 
 Status ObjectBuilder::ResolveOne(const std::vector<ClassState>& classes, const PendingRef& p) {
   const std::string_view target_id = reread_.Read(source_.text(), p.offset).s;
-  const ObjectId* target = ids_.Find(target_id);
+  const ObjectRef* target = ids_.Find(target_id);
   const Status set = target == nullptr ? Status::Error("unknown object id " + Quote(target_id))
                                        : writer_.SetRef(p.source, p.member, *target);
   if (set.ok()) return set;

@@ -36,12 +36,12 @@ class ObjectBuilder {
   // Adds an object of class `cls` (its index) for the source's object at
   // `offset`, and starts counting the members it gives.
   Status AddObject(const ClassState& c, uint32_t cls, const ObjectName& name, size_t offset,
-                   wqstore::ObjectId* o);
+                   wqstore::ObjectRef* o);
 
   // Maps the id whose token a scan from `offset` finds to `o`; a duplicate
   // id is a fault there.
   Status MapId(const ClassState& c, const ObjectName& name, std::string_view id,
-               wqstore::ObjectId o, size_t offset);
+               wqstore::ObjectRef o, size_t offset);
 
   // Notes that the current object gives member `m`; false when it did before.
   bool Give(uint32_t m) {
@@ -52,7 +52,7 @@ class ObjectBuilder {
 
   // Converts `v` for member `m` and sets it. `from` is the value's offset or
   // a scan start that finds it (see SourceText::TokenStart).
-  Status SetValue(const ClassState& c, const ObjectName& name, wqstore::ObjectId o, uint32_t m,
+  Status SetValue(const ClassState& c, const ObjectName& name, wqstore::ObjectRef o, uint32_t m,
                   const Scalar& v, size_t from);
 
   // Fails when a member that may not be null got no value in the current
@@ -65,7 +65,7 @@ class ObjectBuilder {
 
  private:
   struct PendingRef {
-    wqstore::ObjectId source;
+    wqstore::ObjectRef source;
     uint32_t member;
     uint32_t unused = 0;  // no padding goes to the scratch file unset
     uint64_t offset;      // of the value, the target's id
@@ -74,7 +74,7 @@ class ObjectBuilder {
   Status SpillPending();
   Status ResolveOne(const std::vector<ClassState>& classes, const PendingRef& p);
 
-  Status SetReference(const ClassState& c, const ObjectName& name, wqstore::ObjectId o,
+  Status SetReference(const ClassState& c, const ObjectName& name, wqstore::ObjectRef o,
                       uint32_t m, const Scalar& v, size_t from);
   // OK when the writer took the value, else its failure as a fault of the
   // value.

@@ -30,7 +30,7 @@ namespace wqsource {
 
 namespace {
 
-using wqstore::ObjectId;
+using wqstore::ObjectRef;
 
 enum class Ctx : uint8_t { kRoot, kTop, kClasses, kClass, kMembers, kMember, kObjects, kObject, kValues };
 
@@ -415,7 +415,7 @@ class SourceReader : public ScalarEvents<SourceReader> {
   BufferedObjects buffer_;
 
   // The object being read.
-  ObjectId object_;
+  ObjectRef object_;
   ObjectName object_name_;
   size_t object_from_ = 0;   // the scan start of its '{'
   uint32_t next_guess_ = 0;  // the member whose key likely comes next

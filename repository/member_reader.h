@@ -6,17 +6,15 @@
 // the object's getter.
 //
 // Like awq_Class, it is valid while its database lives.
-#ifndef WQSQL_STORE_MEMBER_READER_H_
-#define WQSQL_STORE_MEMBER_READER_H_
+#ifndef WQSQL_REPOSITORY_MEMBER_READER_H_
+#define WQSQL_REPOSITORY_MEMBER_READER_H_
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
-#include "store/api.h"
-#include "store/coding.h"
-#include "store/data_types.h"
-#include "store/reader.h"
+#include "repository/store_api.h"
+#include "store/scan.h"
 
 namespace wqstore {
 
@@ -88,4 +86,4 @@ class MemberReader {
 
 }  // namespace wqstore
 
-#endif  // WQSQL_STORE_MEMBER_READER_H_
+#endif  // WQSQL_REPOSITORY_MEMBER_READER_H_

@@ -13,7 +13,7 @@
 #include <cstring>
 #include <new>
 
-#include "store/api.h"
+#include "repository/store_api.h"
 
 namespace {
 

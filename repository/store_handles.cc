@@ -1,4 +1,4 @@
-// The class, member and object handles of store/api.h. Every getter is
+// The class, member and object handles of repository/store_api.h. Every getter is
 // safe on an empty handle and on corrupt data: it reads only inside the
 // record Open checked and the heap, and answers null, 0 or empty for
 // anything it cannot read.
@@ -8,12 +8,8 @@
 // the registry's generation) and otherwise from the registry.
 #include <cstdint>
 
-#include "store/api.h"
-#include "store/class_registry.h"
-#include "store/coding.h"
-#include "store/data_types.h"
-#include "store/format.h"
-#include "store/reader.h"
+#include "repository/store_api.h"
+#include "store/scan.h"
 
 using wqstore::ClassInfo;
 using wqstore::MemberInfo;
@@ -112,6 +108,8 @@ inline FieldAt Field(const unsigned char* rec, int number, int type) {
 
 }  // namespace
 
+const char* GetDataTypeName(int code) { return wqstore::TypeName(code); }
+
 // awq_ClassProperty
 
 const char* awq_ClassProperty::GetName() const { return m_ != nullptr ? m_->name : ""; }
@@ -168,5 +166,5 @@ awq_Object awq_Object::GetObjectRefProperty(int member) const {
   if (c == nullptr) return awq_Object();
   const MemberInfo* m = c->FindMember(member);
   if (m == nullptr || !wqstore::IsReference(m->type)) return awq_Object();
-  return c->reader->Resolve(rec_ + m->field_offset);
+  return awq_Object(c->reader->Resolve(rec_ + m->field_offset));
 }
