@@ -1,0 +1,109 @@
+// Many threads on one open repository through the public face, and the
+// validator's worker thread beside them. Built and run under
+// ThreadSanitizer by the test command (label "threads"), where a data race
+// fails the test; in other builds it checks the answers alone.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/test_util.h"
+#include "wqstore/wqstore.h"
+
+namespace {
+
+constexpr int kObjects = 20000;
+constexpr int kThreads = 8;
+
+// Class 1 "Item" (n int, w double, name string, next ref to Item) with
+// kObjects objects; n = position, next = the one after (the last unset).
+void BuildItems(const std::string& path) {
+  wqstore::Writer w;
+  ASSERT_TRUE(w.AddClass("Item", 1).ok());
+  ASSERT_TRUE(w.AddMember(1, "n", 1, wqstore::DataType::kInt, false).ok());
+  ASSERT_TRUE(w.AddMember(1, "w", 2, wqstore::DataType::kDouble, false).ok());
+  ASSERT_TRUE(w.AddMember(1, "name", 3, wqstore::DataType::kString, true).ok());
+  ASSERT_TRUE(w.AddMember(1, "next", 4, wqstore::DataType::kReference, true).ok());
+  for (int i = 0; i < kObjects; i++) {
+    wqstore::ObjectId id;
+    ASSERT_TRUE(w.AddObject(1, &id).ok());
+    ASSERT_TRUE(w.SetInt(id, 1, i).ok());
+    ASSERT_TRUE(w.SetDouble(id, 2, i * 0.5).ok());
+    ASSERT_TRUE(w.SetString(id, 3, "item " + std::to_string(i)).ok());
+  }
+  for (int i = 0; i + 1 < kObjects; i++) {
+    ASSERT_TRUE(w.SetReference({1, i}, 4, {1, i + 1}).ok());
+  }
+  ASSERT_TRUE(w.Commit(path).ok());
+}
+
+// What one reader computes: the sum of n, of the name lengths and of the
+// positions the references lead to.
+int64_t Scan(const wqstore::Repository& repo) {
+  wqstore::ClassDef items;
+  if (!repo.FindClass("Item", &items).ok()) return -1;
+  wqstore::Member n, name, next;
+  if (!items.FindMember(1, &n).ok() || !items.FindMemberByName("NAME", &name).ok() ||
+      !items.FindMember(4, &next).ok()) {
+    return -1;
+  }
+  int64_t sum = 0;
+  for (wqstore::Object o : items.objects()) {
+    int32_t v;
+    std::optional<std::string_view> s;
+    std::optional<wqstore::ObjectId> to;
+    if (!o.GetInt(n, &v).ok() || !o.GetString(name, &s).ok() || !o.GetReference(next, &to).ok()) {
+      return -1;
+    }
+    sum += v + static_cast<int64_t>(s->size()) + (to ? to->position : 0);
+  }
+  return sum;
+}
+
+TEST(PublicReadersTest, ManyThreadsReadOneRepositoryWhileItIsValidated) {
+  wqtest::TempFolder folder;
+  const std::string path = folder.File("items.rtm");
+  BuildItems(path);
+  std::unique_ptr<wqstore::Repository> repo;
+  ASSERT_TRUE(wqstore::Repository::Open(path, &repo).ok());
+  const int64_t expected = Scan(*repo);
+  ASSERT_GT(expected, 0);
+
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; t++) {
+    threads.emplace_back([&repo, &wrong, expected, t] {
+      // Two of them validate (each with the validator's own worker).
+      if (t < 2 && !repo->Validate().ok()) wrong++;
+      for (int k = 0; k < 3; k++) {
+        if (Scan(*repo) != expected) wrong++;
+      }
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(wrong.load(), 0);
+}
+
+TEST(PublicReadersTest, RepositoriesOpenAndCloseOnManyThreads) {
+  wqtest::TempFolder folder;
+  const std::string path = folder.File("items.rtm");
+  BuildItems(path);
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; t++) {
+    threads.emplace_back([&path, &wrong] {
+      for (int k = 0; k < 4; k++) {
+        std::unique_ptr<wqstore::Repository> repo;
+        if (!wqstore::Repository::Open(path, &repo).ok() || Scan(*repo) <= 0) wrong++;
+      }
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(wrong.load(), 0);
+}
+
+}  // namespace
