@@ -36,8 +36,8 @@ constexpr const char* kHelp =
     "  --class NAME     the class for csv and jsonl (required there)\n"
     "  -o, --output FILE  write to FILE, replacing it only when the dump is complete;\n"
     "                   - or no -o: standard output\n"
-    "  --help           this text\n"
-    "  --version        the version\n"
+    "  -h, --help       this text\n"
+    "  -V, --version    the version\n"
     "\n"
     "REPO - reads a repository from standard input redirected from a file.\n"
     "The file is validated completely first; one that is damaged is refused.\n"
@@ -61,7 +61,7 @@ int ParseOptions(int argc, char** argv, Options* o) {
       {"version", no_argument, nullptr, 'V'},      {nullptr, 0, nullptr, 0}};
   opterr = 0;
   for (;;) {
-    const int c = getopt_long(argc, argv, "+:o:", kLong, nullptr);
+    const int c = getopt_long(argc, argv, "+:o:hV", kLong, nullptr);
     if (c == -1) break;
     switch (c) {
       case 'f':
