@@ -134,9 +134,9 @@ Status WriteClassFolder(const wqstore::Reader& reader, TableFormat format,
   // meanwhile it fails, and that folder stays as it is.
   if (status.ok() && ::rename(temp.c_str(), folder.c_str()) != 0) {
     const int err = errno;
+    const bool filled = err == ENOTEMPTY || err == EEXIST;
     status = Status::Error("cannot write " + folder + ": " +
-                           (err == ENOTEMPTY || err == EEXIST ? std::string("the folder is not empty")
-                                                              : ErrnoText(err)));
+                           (filled ? std::string("the folder is not empty") : ErrnoText(err)));
   }
   if (!status.ok()) {
     RemoveFolder(temp);

@@ -8,13 +8,14 @@
 #   completion.sh  file names after connect, members before from
 #   pager.sh       tables too large for the window; LESS for a PAGER of less
 #   hints.sh       hints on standard error for arguments and failed connects
+#   tool_completion.sh  bash and zsh completion of the programs' command lines
 # Usage: run.sh WQSQL WQMAKE [GROUP...]    (GROUP: editing, input, ...)
 set -u
 WQSQL=$(realpath "$1")
 WQMAKE=$(realpath "$2")
 shift 2
 groups=("$@")
-[ ${#groups[@]} -gt 0 ] || groups=(editing input window history completion pager hints)
+[ ${#groups[@]} -gt 0 ] || groups=(editing input window history completion pager hints tool_completion)
 if ! command -v tmux >/dev/null; then
   echo "tmux is not installed"
   exit 1
