@@ -20,6 +20,20 @@ if(TARGET wqcheck)
 endif()
 install(FILES docs/man/wqsource.5 DESTINATION ${CMAKE_INSTALL_MANDIR}/man5)
 
+# Completion of the programs' command lines: one bash script under each
+# program's name, where bash-completion loads it on first use, and one zsh
+# function _NAME each, in the folder of the zsh package's vendor functions.
+# The zsh files differ only in their #compdef line; the build makes them in
+# completion/zsh/.
+foreach(program wqsql wqmake wqdump wqcheck)
+  install(FILES completion/wq.bash DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
+    RENAME ${program})
+  set(WQ_COMMAND ${program})
+  configure_file(completion/wq.zsh.in ${CMAKE_BINARY_DIR}/completion/zsh/_${program} @ONLY)
+  install(FILES ${CMAKE_BINARY_DIR}/completion/zsh/_${program}
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions)
+endforeach()
+
 install(FILES README.md CHANGELOG.md LICENSE docs/format.md packaging/copyright
   DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES examples/dravik.json DESTINATION ${CMAKE_INSTALL_DATADIR}/wqsql/examples)

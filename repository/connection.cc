@@ -2,8 +2,40 @@
 // connected file, and the shared error lines.
 #include "repository/connection.h"
 
+#include <cstdio>
+#include <string>
+
 #include "platform/hnta_config.h"
 #include "platform/output.h"
+
+namespace {
+
+bool g_show_reasons = false;
+
+// Why `db` did not open `path`, as "PATH: REASON". The store keeps the
+// reason for the error of a validation without an open file, "no
+// repository is open (PATH: REASON)"; control bytes become "?".
+std::string OpenFailureReason(const awq_Database& db, const std::string& path) {
+  std::string reason = "cannot open file";
+  try {
+    db.ValidateRepository();
+  } catch (const awq_StoreError& e) {
+    reason = e.what();
+  }
+  const std::string opening = "no repository is open (" + path + ": ";
+  if (reason.compare(0, opening.size(), opening) == 0 && reason.back() == ')') {
+    reason = reason.substr(opening.size(), reason.size() - opening.size() - 1);
+  }
+  std::string line = path + ": " + reason;
+  for (char& ch : line) {
+    if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F) ch = '?';
+  }
+  return line;
+}
+
+}  // namespace
+
+void ShowConnectFailureReasons(bool on) { g_show_reasons = on; }
 
 RepositoryConnection& Connection() {
   static RepositoryConnection connection;
@@ -25,6 +57,10 @@ void ConnectRepository(const char* path) {
   }
   out::Write("*E* error connecting to repository");
   out::EndLine();
+  if (g_show_reasons) {
+    out::Flush();  // the reason comes after the "*E*" line
+    std::fprintf(stderr, "wqsql: %s\n", OpenFailureReason(*c.database, path).c_str());
+  }
   c.database.reset();
   c.path.reset();
 }

@@ -22,8 +22,12 @@ bool IsConnected();
 
 // Replaces the current connection by the repository at `path`; prints
 // "*E* error connecting to repository" when it cannot be opened, and is then
-// not connected.
+// not connected. With failure reasons shown, the store's reason follows on
+// standard error: "wqsql: PATH: REASON".
 void ConnectRepository(const char* path);
+// Whether a failed connect says why on standard error (off by default, so
+// that nothing but the "*E*" line is printed).
+void ShowConnectFailureReasons(bool on);
 
 // "*E* not connected to a repository"
 void ReportNotConnected();

@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # The install test needs pkg-config and dpkg-shlibdeps (dpkg-dev).
-scripts/deps.sh valgrind tmux less python3 clang libclang-rt-14-dev mandoc pkgconf dpkg-dev
+scripts/deps.sh valgrind tmux less zsh python3 clang libclang-rt-14-dev mandoc pkgconf dpkg-dev
 scripts/check_layers.sh
 
 echo "== manual pages"

@@ -10,7 +10,6 @@
 #include <sys/select.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -31,7 +30,7 @@ constexpr int kHistoryLines = 1000;
 
 bool g_active = false;
 std::string g_history_path;  // empty: no history file
-int g_added = 0;             // lines this session put in the history
+int g_added = 0;             // lines this session wrote to the history file
 
 // State of one ConsoleReadLine call, filled by the line handler.
 std::string* g_line = nullptr;
@@ -68,6 +67,27 @@ char* WordBreaks() {
   return const_cast<char*>(CompletionWordBreaks(std::string(rl_line_buffer, rl_point)));
 }
 
+// WQSQL_HISTORY when set (empty: none), else ~/.wqsql_history.
+std::string HistoryPath() {
+  if (const char* own = getenv("WQSQL_HISTORY")) return own;
+  const char* home = getenv("HOME");
+  if (home == nullptr || home[0] == '\0') return "";
+  return std::string(home) + "/.wqsql_history";
+}
+
+// Each line goes to the file as it is entered, in one write at the file's
+// end: a session that ends by a signal keeps its lines, and sessions running
+// at the same time add theirs between each other's. Quiet when the file
+// cannot be written.
+void AppendToHistoryFile(const std::string& line) {
+  if (g_history_path.empty()) return;
+  const int fd = open(g_history_path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+  if (fd < 0) return;
+  const std::string entry = line + "\n";
+  if (write(fd, entry.data(), entry.size()) == static_cast<ssize_t>(entry.size())) ++g_added;
+  close(fd);
+}
+
 void OnLine(char* text) {
   if (text == nullptr) {
     g_eof = true;
@@ -75,18 +95,12 @@ void OnLine(char* text) {
     g_line->assign(text);
     if (text[0] != '\0') {
       add_history(text);
-      ++g_added;
+      AppendToHistoryFile(*g_line);
     }
     free(text);
   }
   g_done = true;
   rl_callback_handler_remove();
-}
-
-std::string HistoryPath() {
-  const char* home = getenv("HOME");
-  if (home == nullptr || home[0] == '\0') return "";
-  return std::string(home) + "/.wqsql_history";
 }
 
 // Ctrl-C at the prompt: drop what was typed and show a fresh prompt.
@@ -161,7 +175,11 @@ bool ConsoleInit() {
   BindPaste();
   stifle_history(kHistoryLines);
   g_history_path = HistoryPath();
-  if (!g_history_path.empty()) read_history(g_history_path.c_str());  // may not exist yet
+  if (!g_history_path.empty()) {
+    read_history(g_history_path.c_str());  // may not exist yet
+    // Sessions that ended by a signal did not cut the file back.
+    history_truncate_file(g_history_path.c_str(), kHistoryLines);
+  }
   InstallInterruptHandler();
   InstallConsoleSignals();
   InstallPager();
@@ -208,13 +226,6 @@ bool ConsoleReadLine(const char* prompt, std::string* line) {
 
 void ConsoleShutdown() {
   if (!g_active || g_history_path.empty() || g_added == 0) return;
-  // Only this session's lines are added, so that sessions running at the
-  // same time keep each other's. Quiet when HOME is not writable.
-  const char* path = g_history_path.c_str();
-  const int fd = open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
-  if (fd < 0) return;
-  close(fd);
-  if (append_history(std::min(g_added, history_length), path) == 0) {
-    history_truncate_file(path, kHistoryLines);
-  }
+  // The lines are in the file already; keep its last 1,000.
+  history_truncate_file(g_history_path.c_str(), kHistoryLines);
 }

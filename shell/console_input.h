@@ -1,6 +1,7 @@
 // The operator's console: when standard input and standard output are both
 // terminals, lines are read through the line editor, with history kept in
-// ~/.wqsql_history, Tab completion of command words, keywords, class,
+// WQSQL_HISTORY or ~/.wqsql_history (each line added to the file as it is
+// entered), Tab completion of command words, keywords, class,
 // member and file names, pasted lines run one by one, and object tables
 // too large for the window shown through a pager.
 #ifndef WQSQL_SHELL_CONSOLE_INPUT_H_
@@ -19,8 +20,8 @@ bool ConsoleActive();
 // window size change, or Ctrl-Z and fg, the line is shown anew. False at
 // end of input (Ctrl-D on an empty line).
 bool ConsoleReadLine(const char* prompt, std::string* line);
-// Adds this session's lines to the history file and keeps its last 1,000
-// lines; silent when it cannot.
+// Cuts the history file back to its last 1,000 lines when this session
+// added to it; silent when it cannot.
 void ConsoleShutdown();
 
 #endif  // WQSQL_SHELL_CONSOLE_INPUT_H_

@@ -1,5 +1,7 @@
-// wqsql entry: runs the prompt loop inside the exception guard. The exit
-// status is 0 on every path.
+// wqsql entry: answers --help and --version, then runs the prompt loop
+// inside the exception guard. The exit status is 0 on every path.
+#include <unistd.h>
+
 #include <clocale>
 #include <csignal>
 #include <exception>
@@ -7,6 +9,8 @@
 
 #include "platform/console.h"
 #include "platform/output.h"
+#include "repository/connection.h"
+#include "shell/arguments.h"
 #include "shell/console_input.h"
 #include "shell/shell.h"
 
@@ -20,7 +24,13 @@ void Report(const char* text) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  // On a terminal an operator reads standard error: ignored arguments and
+  // failed connects are explained there. Standard output stays the same.
+  const bool input_is_terminal = isatty(STDIN_FILENO) == 1;
+  const int answered = AnswerShellArguments(ReadShellArguments(argc, argv), input_is_terminal);
+  if (answered >= 0) return answered;
+  ShowConnectFailureReasons(input_is_terminal);
   std::setlocale(LC_CTYPE, "");
   InitConsoleCodeset();
   // A closed pipe must not kill the shell; failed writes are discarded.

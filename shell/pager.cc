@@ -55,6 +55,19 @@ bool FitsWindow(int64_t width, int64_t lines) {
   return width <= ws.ws_col && lines <= ws.ws_row;
 }
 
+// less wraps long lines unless told to chop them: a PAGER (or the default)
+// that runs less, with LESS unset, gets LESS=SRFX, as the default command
+// has it. WQSQL_PAGER is run as it is.
+bool WantsLessDefaults(const std::string& command) {
+  if (getenv("WQSQL_PAGER") != nullptr || getenv("LESS") != nullptr) return false;
+  const size_t begin = command.find_first_not_of(" \t");
+  const size_t end = command.find_first_of(" \t", begin);
+  const std::string program = command.substr(begin, end == std::string::npos ? end : end - begin);
+  const size_t slash = program.rfind('/');
+  const size_t name = slash == std::string::npos ? 0 : slash + 1;
+  return program.compare(name, std::string::npos, "less") == 0;
+}
+
 // The pager reads the pipe on its standard input and the keyboard from the
 // terminal. Ctrl-C reaches the whole foreground group: the shell stops the
 // table, while a pager of its own handles it and "sh" must not end under
@@ -66,6 +79,7 @@ void RunPager(const std::string& command, int input) {
   sigset_t none;
   sigemptyset(&none);
   sigprocmask(SIG_SETMASK, &none, nullptr);
+  if (WantsLessDefaults(command)) setenv("LESS", "SRFX", 1);
   execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
   _exit(127);
 }

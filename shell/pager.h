@@ -1,6 +1,7 @@
 // The pager of the console: an object table wider or longer than the
 // window goes through WQSQL_PAGER, else PAGER, else "less -SRFX" when less
 // is installed; WQSQL_PAGER set to nothing (or blanks) turns the pager off.
+// less named by PAGER gets LESS=SRFX when LESS is unset.
 // The pager receives exactly the bytes the shell would print; when it quits
 // early the table ends quietly, and the command's timing line and the next
 // prompt follow once it has ended.

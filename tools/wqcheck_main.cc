@@ -34,8 +34,8 @@ constexpr const char* kHelp =
     "              time independent of the number of objects\n"
     "  --stats     after the verdict, what the file holds: section sizes, each\n"
     "              class, and (without --quick) the heap's strings and blobs\n"
-    "  --help      this text\n"
-    "  --version   the version\n"
+    "  -h, --help      this text\n"
+    "  -V, --version   the version\n"
     "\n"
     "On a terminal a check that takes more than a second shows its progress on\n"
     "standard error. Exit status: 0 all sound, 1 a file is not sound or cannot\n"
@@ -97,7 +97,7 @@ int main(int argc, char** argv) {
   Options o;
   opterr = 0;
   for (;;) {
-    const int c = getopt_long(argc, argv, "+:", kLong, nullptr);
+    const int c = getopt_long(argc, argv, "+:hV", kLong, nullptr);
     if (c == -1) break;
     switch (c) {
       case 'q':

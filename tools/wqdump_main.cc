@@ -1,6 +1,7 @@
 // wqdump [--format json|csv|jsonl] [--class NAME] [-o FILE] REPO: writes a
 // repository back out as text, losslessly: the whole file as a wqmake
-// source (json), or the objects of one class as CSV or JSON Lines. The
+// source (json), or the objects of one class as CSV or JSON Lines, or with
+// --all-classes -o FOLDER every class as one file of a new folder. The
 // file is fully validated first; a damaged file is refused, never dumped.
 // Exit status 0 on success, 1 for a bad repository or a write error, 2 for
 // a usage error.
@@ -15,6 +16,7 @@
 #include <string>
 
 #include "store/reader.h"
+#include "tools/dump_folder.h"
 #include "tools/dump_source.h"
 #include "tools/dump_table.h"
 #include "tools/repository_file.h"
@@ -25,7 +27,8 @@ namespace {
 
 constexpr const char* kTool = "wqdump";
 constexpr const char* kSynopsis =
-    "usage: wqdump [--format json|csv|jsonl] [--class NAME] [-o FILE] REPO\n";
+    "usage: wqdump [--format json|csv|jsonl] [--class NAME] [-o FILE] REPO\n"
+    "       wqdump --format csv|jsonl --all-classes -o FOLDER REPO\n";
 constexpr const char* kHelp =
     "Writes the repository file REPO as text, every value whole.\n"
     "\n"
@@ -33,11 +36,15 @@ constexpr const char* kHelp =
     "                   `wqdump a.rtm > a.json && wqmake a.json b.rtm` rebuilds it\n"
     "  --format csv     the objects of one class as CSV (RFC 4180) with a header row\n"
     "  --format jsonl   the objects of one class as JSON Lines, one object a line\n"
-    "  --class NAME     the class for csv and jsonl (required there)\n"
+    "  --class NAME     the class for csv and jsonl\n"
+    "  --all-classes    csv and jsonl of every class, one file each in the folder\n"
+    "                   of -o, NAME.csv or NAME.jsonl (\"/\", \"%\", a leading \".\"\n"
+    "                   and bytes outside printable ASCII as %XX); the folder must\n"
+    "                   not exist or be empty, and appears only when complete\n"
     "  -o, --output FILE  write to FILE, replacing it only when the dump is complete;\n"
     "                   - or no -o: standard output\n"
-    "  --help           this text\n"
-    "  --version        the version\n"
+    "  -h, --help       this text\n"
+    "  -V, --version    the version\n"
     "\n"
     "REPO - reads a repository from standard input redirected from a file.\n"
     "The file is validated completely first; one that is damaged is refused.\n"
@@ -48,6 +55,7 @@ enum class Format { kSource, kCsv, kJsonLines };
 struct Options {
   Format format = Format::kSource;
   bool has_class = false;
+  bool all_classes = false;
   std::string class_name;
   std::string output = "-";
   std::string repo;
@@ -58,10 +66,11 @@ int ParseOptions(int argc, char** argv, Options* o) {
   static const option kLong[] = {
       {"format", required_argument, nullptr, 'f'}, {"class", required_argument, nullptr, 'c'},
       {"output", required_argument, nullptr, 'o'}, {"help", no_argument, nullptr, 'h'},
-      {"version", no_argument, nullptr, 'V'},      {nullptr, 0, nullptr, 0}};
+      {"version", no_argument, nullptr, 'V'},      {"all-classes", no_argument, nullptr, 'a'},
+      {nullptr, 0, nullptr, 0}};
   opterr = 0;
   for (;;) {
-    const int c = getopt_long(argc, argv, "+:o:", kLong, nullptr);
+    const int c = getopt_long(argc, argv, "+:o:hV", kLong, nullptr);
     if (c == -1) break;
     switch (c) {
       case 'f':
@@ -84,6 +93,9 @@ int ParseOptions(int argc, char** argv, Options* o) {
       case 'o':
         o->output = optarg;
         break;
+      case 'a':
+        o->all_classes = true;
+        break;
       default:
         return wqtools::AnswerSharedOption(c, kTool, kSynopsis, kHelp, argv);
     }
@@ -94,18 +106,26 @@ int ParseOptions(int argc, char** argv, Options* o) {
         kTool, "one repository at a time, not " + std::to_string(argc - optind), kSynopsis);
   }
   o->repo = argv[optind];
-  if (o->format == Format::kSource && o->has_class) {
-    return wqtools::ReportUsageError(kTool, "--class goes with --format csv or jsonl", kSynopsis);
+  if (o->format == Format::kSource && (o->has_class || o->all_classes)) {
+    return wqtools::ReportUsageError(
+        kTool, std::string(o->has_class ? "--class" : "--all-classes") +
+                   " goes with --format csv or jsonl", kSynopsis);
   }
-  if (o->format != Format::kSource && !o->has_class) {
+  if (o->has_class && o->all_classes) {
+    return wqtools::ReportUsageError(kTool, "--class or --all-classes, not both", kSynopsis);
+  }
+  if (o->format != Format::kSource && !o->has_class && !o->all_classes) {
     return wqtools::ReportUsageError(kTool,
                                      std::string("--format ") +
                                          (o->format == Format::kCsv ? "csv" : "jsonl") +
-                                         " needs --class NAME",
+                                         " needs --class NAME or --all-classes",
                                      kSynopsis);
   }
   if (o->output.empty())
     return wqtools::ReportUsageError(kTool, "empty output file name", kSynopsis);
+  if (o->all_classes && o->output == "-") {
+    return wqtools::ReportUsageError(kTool, "--all-classes needs -o FOLDER", kSynopsis);
+  }
   return -1;
 }
 
@@ -116,6 +136,12 @@ int Dump(const Options& o) {
   const Status checked = wqtools::CheckRepository(*reader, o.repo);
   if (!checked.ok()) return wqtools::ReportError(kTool, o.repo + ": " + checked.message());
 
+  const wqtools::TableFormat table =
+      o.format == Format::kCsv ? wqtools::TableFormat::kCsv : wqtools::TableFormat::kJsonLines;
+  if (o.all_classes) {
+    const Status written = wqtools::WriteClassFolder(*reader, table, o.output);
+    return written.ok() ? 0 : wqtools::ReportError(kTool, written.message());
+  }
   const wqstore::ClassInfo* cls = nullptr;
   if (o.format != Format::kSource) {
     cls = reader->FindByName(o.class_name);
@@ -143,10 +169,8 @@ int Dump(const Options& o) {
       wqtools::WriteSource(*reader, *sink);
       break;
     case Format::kCsv:
-      wqtools::WriteTable(*reader, *cls, wqtools::TableFormat::kCsv, *sink);
-      break;
     case Format::kJsonLines:
-      wqtools::WriteTable(*reader, *cls, wqtools::TableFormat::kJsonLines, *sink);
+      wqtools::WriteTable(*reader, *cls, table, *sink);
       break;
   }
   const Status finished = sink->Finish();

@@ -1,5 +1,6 @@
-// wqmake [--help] [--version] SOURCE.json REPO.rtm: builds a repository file
-// from a JSON source, read from standard input when SOURCE.json is "-".
+// wqmake [-h|--help] [-V|--version] SOURCE.json REPO.rtm: builds a
+// repository file from a JSON source, read from standard input when
+// SOURCE.json is "-".
 // Prints nothing on success; on failure one line "wqmake: " and the reason on
 // standard error, exit status 1, and the target left as it was. A usage
 // error gives the synopsis on standard error and exit status 2.
@@ -25,8 +26,8 @@ constexpr const char* kHelp =
     "in place only when everything succeeded, so a failed run leaves an\n"
     "existing REPO.rtm as it was. The source format: man 5 wqsource.\n"
     "\n"
-    "  --help      this text\n"
-    "  --version   the version\n"
+    "  -h, --help      this text\n"
+    "  -V, --version   the version\n"
     "\n"
     "Exit status: 0 written, 1 a fault in the source or in writing, 2 usage\n"
     "error.\n";
@@ -40,7 +41,7 @@ int main(int argc, char** argv) {
   opterr = 0;
   for (;;) {
     // "+": options end at the first operand, so "-" stays the source.
-    const int c = getopt_long(argc, argv, "+:", kLong, nullptr);
+    const int c = getopt_long(argc, argv, "+:hV", kLong, nullptr);
     if (c == -1) break;
     return wqtools::AnswerSharedOption(c, kTool, kSynopsis, kHelp, argv);
   }

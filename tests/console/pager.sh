@@ -93,3 +93,29 @@ keys "connect repo.rtm" Enter "select * from Wide" Enter "exit" Enter
 wait_for 'SHELL-ENDED'
 cmp -s "$work/wide.want" "$work/paged-env.txt"
 check "PAGER when WQSQL_PAGER is unset" $?
+
+# PAGER=less with LESS unset chops wide rows as the default pager does; a
+# set LESS is left alone, and so is the environment of WQSQL_PAGER and of
+# a PAGER that is not less. A stand-in "less" in PATH tells what LESS it
+# got.
+start_shell -u WQSQL_PAGER -u LESS "HOME='$work/home'" PAGER=less
+keys "connect repo.rtm" Enter "select * from Wide" Enter
+wait_for '^\(END\)$'
+screen | grep -Eq '^ {73}l2\| {73}m2\| +>$'
+check "PAGER=less chops wide rows" $?
+keys q "exit" Enter
+wait_for 'SHELL-ENDED'
+mkdir -p "$work/bin"
+printf '#!/bin/sh\necho "${LESS-unset}" >> "$0.got"\ncat > /dev/null\n' > "$work/bin/less"
+cp "$work/bin/less" "$work/bin/other"
+chmod +x "$work/bin/less" "$work/bin/other"
+cases=("PAGER=less|SRFX" "PAGER='$work/bin/less -i'|SRFX" "PAGER=less LESS=i|i"
+       "WQSQL_PAGER=less|unset" "PAGER=other|unset")
+for c in "${cases[@]}"; do
+  rm -f "$work"/bin/*.got
+  start_shell -u WQSQL_PAGER -u LESS "HOME='$work/home'" "PATH='$work/bin:$PATH'" "${c%|*}"
+  keys "connect repo.rtm" Enter "select * from Wide" Enter "exit" Enter
+  wait_for 'SHELL-ENDED'
+  [ "$(cat "$work"/bin/*.got)" = "${c#*|}" ]
+  check "LESS for the pager with ${c%|*}: ${c#*|}" $?
+done

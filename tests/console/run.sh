@@ -4,16 +4,18 @@
 #   editing.sh     line editing, history, Tab completion, Ctrl-C, Ctrl-D
 #   input.sh       typed input with the output redirected; pasting
 #   window.sh      window size changes; Ctrl-Z and fg
-#   history.sh     sessions at the same time sharing the history file
+#   history.sh     the history file: sessions side by side, signals, WQSQL_HISTORY
 #   completion.sh  file names after connect, members before from
-#   pager.sh       tables too large for the window
+#   pager.sh       tables too large for the window; LESS for a PAGER of less
+#   hints.sh       hints on standard error for arguments and failed connects
+#   tool_completion.sh  bash and zsh completion of the programs' command lines
 # Usage: run.sh WQSQL WQMAKE [GROUP...]    (GROUP: editing, input, ...)
 set -u
 WQSQL=$(realpath "$1")
 WQMAKE=$(realpath "$2")
 shift 2
 groups=("$@")
-[ ${#groups[@]} -gt 0 ] || groups=(editing input window history completion pager)
+[ ${#groups[@]} -gt 0 ] || groups=(editing input window history completion pager hints tool_completion)
 if ! command -v tmux >/dev/null; then
   echo "tmux is not installed"
   exit 1

@@ -107,7 +107,10 @@ expected_files=(
   "$libdir/cmake/wqstore/wqstoreConfig.cmake" "$libdir/cmake/wqstore/wqstoreConfigVersion.cmake"
   "$libdir/pkgconfig/wqstore.pc"
 )
-for p in "${programs[@]}"; do expected_files+=("share/man/man1/$p.1"); done
+for p in "${programs[@]}"; do
+  expected_files+=("share/man/man1/$p.1" "share/bash-completion/completions/$p"
+                   "share/zsh/vendor-completions/_$p")
+done
 for f in "${expected_files[@]}"; do
   [ -f "$prefix/$f" ] || fail "not installed: $f"
 done
@@ -163,6 +166,9 @@ cmp -s "$root/usr/share/doc/wqsql/copyright" "$src/packaging/copyright" ||
   fail "usr/share/doc/wqsql/copyright is not packaging/copyright"
 for p in "${programs[@]}"; do
   [ -f "$root/usr/share/man/man1/$p.1" ] || fail "package lacks the page $p.1"
+  [ -f "$root/usr/share/bash-completion/completions/$p" ] || fail "package lacks $p's completion"
+  head -1 "$root/usr/share/zsh/vendor-completions/_$p" | grep -qx "#compdef $p" ||
+    fail "package lacks $p's zsh completion"
 done
 
 echo "== programs unpacked from the package"
