@@ -12,21 +12,10 @@ namespace {
 
 bool g_show_reasons = false;
 
-// Why `db` did not open `path`, as "PATH: REASON". The store keeps the
-// reason for the error of a validation without an open file, "no
-// repository is open (PATH: REASON)"; control bytes become "?".
+// Why `db` did not open `path`, as "PATH: REASON"; control bytes become
+// "?".
 std::string OpenFailureReason(const awq_Database& db, const std::string& path) {
-  std::string reason = "cannot open file";
-  try {
-    db.ValidateRepository();
-  } catch (const awq_StoreError& e) {
-    reason = e.what();
-  }
-  const std::string opening = "no repository is open (" + path + ": ";
-  if (reason.compare(0, opening.size(), opening) == 0 && reason.back() == ')') {
-    reason = reason.substr(opening.size(), reason.size() - opening.size() - 1);
-  }
-  std::string line = path + ": " + reason;
+  std::string line = path + ": " + (db.OpenError().empty() ? "cannot open file" : db.OpenError());
   for (char& ch : line) {
     if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F) ch = '?';
   }

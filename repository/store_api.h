@@ -197,6 +197,9 @@ class awq_Database {
   // is still read. False when nothing is open. One fstat.
   bool HasFileChanged() const;
 
+  // Why the latest Open failed; empty after a successful one.
+  const std::string& OpenError() const { return open_error_; }
+
   // The open file's reader, or null.
   const wqstore::Reader* reader() const;
 
