@@ -112,7 +112,8 @@ Result ObjectId::Parse(std::string_view text, ObjectId* id) {
   ObjectId parsed;
   auto number = [](std::string_view part, int32_t* v) {
     const char* end = part.data() + part.size();
-    return !part.empty() && std::from_chars(part.data(), end, *v).ptr == end;
+    const std::from_chars_result r = std::from_chars(part.data(), end, *v);
+    return !part.empty() && r.ec == std::errc() && r.ptr == end;
   };
   if (colon == std::string_view::npos || !number(text.substr(0, colon), &parsed.class_number) ||
       !number(text.substr(colon + 1), &parsed.position) || parsed.position < 0 ||
