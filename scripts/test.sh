@@ -2,27 +2,35 @@
 # Builds and runs every test: the layer check, the lint of the manual pages,
 # the unit tests, the transcript suite, the console and install tests, then
 # the tests again under AddressSanitizer and UndefinedBehaviorSanitizer (all
-# but the install test), the transcript suite under valgrind and the fuzz
-# targets.
+# but the install test), the threaded tests under ThreadSanitizer, the
+# transcript suite under valgrind and the fuzz targets. Warnings are errors
+# in every build here.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-# The install test needs pkg-config and dpkg-shlibdeps (dpkg-dev).
-scripts/deps.sh valgrind tmux less zsh python3 clang libclang-rt-14-dev mandoc pkgconf dpkg-dev
+# The install test needs pkg-config, dpkg-shlibdeps (dpkg-dev) and Xlib's
+# headers (libx11-dev), which the public headers must compile after.
+scripts/deps.sh valgrind tmux less zsh python3 clang libclang-rt-14-dev mandoc pkgconf dpkg-dev \
+  libx11-dev
 scripts/check_layers.sh
 
 echo "== manual pages"
 mandoc -T lint -W warning docs/man/*
 
-scripts/build.sh
+scripts/build.sh -DWQ_WERROR=ON
 
 echo "== tests"
 ctest --test-dir build --output-on-failure -j2
 
 echo "== tests under ASan + UBSan"
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DWQ_SANITIZE=ON >/dev/null
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DWQ_SANITIZE=ON -DWQ_WERROR=ON >/dev/null
 cmake --build build-asan -j2
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j2
+
+echo "== threaded tests under ThreadSanitizer"
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWQ_TSAN=ON -DWQ_WERROR=ON >/dev/null
+cmake --build build-tsan -j2 --target thread_tests
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --test-dir build-tsan --output-on-failure -L threads
 
 echo "== transcript suite under valgrind"
 WQ_VALGRIND=1 tests/transcripts/run.sh build/wqsql build/wqmake tests/transcripts/cases

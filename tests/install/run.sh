@@ -36,10 +36,11 @@ done
 
 version=$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' "$build/CPackConfig.cmake")
 [ -n "$version" ] || fail "no package version in $build/CPackConfig.cmake"
+soversion=${version%.*}
 [ -f "$build/dravik.rtm" ] || fail "no sample repository $build/dravik.rtm"
 
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/wqsql-install.XXXXXX")
-trap 'rm -rf "$tmp"' EXIT
+trap '[ -n "${WQ_KEEP_INSTALL_TMP:-}" ] || rm -rf "$tmp"' EXIT
 
 # The programs the build has; wqdump and wqcheck once they exist.
 programs=(wqmake wqsql)
@@ -102,10 +103,11 @@ expected_files=(
   share/doc/wqsql/README.md share/doc/wqsql/CHANGELOG.md share/doc/wqsql/LICENSE
   share/doc/wqsql/format.md share/doc/wqsql/copyright
   share/wqsql/examples/dravik.json
-  include/wqstore/store/api.h include/wqstore/store/writer.h include/wqstore/platform/status.h
-  "$libdir/libwqstore.a" "$libdir/libwqplatform.a"
+  include/wqstore/wqstore.h include/wqstore/repository.h include/wqstore/writer.h
+  include/wqstore/result.h include/wqstore/version.h include/wqstore/export.h
+  "$libdir/libwqstore.a" "$libdir/libwqstore.so.$soversion"
   "$libdir/cmake/wqstore/wqstoreConfig.cmake" "$libdir/cmake/wqstore/wqstoreConfigVersion.cmake"
-  "$libdir/pkgconfig/wqstore.pc"
+  "$libdir/pkgconfig/wqstore.pc" "$libdir/pkgconfig/wqstore-static.pc"
 )
 for p in "${programs[@]}"; do
   expected_files+=("share/man/man1/$p.1" "share/bash-completion/completions/$p"
@@ -123,26 +125,107 @@ check_programs "$prefix/bin" "$prefix/share/wqsql" "$tmp/run-prefix" "$tmp/wqsql
 expected_classes "$tmp/wqsql-prefix.out" >"$tmp/classes.expected"
 [ "$(wc -l <"$tmp/classes.expected")" -gt 1 ] || fail "no classes in the shell's sys\$tablestats"
 
-echo "== installed headers, each on its own"
-for h in store/api.h store/writer.h platform/status.h; do
-  echo "#include \"$h\"" | g++ -std=c++17 -Wall -Wextra -Werror -fsyntax-only \
-    -I "$prefix/include/wqstore" -x c++ - || fail "installed $h does not compile on its own"
+echo "== installed headers, each on its own and after Xlib's macros"
+for h in "$prefix"/include/wqstore/*.h; do
+  name=wqstore/$(basename "$h")
+  for before in "" "#include <X11/Xlib.h>"; do
+    printf '%s\n#include <%s>\n' "$before" "$name" |
+      g++ -std=c++17 -Wall -Wextra -Wpedantic -Werror -fsyntax-only -I "$prefix/include" -x c++ - ||
+      fail "installed $name does not compile ${before:+after $before}"
+  done
 done
 
-echo "== example through find_package(wqstore)"
-quiet cmake -S "$src/examples" -B "$tmp/example-cmake" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_PREFIX_PATH="$prefix" || fail "the example's CMake project does not configure"
-grep -qxF "wqstore_DIR:PATH=$prefix/$libdir/cmake/wqstore" "$tmp/example-cmake/CMakeCache.txt" ||
-  fail "find_package(wqstore) found another package than the one installed in $prefix"
-quiet cmake --build "$tmp/example-cmake" || fail "the example does not build through find_package(wqstore)"
-check_classes "$tmp/example-cmake/list_classes" "$tmp/classes.expected"
+echo "== the shared library exports the public face alone"
+so=$prefix/$libdir/libwqstore.so.$soversion
+[ "$(readelf -d "$so" | sed -n 's/.*Library soname: \[\(.*\)\]/\1/p')" = "libwqstore.so.$soversion" ] ||
+  fail "libwqstore's SONAME is not libwqstore.so.$soversion"
+others=$(nm -DC --defined-only "$so" | awk '{ $1 = ""; $2 = ""; sub(/^ +/, ""); print }' |
+  grep -Ev '^(typeinfo (name )?for |vtable for )?wqstore::' || true)
+[ -z "$others" ] || fail "libwqstore.so exports more than wqstore::, e.g. $(head -3 <<<"$others")"
 
-echo "== example through pkg-config"
-flags=$(PKG_CONFIG_LIBDIR="$prefix/$libdir/pkgconfig" pkg-config --cflags --libs wqstore)
-# shellcheck disable=SC2086  # the flags are words
-g++ -std=c++17 -Wall -Wextra -Werror "$src/examples/list_classes.cc" $flags -o "$tmp/list_classes-pc" ||
-  fail "the example does not build with: $flags"
-check_classes "$tmp/list_classes-pc" "$tmp/classes.expected"
+# The example programs built one way (find_package or pkg-config, shared or
+# static) in DIR: the classes as the shell lists them, the sum over a
+# written repository (the same file as the first build, through the shared
+# library, wrote), and the reason for a file they cannot read.
+check_examples() {
+  local dir=$1 how=$2
+  check_classes "$dir/list_classes" "$tmp/classes.expected"
+  "$dir/make_numbers" 1000 "$tmp/numbers-$how.rtm" >"$tmp/numbers-$how.out" ||
+    fail "make_numbers ($how) fails"
+  grep -qx '1000 objects, sum of n 499500' "$tmp/numbers-$how.out" ||
+    fail "make_numbers ($how) says $(cat "$tmp/numbers-$how.out")"
+  cmp -s "$tmp/numbers-$how.rtm" "$tmp/numbers-cmake-shared.rtm" ||
+    fail "make_numbers ($how) writes another file than the shared library's"
+  local status=0
+  "$dir/list_classes" "$tmp/missing.rtm" 2>"$tmp/missing.err" || status=$?
+  [ "$status" = 1 ] && grep -qx "list_classes: $tmp/missing.rtm: cannot open file: No such file or directory" \
+    "$tmp/missing.err" || fail "list_classes ($how) on a missing file: status $status, $(cat "$tmp/missing.err")"
+  head -c 300 "$build/dravik.rtm" >"$tmp/cut.rtm"
+  status=0
+  "$dir/list_classes" "$tmp/cut.rtm" 2>"$tmp/cut.err" || status=$?
+  [ "$status" = 1 ] && grep -q "^list_classes: $tmp/cut.rtm: " "$tmp/cut.err" ||
+    fail "list_classes ($how) on a damaged file: status $status, $(cat "$tmp/cut.err")"
+}
+
+for kind in shared static; do
+  echo "== examples through find_package(wqstore), $kind"
+  static=OFF
+  [ "$kind" = static ] && static=ON
+  quiet cmake -S "$src/examples" -B "$tmp/example-$kind" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_PREFIX_PATH="$prefix" -DWQSTORE_STATIC=$static || fail "the examples' CMake project does not configure"
+  grep -qxF "wqstore_DIR:PATH=$prefix/$libdir/cmake/wqstore" "$tmp/example-$kind/CMakeCache.txt" ||
+    fail "find_package(wqstore) found another package than the one installed in $prefix"
+  quiet cmake --build "$tmp/example-$kind" || fail "the examples do not build through find_package(wqstore), $kind"
+  needs=$(ldd "$tmp/example-$kind/list_classes")
+  if [ "$kind" = shared ]; then
+    grep -q "libwqstore.so.$soversion => $prefix/" <<<"$needs" ||
+      fail "list_classes does not run on the installed shared library"
+  else
+    ! grep -q libwqstore <<<"$needs" || fail "list_classes built static still needs libwqstore.so"
+  fi
+  check_examples "$tmp/example-$kind" "cmake-$kind"
+done
+
+echo "== examples through pkg-config, shared and static"
+for module in wqstore wqstore-static; do
+  flags=$(PKG_CONFIG_LIBDIR="$prefix/$libdir/pkgconfig" pkg-config --cflags --libs $module)
+  mkdir -p "$tmp/pc-$module"
+  for example in list_classes make_numbers; do
+    # shellcheck disable=SC2086  # the flags are words
+    g++ -std=c++17 -Wall -Wextra -Werror "$src/examples/$example.cc" $flags \
+      -Wl,-rpath,"$prefix/$libdir" -o "$tmp/pc-$module/$example" ||
+      fail "$example does not build with: $flags"
+  done
+  check_examples "$tmp/pc-$module" "pc-$module"
+done
+
+echo "== the static archive links into a shared object"
+cat >"$tmp/plugin.cc" <<'PLUGIN'
+#include <memory>
+#include <wqstore/wqstore.h>
+extern "C" int plugin_class_count(const char* path) {
+  std::unique_ptr<wqstore::Repository> repo;
+  return wqstore::Repository::Open(path, &repo).ok() ? repo->class_count() : -1;
+}
+PLUGIN
+g++ -std=c++17 -shared -fPIC -Wl,--no-undefined "$tmp/plugin.cc" -I "$prefix/include" \
+  "$prefix/$libdir/libwqstore.a" -pthread -o "$tmp/plugin.so" || fail "libwqstore.a does not link into a shared object"
+printf 'extern "C" int plugin_class_count(const char*);\n#include <cstdio>\nint main(int, char** v) { std::printf("%%d\\n", plugin_class_count(v[1])); }\n' |
+  g++ -x c++ - -x none "$tmp/plugin.so" -Wl,-rpath,"$tmp" -o "$tmp/plugin_main" || fail "cannot link the plugin"
+[ "$("$tmp/plugin_main" "$build/dravik.rtm")" = "$(wc -l <"$tmp/classes.expected")" ] ||
+  fail "the plugin counts other classes than the shell lists"
+
+echo "== counting 10,000,000 objects in little memory"
+"$tmp/example-shared/make_numbers" 10000000 "$tmp/big.rtm" >/dev/null || fail "make_numbers 10000000"
+peak=$(/usr/bin/python3 - "$tmp/example-shared/list_classes" "$tmp/big.rtm" <<'PEAK'
+import resource, subprocess, sys
+out = subprocess.run(sys.argv[1:], capture_output=True, text=True, check=True).stdout
+assert out == "Number (1): 10000000 objects\n", out
+print(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss // 1024)
+PEAK
+) || fail "list_classes on 10,000,000 objects"
+[ "$peak" -lt 64 ] || fail "list_classes took $peak MiB to count 10,000,000 objects"
+rm -f "$tmp/big.rtm"
 
 echo "== cpack -G DEB"
 (cd "$build" && quiet cpack -G DEB -B "$tmp/package") || fail "cpack -G DEB"
@@ -181,7 +264,8 @@ echo "== example on the packaged library, through its pkg-config file"
 pc=$(find "$root" -name wqstore.pc)
 flags=$(PKG_CONFIG_LIBDIR=$(dirname "$pc") pkg-config --cflags --libs wqstore)
 # shellcheck disable=SC2086
-g++ -std=c++17 -Wall -Wextra -Werror "$src/examples/list_classes.cc" $flags -o "$tmp/list_classes-deb" ||
+g++ -std=c++17 -Wall -Wextra -Werror "$src/examples/list_classes.cc" $flags \
+  -Wl,-rpath,"$(dirname "$(dirname "$pc")")" -o "$tmp/list_classes-deb" ||
   fail "the example does not build on the package with: $flags"
 check_classes "$tmp/list_classes-deb" "$tmp/classes.expected"
 
