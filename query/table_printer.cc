@@ -62,13 +62,13 @@ void PrintObjectTable(const awq_Class& cls, const awq_autovector<awq_ClassProper
     columns[i] = Column{display.kind, number, display.width, wqstore::MemberReader(cls, number)};
   }
   const char separator = Settings().separator;
-  awq_autovector<awq_Object> objects =
-      Connection().database->FindObjects(cls.GetClassNumber());
+  // The objects FindObjects would list, made one at a time.
+  const awq_ObjectSpan objects = Connection().database->SpanObjects(cls.GetClassNumber());
 
   // The size of the table, for a pager on the console.
   int64_t width = count > 0 ? count - 1 : 0;
   for (int32_t i = 0; i < count; ++i) width += columns[i].width;
-  out::TableStart(width, int64_t{2} + objects.count);
+  out::TableStart(width, int64_t{2} + objects.size());
 
   // Header: member names as the store holds them, cut by characters.
   for (int32_t i = 0; i < count; ++i) {
@@ -92,7 +92,8 @@ void PrintObjectTable(const awq_Class& cls, const awq_autovector<awq_ClassProper
   const bool whole_rows = row_room <= out::kRoomMax;
   const Column* const first = columns.get();
   const Column* const last = first + count;
-  for (const awq_Object& obj : objects) {
+  for (int32_t row = 0; row < objects.size(); ++row) {
+    const awq_Object obj = objects[row];
     if (InterruptRequested()) {  // Ctrl-C on the console: the rows so far stay
       ReportInterrupted();
       break;

@@ -38,15 +38,15 @@ void ListClassStats() {
     }
     const char* name = c.GetName();
     const MemberStats stats = ComputeMemberStats(c);
-    // The count is the length of the whole object list, fetched anew.
-    awq_autovector<awq_Object> objects = db.FindObjects(c.GetClassNumber());
+    // The objects FindObjects would list, counted without the list.
+    const awq_ObjectSpan objects = db.SpanObjects(c.GetClassNumber());
     out::Int(c.GetClassNumber(), 4);
     out::Int(c.GetObjectSize(), 5);
     out::Int(stats.minM, 5);
     out::Int(stats.maxM, 5);
     out::Int(stats.numM, 5);
     out::Put(stats.maxM != stats.numM ? '*' : ' ');
-    out::Int(objects.count, 6);
+    out::Int(objects.size(), 6);
     out::Put(' ');
     out::Write(name);
     out::EndLine();

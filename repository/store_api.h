@@ -109,6 +109,26 @@ class awq_ClassProperty {
   const wqstore::MemberInfo* m_ = nullptr;
 };
 
+class awq_Object;
+
+// The objects of one class as FindObjects lists them, without the list:
+// each handle is made when it is asked for, so walking a class of any size
+// takes no memory. Valid while its database lives.
+class awq_ObjectSpan {
+ public:
+  awq_ObjectSpan() = default;
+  int32_t size() const { return count_; }
+  inline awq_Object operator[](int32_t i) const;
+
+ private:
+  friend class awq_Database;
+  awq_ObjectSpan(const unsigned char* first, size_t stride, int32_t count)
+      : first_(first), stride_(stride), count_(count) {}
+  const unsigned char* first_ = nullptr;
+  size_t stride_ = 0;
+  int32_t count_ = 0;
+};
+
 // A class definition.
 class awq_Class {
  public:
@@ -164,6 +184,7 @@ class awq_Object {
 
  private:
   friend class awq_Database;
+  friend class awq_ObjectSpan;
   // Only the store makes handles, and only from the start of a record.
   explicit awq_Object(const unsigned char* rec) : rec_(rec) {}
 
@@ -187,6 +208,8 @@ class awq_Database {
   awq_autovector<awq_Class> GetClassDefs() const;
   // The objects of the class with that number, in stored order.
   awq_autovector<awq_Object> FindObjects(int classNumber) const;
+  // The same objects, made one at a time: no list is allocated.
+  awq_ObjectSpan SpanObjects(int classNumber) const;
   // Checks every checksum and structural rule of the whole file; throws
   // awq_StoreError naming the first fault, or saying that the file changed
   // since it was opened or while it was validated.
@@ -208,5 +231,9 @@ class awq_Database {
   std::string path_;
   std::string open_error_;
 };
+
+awq_Object awq_ObjectSpan::operator[](int32_t i) const {
+  return awq_Object(first_ + static_cast<size_t>(i) * stride_);
+}
 
 #endif  // WQSQL_REPOSITORY_STORE_API_H_

@@ -57,24 +57,27 @@ awq_autovector<awq_Class> awq_Database::GetClassDefs() const {
   return awq_autovector<awq_Class>(arr, n, true);
 }
 
-awq_autovector<awq_Object> awq_Database::FindObjects(int classNumber) const {
+awq_ObjectSpan awq_Database::SpanObjects(int classNumber) const {
   wqstore::ClassDef found;
-  if (repo_ == nullptr || !repo_->FindClassByNumber(classNumber, &found).ok() ||
-      found.object_count() == 0) {
-    return awq_autovector<awq_Object>(nullptr, 0, true);
+  if (repo_ == nullptr || !repo_->FindClassByNumber(classNumber, &found).ok()) {
+    return awq_ObjectSpan();
   }
   const ClassInfo* c = Access::Info(found);
-  const int32_t n = static_cast<int32_t>(c->object_count);
+  return awq_ObjectSpan(c->data, c->record_size, static_cast<int32_t>(c->object_count));
+}
+
+awq_autovector<awq_Object> awq_Database::FindObjects(int classNumber) const {
+  const awq_ObjectSpan span = SpanObjects(classNumber);
+  const int32_t n = span.size();
+  if (n == 0) return awq_autovector<awq_Object>(nullptr, 0, true);
   awq_Object* arr;
   try {
     arr = new awq_Object[n];
   } catch (const std::bad_alloc&) {
     throw awq_StoreError("repository " + path_ + ": cannot list the " + Num(n) +
-                         " objects of class " + Num(c->number) + ": out of memory");
+                         " objects of class " + Num(int32_t{classNumber}) + ": out of memory");
   }
-  const unsigned char* rec = c->data;
-  const size_t step = c->record_size;
-  for (int32_t i = 0; i < n; i++, rec += step) arr[i] = awq_Object(rec);
+  for (int32_t i = 0; i < n; i++) arr[i] = span[i];
   return awq_autovector<awq_Object>(arr, n, true);
 }
 

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <fstream>
 #include <cstdio>
 #include <sstream>
 #include <string>
@@ -15,6 +16,9 @@
 #include <vector>
 
 #include "repository/store_api.h"
+#include "store/checksums.h"
+#include "store/coding.h"
+#include "store/format.h"
 #include "tests/checked_writer.h"
 #include "tests/test_util.h"
 
@@ -257,6 +261,56 @@ TEST(HardeningSlow, KilledWqmakeLeavesOldOrNewFile) {
   std::printf("%d kills of a %lld ms run: %d left the old file, %d the new one\n", kKills, full,
               saw_old, saw_new);
   EXPECT_GT(saw_old, 0);  // the first kills land before the rename
+}
+
+}  // namespace
+
+namespace {
+
+// A sparse file: a few hundred bytes on disk, whose memberless class claims
+// 2^27 one-byte records lying in a hole. Counting them for the catalogue
+// must not take memory for each (a list of them is 1 GiB): under a 512 MiB
+// address-space limit the shell answers.
+TEST(HardeningTest, ObjectsInAHoleTakeNoMemory) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "a sanitizer's shadow memory does not fit an address-space limit";
+#endif
+  namespace format = wqstore::format;
+  constexpr uint32_t kCount = uint32_t{1} << 27;
+  TempFolder folder;
+  wqtest::CheckedWriter w;
+  w.AddClass("Nothing", 7);
+  w.AddObject(0);
+  std::string image = w.Serialize();
+  auto at = [&image](size_t offset) { return reinterpret_cast<unsigned char*>(&image[offset]); };
+  const uint64_t dir = wqstore::DecodeFixed64(at(format::kHeaderDirOffset));
+  const uint64_t heap = wqstore::DecodeFixed64(at(format::kHeaderHeapOffset));
+  const uint64_t heap_length = wqstore::DecodeFixed64(at(format::kHeaderHeapLength));
+  ASSERT_EQ(heap + heap_length, image.size());
+  ASSERT_EQ(wqstore::DecodeFixed32(at(dir + format::kPrefixSize + format::kClassRecordSize)), 1u);
+  // The heap moves past the records, which become a hole.
+  const uint64_t moved = heap - 1 + kCount;
+  wqstore::EncodeFixed32(at(dir + format::kPrefixSize + format::kClassObjectCount), kCount);
+  wqstore::EncodeFixed64(at(format::kHeaderHeapOffset), moved);
+  wqstore::EncodeFixed64(at(format::kHeaderFileSize), moved + heap_length);
+  wqstore::RecomputeChecksums(&image, wqstore::Checksums::kHeaderAndDirectory);
+  {
+    std::ofstream out(folder.File("sparse.rtm"), std::ios::binary);
+    out.write(image.data(), static_cast<std::streamsize>(heap - 1));
+    out.seekp(static_cast<std::streamoff>(moved));
+    out.write(image.data() + heap, static_cast<std::streamsize>(heap_length));
+  }
+  WriteFile(folder.File("input"),
+            "set verbose off\nconnect sparse.rtm\nselect * from sys$tablestats\n"
+            "descr Nothing\nexit\n");
+  ASSERT_EQ(RunCommand("cd '" + folder.path() + "' && ulimit -v 524288 && '" WQSQL_PATH
+                       "' < input > output 2>&1"),
+            0);
+  const std::string out = ReadFile(folder.File("output"));
+  EXPECT_NE(out.find(" 134217728 Nothing\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("class: Nothing classNumber=7"), std::string::npos) << out;
+  EXPECT_EQ(out.find("*E*"), std::string::npos) << out;
+  EXPECT_EQ(out.find("**Exception"), std::string::npos) << out;
 }
 
 }  // namespace
