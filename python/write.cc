@@ -135,19 +135,12 @@ std::string NameField(const std::string& where, py::handle v) {
   return std::string(name);
 }
 
-// The items of a dict whose keys must be among `keys`.
-std::vector<std::pair<std::string, py::handle>> Fields(const std::string& where, py::handle d,
-                                                       std::initializer_list<const char*> keys) {
+// The items of a dict, keys as text.
+std::vector<std::pair<std::string, py::handle>> Items(const std::string& where, py::handle d) {
   if (!PyDict_Check(d.ptr())) Fault(where, "expected a dict, not " + KindName(d));
-  std::vector<std::pair<std::string, py::handle>> fields;
-  for (auto item : py::reinterpret_borrow<py::dict>(d)) {
-    const std::string key = TextOf(item.first);
-    bool known = false;
-    for (const char* k : keys) known = known || key == k;
-    if (!known) Fault(where, "unknown key " + Quote(key));
-    fields.emplace_back(key, item.second);
-  }
-  return fields;
+  std::vector<std::pair<std::string, py::handle>> items;
+  for (auto item : py::reinterpret_borrow<py::dict>(d)) items.emplace_back(TextOf(item.first), item.second);
+  return items;
 }
 
 std::string ObjectLabel(const ClassPlan& c, uint64_t ordinal) {
@@ -223,7 +216,7 @@ class RepositoryBuilder {
     int32_t object_size = 0;
     py::handle members;
     c.objects = py::none();
-    for (auto& [key, v] : Fields(c.label, d, {"name", "number", "objectSize", "members", "objects"})) {
+    for (auto& [key, v] : Items(c.label, d)) {
       if (key == "name") {
         name = NameField(c.label, v);
         has_name = true;
@@ -236,8 +229,10 @@ class RepositoryBuilder {
         has_size = true;
       } else if (key == "members") {
         members = v;
-      } else {
+      } else if (key == "objects") {
         c.objects = py::reinterpret_borrow<py::object>(v);
+      } else {
+        Fault(c.label, "unknown key " + Quote(key));
       }
     }
     if (!has_name) Fault(c.label, "missing key \"name\"");
@@ -252,7 +247,8 @@ class RepositoryBuilder {
     if (classes_.empty() || c.number > max_class_number_) max_class_number_ = c.number;
     wqstore::Result added = has_size ? writer_.AddClass(name, c.number, object_size)
                                      : writer_.AddClass(name, c.number);
-    if (!added.ok()) Fault(c.label, added.message());
+    // The writer's refusals of classes and members name the class.
+    if (!added.ok()) ThrowInvalid(added.message());
     if (members && !members.is_none()) AddMembers(&c, members);
     classes_.push_back(std::move(c));
   }
@@ -267,7 +263,7 @@ class RepositoryBuilder {
       MemberPlan m;
       std::string label = c->label + ", member #" + std::to_string(c->members.size() + 1);
       bool has_name = false, has_type = false, has_number = false;
-      for (auto& [key, v] : Fields(label, d, {"name", "type", "number", "nullable"})) {
+      for (auto& [key, v] : Items(label, d)) {
         if (key == "name") {
           m.name = NameField(label, v);
           has_name = true;
@@ -282,11 +278,13 @@ class RepositoryBuilder {
         } else if (key == "number") {
           m.number = Int32Field(label, "number", v);
           has_number = true;
-        } else {
+        } else if (key == "nullable") {
           if (!PyBool_Check(v.ptr())) {
             Fault(label, "\"nullable\" must be true or false, not " + KindName(v));
           }
           m.nullable = v.ptr() == Py_True;
+        } else {
+          Fault(label, "unknown key " + Quote(key));
         }
       }
       if (!has_name) Fault(label, "missing key \"name\"");
@@ -301,7 +299,7 @@ class RepositoryBuilder {
         m.number = static_cast<int32_t>(n);
       }
       wqstore::Result added = writer_.AddMember(c->number, m.name, m.number, m.type_code, m.nullable);
-      if (!added.ok()) Fault(c->label, added.message());
+      if (!added.ok()) ThrowInvalid(added.message());
       c->by_name.emplace(m.name, static_cast<uint32_t>(c->members.size()));
       c->members.push_back(std::move(m));
     }
