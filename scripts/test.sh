@@ -6,8 +6,10 @@
 # targets.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-# The install test needs pkg-config and dpkg-shlibdeps (dpkg-dev).
-scripts/deps.sh valgrind tmux less python3 clang libclang-rt-14-dev mandoc pkgconf dpkg-dev
+# The install test needs pkg-config and dpkg-shlibdeps (dpkg-dev); the
+# Python test pytest, Dask and its distributed scheduler.
+scripts/deps.sh valgrind tmux less python3 clang libclang-rt-14-dev mandoc pkgconf dpkg-dev \
+  python3-pytest python3-dask python3-distributed
 scripts/check_layers.sh
 
 echo "== manual pages"

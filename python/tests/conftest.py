@@ -1,5 +1,6 @@
 """Fixtures of the wqstore tests: the tools of the build (WQMAKE and WQDUMP,
-else build/wqmake and build/wqdump) and a repository, built by wqmake, that
+else build/wqmake and build/wqdump), the sample repository
+(WQ_SAMPLE_REPOSITORY, else build/dravik.rtm) and a repository, built by wqmake, that
 holds every type, null and edge value, with values given out of member
 order so that the heap order differs from the member order."""
 import json
@@ -13,6 +14,7 @@ import pytest
 ROOT = Path(__file__).resolve().parents[2]
 WQMAKE = os.environ.get("WQMAKE", str(ROOT / "build" / "wqmake"))
 WQDUMP = os.environ.get("WQDUMP", str(ROOT / "build" / "wqdump"))
+SAMPLE = Path(os.environ.get("WQ_SAMPLE_REPOSITORY", str(ROOT / "build" / "dravik.rtm")))
 
 STRINGS = [None, "", "plain", "a,b \"q\"", "two\nlines", "\u00e9t\u00e9 \u20ac \U0001F600", "x" * 5000]
 INTS = [0, 1, -1, 2147483647, -2147483648]
@@ -89,10 +91,9 @@ def mix_repo(source_path):
 
 @pytest.fixture(scope="session")
 def sample_repo():
-    path = ROOT / "build" / "dravik.rtm"
-    if not path.exists():
-        pytest.skip("no sample repository build/dravik.rtm")
-    return path
+    if not SAMPLE.exists():
+        pytest.skip("no sample repository %s" % SAMPLE)
+    return SAMPLE
 
 
 def dump_jsonl(path, class_name):
