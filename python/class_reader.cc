@@ -19,7 +19,7 @@ constexpr int32_t kChunkCells = 1 << 16;
 // without the GIL.
 void ReadCells(const wqstore::ClassDef& cls, const std::vector<Field>& fields, Span span,
                std::vector<Cell>* cells) {
-  cells->assign(static_cast<size_t>(span.size()) * fields.size(), Cell());
+  cells->resize(static_cast<size_t>(span.size()) * fields.size());
   wqstore::Result failed;
   {
     py::gil_scoped_release nogil;
@@ -108,12 +108,11 @@ py::object ClassFrame(const Call& call, const wqstore::ClassDef& cls, Span span)
 }
 
 py::list RowTuples(const Call& call, const wqstore::ClassDef& cls,
-                   const std::vector<Field>& fields, Span span) {
-  std::vector<Cell> cells;
-  ReadCells(cls, fields, span, &cells);
+                   const std::vector<Field>& fields, Span span, std::vector<Cell>* cells) {
+  ReadCells(cls, fields, span, cells);
   py::list rows(span.size());
   const Py_ssize_t width = static_cast<Py_ssize_t>(fields.size());
-  const Cell* cell = cells.data();
+  const Cell* cell = cells->data();
   for (int32_t i = 0; i < span.size(); ++i) {
     py::tuple row(width);
     for (Py_ssize_t f = 0; f < width; ++f, ++cell) {

@@ -34,9 +34,10 @@ pybind11::object ColumnArray(const Call& call, const wqstore::ClassDef& cls, con
 // order, indexed by the objects' positions.
 pybind11::object ClassFrame(const Call& call, const wqstore::ClassDef& cls, Span span);
 
-// The objects of `span` as a list of tuples, in member order.
+// The objects of `span` as a list of tuples, in member order; `cells` is
+// scratch space kept from batch to batch.
 pybind11::list RowTuples(const Call& call, const wqstore::ClassDef& cls,
-                         const std::vector<Field>& fields, Span span);
+                         const std::vector<Field>& fields, Span span, std::vector<Cell>* cells);
 
 // The objects of `span` as dicts of values by member name, as wqdump's
 // JSON source gives them: members of a type that stores nothing left out,

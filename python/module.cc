@@ -75,7 +75,7 @@ class Class {
     if (!cls_.FindMemberByName(name, &m).ok()) {
       throw py::key_error("class \"" + name_ + "\" has no member \"" + name + "\"");
     }
-    py::object array = ColumnArray(call, cls_, Field{m, m.type()}, Clamp(cls_, 0, INT64_MAX));
+    py::object array = ColumnArray(call, cls_, FieldOf(cls_, m), Clamp(cls_, 0, INT64_MAX));
     call.Finish();
     return array;
   }
@@ -88,10 +88,10 @@ class Class {
   }
 
   // The next batch of rows from `*at`, advanced; empty at the end.
-  py::list RowBatch(int32_t* at) const {
+  py::list RowBatch(int32_t* at, std::vector<Cell>* cells) const {
     Call call(*session_);
     const Span span = Clamp(cls_, *at, int64_t{*at} + kRowBatch);
-    py::list rows = RowTuples(call, cls_, fields_, span);
+    py::list rows = RowTuples(call, cls_, fields_, span, cells);
     call.Finish();
     *at = span.end;
     return rows;
@@ -132,7 +132,7 @@ class RowBatches {
  public:
   explicit RowBatches(std::shared_ptr<const Class> cls) : cls_(std::move(cls)) {}
   py::list Next() {
-    py::list batch = cls_->RowBatch(&at_);
+    py::list batch = cls_->RowBatch(&at_, &cells_);
     if (batch.empty()) throw py::stop_iteration();
     return batch;
   }
@@ -140,6 +140,7 @@ class RowBatches {
  private:
   std::shared_ptr<const Class> cls_;
   int32_t at_ = 0;
+  std::vector<Cell> cells_;
 };
 
 class Repository {

@@ -25,6 +25,10 @@ PyObject* const* CharStrings() {
   return strings;
 }
 
+const unsigned char* ColumnValue(const wqstore::ColumnView& column, int32_t position) {
+  return column.data + static_cast<size_t>(position) * column.stride;
+}
+
 PyObject* IdText(int32_t class_number, int32_t position) {
   char text[32];
   char* p = std::to_chars(text, text + 12, class_number).ptr;
@@ -35,13 +39,19 @@ PyObject* IdText(int32_t class_number, int32_t position) {
 
 }  // namespace
 
+Field FieldOf(const wqstore::ClassDef& cls, const wqstore::Member& member) {
+  Field f{member, member.type(), wqstore::ColumnView()};
+  if (f.type == wqstore::DataType::kInt || f.type == wqstore::DataType::kDouble ||
+      f.type == wqstore::DataType::kChar) {
+    ThrowIfFailed(cls.GetColumn(member, &f.column));
+  }
+  return f;
+}
+
 std::vector<Field> FieldsOf(const wqstore::ClassDef& cls) {
   std::vector<Field> fields;
   fields.reserve(static_cast<size_t>(cls.member_count()));
-  for (int32_t i = 0; i < cls.member_count(); ++i) {
-    const wqstore::Member m = cls.member(i);
-    fields.push_back(Field{m, m.type()});
-  }
+  for (int32_t i = 0; i < cls.member_count(); ++i) fields.push_back(FieldOf(cls, cls.member(i)));
   return fields;
 }
 
@@ -54,14 +64,24 @@ wqstore::Result ReadCell(const Field& field, const wqstore::Object& object, Cell
       cell->size = text ? text->size() : 0;
       return r;
     }
-    case wqstore::DataType::kInt: return object.GetInt(field.member, &cell->value);
-    case wqstore::DataType::kDouble: return object.GetDouble(field.member, &cell->number);
-    case wqstore::DataType::kChar: {
-      unsigned char code = 0;
-      wqstore::Result r = object.GetChar(field.member, &code);
-      cell->value = code;
-      return r;
+    // Ints, doubles and chars straight from their column: little-endian,
+    // unaligned.
+    case wqstore::DataType::kInt: {
+      const unsigned char* p = ColumnValue(field.column, object.position());
+      cell->value = static_cast<int32_t>(uint32_t{p[0]} | uint32_t{p[1]} << 8 |
+                                         uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24);
+      return wqstore::Result::Ok();
     }
+    case wqstore::DataType::kDouble: {
+      const unsigned char* p = ColumnValue(field.column, object.position());
+      uint64_t bits = 0;
+      for (int k = 7; k >= 0; --k) bits = bits << 8 | p[k];
+      std::memcpy(&cell->number, &bits, sizeof bits);
+      return wqstore::Result::Ok();
+    }
+    case wqstore::DataType::kChar:
+      cell->value = *ColumnValue(field.column, object.position());
+      return wqstore::Result::Ok();
     case wqstore::DataType::kBlob: {
       std::string_view bytes;
       wqstore::Result r = object.GetBlob(field.member, &bytes);

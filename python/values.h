@@ -21,11 +21,14 @@
 
 namespace wqpy {
 
-// A member and its type, found once per class.
+// A member and its type, found once per class, and for an int, double or
+// char member where its values lie.
 struct Field {
   wqstore::Member member;
   wqstore::DataType type;
+  wqstore::ColumnView column;
 };
+Field FieldOf(const wqstore::ClassDef& cls, const wqstore::Member& member);
 std::vector<Field> FieldsOf(const wqstore::ClassDef& cls);
 
 // One value read from the file. Strings and blobs point into the mapping.
