@@ -20,7 +20,7 @@ if(TARGET wqcheck)
 endif()
 install(FILES docs/man/wqsource.5 DESTINATION ${CMAKE_INSTALL_MANDIR}/man5)
 
-install(FILES README.md CHANGELOG.md LICENSE docs/format.md packaging/copyright
+install(FILES README.md CHANGELOG.md LICENSE docs/format.md docs/python.md packaging/copyright
   DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES examples/dravik.json DESTINATION ${CMAKE_INSTALL_DATADIR}/wqsql/examples)
 
