@@ -34,7 +34,7 @@ foreach(program wqsql wqmake wqdump wqcheck)
     DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions)
 endforeach()
 
-install(FILES README.md CHANGELOG.md LICENSE docs/format.md packaging/copyright
+install(FILES README.md CHANGELOG.md LICENSE docs/format.md docs/python.md packaging/copyright
   DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES examples/dravik.json DESTINATION ${CMAKE_INSTALL_DATADIR}/wqsql/examples)
 

@@ -20,7 +20,7 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
   "\n"
   "The package also holds the store library that reads, writes and\n"
   "validates the files: static libraries, headers, a CMake package and a\n"
-  "pkg-config file.")
+  "pkg-config file, and the Python package wqstore when it was built.")
 set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_SOURCE_DIR}/LICENSE)
 set(CPACK_RESOURCE_FILE_README ${CMAKE_SOURCE_DIR}/README.md)
 set(CPACK_STRIP_FILES ON)
@@ -31,8 +31,8 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${WQ_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION database)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The shell's pager on a terminal.
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS less)
+# The shell's pager on a terminal; what the Python package wqstore uses.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "less, python3-numpy, python3-pandas, python3-dask")
 
 set(CPACK_SOURCE_GENERATOR TGZ)
 set(CPACK_SOURCE_IGNORE_FILES "/\\\\.git/" "/\\\\.git$" "/build[^/]*/" "/bench/data/" "\\\\.rtm$" "\\\\.tmp$")

@@ -8,9 +8,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # The install test needs pkg-config, dpkg-shlibdeps (dpkg-dev) and Xlib's
-# headers (libx11-dev), which the public headers must compile after.
+# headers (libx11-dev), which the public headers must compile after; the
+# Python test pytest, Dask and its distributed scheduler.
 scripts/deps.sh valgrind tmux less zsh python3 clang libclang-rt-14-dev mandoc pkgconf dpkg-dev \
-  libx11-dev
+  libx11-dev python3-pytest python3-dask python3-distributed
 scripts/check_layers.sh
 
 echo "== manual pages"
