@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets with clang (ASan + UBSan) into build-fuzz and
-# runs each for the given number of seconds (default 30), starting from its
-# seed and regression corpora. New inputs go to a scratch folder; a crash
+# Exploratory fuzzing, run by hand (the test command only replays the
+# corpora, which is deterministic): builds the libFuzzer targets with clang
+# (ASan + UBSan) into build-fuzz and runs each for the given number of
+# seconds (default 30), starting from its seed and regression corpora. New inputs go to a scratch folder; a crash
 # fails the run and leaves its input in build-fuzz/artifacts/.
 # Usage: scripts/fuzz.sh [SECONDS] [TARGET...]
 set -euo pipefail
@@ -9,7 +10,8 @@ cd "$(dirname "$0")/.."
 secs=${1:-30}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(repository_fuzzer dispatcher_fuzzer source_fuzzer)
+[ ${#targets[@]} -gt 0 ] ||
+  targets=(repository_fuzzer dispatcher_fuzzer source_fuzzer public_fuzzer dump_fuzzer)
 scripts/deps.sh clang libclang-rt-14-dev
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DWQ_FUZZ=ON -DWQ_TESTS=OFF >/dev/null
@@ -19,6 +21,8 @@ root=$(pwd)
 for t in "${targets[@]}"; do
   work=$(mktemp -d)
   cp -r "fuzz/corpus/$t/." "$work/"
+  # These two take repository files, as repository_fuzzer does.
+  case $t in public_fuzzer | dump_fuzzer) cp -r fuzz/corpus/repository_fuzzer/. "$work/" ;; esac
   echo "fuzzing $t for $secs s"
   if ! "$root/build-fuzz/fuzz/$t" -max_total_time="$secs" -timeout=10 -rss_limit_mb=4096 \
        -print_final_stats=1 -artifact_prefix="$root/build-fuzz/artifacts/$t-" \

@@ -3,8 +3,9 @@
 # the unit tests, the transcript suite, the console and install tests, then
 # the tests again under AddressSanitizer and UndefinedBehaviorSanitizer (all
 # but the install test), the threaded tests under ThreadSanitizer, the
-# transcript suite under valgrind and the fuzz targets. Warnings are errors
-# in every build here.
+# transcript suite under valgrind. The fuzz targets' corpora and regression
+# inputs are replayed by the unit tests of both builds; exploratory fuzzing
+# is scripts/fuzz.sh, run by hand. Warnings are errors in every build here.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # The install test needs pkg-config, dpkg-shlibdeps (dpkg-dev) and Xlib's
@@ -35,6 +36,3 @@ TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --test-dir build-tsan
 
 echo "== transcript suite under valgrind"
 WQ_VALGRIND=1 tests/transcripts/run.sh build/wqsql build/wqmake tests/transcripts/cases
-
-echo "== fuzz targets, 30 s each"
-scripts/fuzz.sh 30

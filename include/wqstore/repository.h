@@ -72,6 +72,9 @@ WQSTORE_EXPORT const char* TypeName(int type_code);
 // An object's identity: its class's number and its place among the objects
 // of the class in stored order, counting from 0. Written "12:0", as wqdump
 // writes ids. Stable for one file; rebuilding a file from a dump keeps it.
+// Class numbers are unique in a valid file, so an identity names one object;
+// in a damaged file that gives two classes one number, it names an object of
+// the first.
 struct WQSTORE_EXPORT ObjectId {
   int32_t class_number = 0;
   int32_t position = 0;
