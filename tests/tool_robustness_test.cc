@@ -6,9 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "store/writer.h"
 #include "tests/test_util.h"
 #include "tests/tool_run.h"
 
@@ -64,6 +67,61 @@ TEST(WqdumpIdColumn, FewestUnderscoresNoMemberHas) {
       EXPECT_EQ(r.out.compare(0, head.size(), head), 0) << format << " " << c.id.size();
       EXPECT_LT(seconds, 2.0) << format << " with " << c.members.size() << " members";
     }
+  }
+}
+
+// Every NaN keeps its bits through the JSON source: the one "NaN" stands
+// for as "NaN", any other as "NaN:" and its bits; CSV and JSON Lines write
+// "NaN" for all. wqmake refuses "NaN:" with bits of no NaN.
+TEST(WqdumpNaN, SourceKeepsTheBits) {
+  TempFolder t;
+  volatile double zero = 0.0;
+  const double nans[] = {zero / zero, 0, 0, 0, 0};  // x86-64's default NaN, then by bits
+  const uint64_t bits[] = {0, 0x7FF8000000000000u, 0x7FF0000000000001u, 0xFFFFFFFFFFFFFFFFu,
+                           0x7FF800000000BEEFu};
+  wqstore::RepositoryWriter w;
+  uint32_t cls = 0;
+  ASSERT_TRUE(w.AddClass("D", 1, false, 0, &cls).ok());
+  ASSERT_TRUE(w.AddMember(cls, "v", 1, 3, true, nullptr).ok());
+  for (size_t i = 0; i < 5; i++) {
+    double v = nans[i];
+    if (i > 0) std::memcpy(&v, &bits[i], sizeof v);
+    wqstore::ObjectId o;
+    ASSERT_TRUE(w.AddObject(cls, &o).ok());
+    ASSERT_TRUE(w.SetDouble(o, 0, v).ok());
+  }
+  w.Commit(t.File("n.rtm"));
+
+  const ToolResult dump = RunTool(Quote(kDump) + " " + Quote(t.File("n.rtm")));
+  ASSERT_EQ(dump.status, 0) << dump.err;
+  for (const char* text : {"\"v\": \"NaN:fff8000000000000\"", "\"v\": \"NaN\"",
+                           "\"v\": \"NaN:7ff0000000000001\"", "\"v\": \"NaN:ffffffffffffffff\"",
+                           "\"v\": \"NaN:7ff800000000beef\""}) {
+    EXPECT_NE(dump.out.find(text), std::string::npos) << text << " in " << dump.out;
+  }
+  wqtest::WriteFile(t.File("n.json"), dump.out);
+  const ToolResult make = RunTool(Quote(kMake) + " " + Quote(t.File("n.json")) + " " +
+                                  Quote(t.File("m.rtm")));
+  ASSERT_EQ(make.status, 0) << make.err;
+  EXPECT_TRUE(ReadFile(t.File("m.rtm")) == ReadFile(t.File("n.rtm")));
+
+  for (const char* format : {"csv", "jsonl"}) {
+    const ToolResult r =
+        RunTool(Quote(kDump) + " --format " + format + " --class D " + Quote(t.File("n.rtm")));
+    EXPECT_EQ(r.out.find("NaN:"), std::string::npos) << format;
+  }
+
+  // Upper-case digits read too; bits of no NaN, or too few digits, do not.
+  const std::pair<std::string, bool> texts[] = {
+      {"NaN:FFF8000000000000", true}, {"NaN:7ff0000000000000", false},
+      {"NaN:0000000000000000", false}, {"NaN:fff8", false}, {"NaN:fff80000000000000", false},
+      {"nan", false}};
+  for (const auto& text : texts) {
+    const std::string err = wqtest::MakeRepository(
+        R"({"classes": [{"name": "D", "members": [{"name": "v", "type": "double"}],
+            "objects": [{"values": {"v": ")" + text.first + R"("}}]}]})",
+        t.File("x.rtm"));
+    EXPECT_EQ(err.empty(), text.second) << text.first << ": " << err;
   }
 }
 

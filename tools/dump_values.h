@@ -32,15 +32,16 @@ inline void WriteNumber(TextSink& out, int64_t v) {
   out.Commit(p + IntText(v, p));
 }
 
-// A double as CSV takes it, and as JSON does (non-finite ones in quotes).
-inline void WriteDouble(TextSink& out, double v, bool json) {
+// A double as CSV takes it, and as JSON does (non-finite ones in quotes);
+// in a source every NaN keeps its bits (SourceDoubleText).
+inline void WriteDouble(TextSink& out, double v, bool json, bool source = false) {
   char* p = out.Room(kNumberTextMax + 2);
   if (!json || std::isfinite(v)) {
     out.Commit(p + DoubleText(v, p));
     return;
   }
   *p = '"';
-  p += 1 + DoubleText(v, p + 1);
+  p += 1 + (source ? SourceDoubleText(v, p + 1) : DoubleText(v, p + 1));
   *p++ = '"';
   out.Commit(p);
 }
