@@ -3,9 +3,17 @@
 // their bits, files changed while a tool reads them, file names a terminal
 // would act on, standard input that breaks the source rules or never ends,
 // and symbolic links planted in shared folders.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <fstream>
+#include <functional>
+#include <thread>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -122,6 +130,136 @@ TEST(WqdumpNaN, SourceKeepsTheBits) {
             "objects": [{"values": {"v": ")" + text.first + R"("}}]}]})",
         t.File("x.rtm"));
     EXPECT_EQ(err.empty(), text.second) << text.first << ": " << err;
+  }
+}
+
+// The bytes the process has read so far (rchar of /proc/PID/io, all its
+// threads together).
+uint64_t BytesRead(pid_t pid) {
+  std::ifstream io("/proc/" + std::to_string(pid) + "/io");
+  std::string key;
+  uint64_t value = 0;
+  while (io >> key >> value) {
+    if (key == "rchar:") return value;
+  }
+  return 0;
+}
+
+// The bytes of the regular files in `folder` that the process has open,
+// unnamed ones included.
+uint64_t BytesInFilesOpenIn(pid_t pid, const std::string& folder) {
+  uint64_t total = 0;
+  for (int fd = 0; fd < 64; fd++) {
+    const std::string fd_path = "/proc/" + std::to_string(pid) + "/fd/" + std::to_string(fd);
+    char link[4096];
+    const ssize_t n = readlink(fd_path.c_str(), link, sizeof link - 1);
+    if (n <= 0 || std::string(link, static_cast<size_t>(n)).rfind(folder + "/", 0) != 0) continue;
+    struct stat st;
+    if (stat(fd_path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) total += st.st_size;
+  }
+  return total;
+}
+
+// Runs `command` (exec'd by /bin/sh, standard error to `err`) until
+// `under_way` holds for its pid, stops it, applies `change`, and lets it
+// finish. Returns the exit status, or -1 when it ended before it was
+// under way.
+int RunChangedMidway(const std::string& command, const std::string& err,
+                     const std::function<bool(pid_t)>& under_way,
+                     const std::function<void()>& change) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    execl("/bin/sh", "sh", "-c", ("exec " + command + " 2>" + Quote(err)).c_str(),
+          static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int status = 0;
+  bool stopped = false;
+  while (!stopped) {
+    if (waitpid(pid, &status, WNOHANG) == pid) return -1;
+    if (under_way(pid)) {
+      kill(pid, SIGSTOP);
+      stopped = true;
+    } else {
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+  }
+  change();
+  kill(pid, SIGCONT);
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// Rewrites the file in place with the bytes it holds: the contents stay, the
+// file has changed.
+void RewriteInPlace(const std::string& path) {
+  const std::string bytes = ReadFile(path);
+  const int fd = open(path.c_str(), O_WRONLY);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(pwrite(fd, bytes.data(), bytes.size(), 0), static_cast<ssize_t>(bytes.size()));
+  close(fd);
+}
+
+// A repository of `mib` MiB: one class of objects with a 1 MiB blob each.
+void WriteBigRepository(const std::string& path, int mib) {
+  wqstore::RepositoryWriter w;
+  uint32_t cls = 0;
+  ASSERT_TRUE(w.AddClass("B", 1, false, 0, &cls).ok());
+  ASSERT_TRUE(w.AddMember(cls, "b", 1, 5, true, nullptr).ok());
+  ASSERT_TRUE(w.AddMember(cls, "n", 2, 2, true, nullptr).ok());
+  const std::string blob(size_t{1} << 20, '\x5a');
+  for (int i = 0; i < mib; i++) {
+    wqstore::ObjectId o;
+    ASSERT_TRUE(w.AddObject(cls, &o).ok());
+    ASSERT_TRUE(w.SetBlob(o, 0, blob.data(), blob.size()).ok());
+    ASSERT_TRUE(w.SetInt(o, 1, i).ok());
+  }
+  w.Commit(path);
+}
+
+// A file cut short or rewritten in place while wqcheck checks it or wqdump
+// dumps it is reported as changed, status 1, never as sound or dumped; the
+// dump's -o target is not written.
+TEST(ToolsChangedFile, DuringCheckAndDump) {
+  TempFolder t;
+  const std::string repo = t.File("live.rtm");
+  const std::string copy = t.File("new.rtm");
+  WriteBigRepository(copy, 96);
+  if (HasFatalFailure()) return;
+  const std::string image = ReadFile(copy);
+  struct Change {
+    const char* name;
+    std::function<void()> apply;
+  };
+  const Change changes[] = {
+      {"rewritten in place", [&] { RewriteInPlace(repo); }},
+      {"cut short", [&] { ASSERT_EQ(truncate(repo.c_str(), 4096), 0); }},
+      {"copied over", [&] { ASSERT_EQ(wqtest::RunCommand("cp " + Quote(copy) + " " + Quote(repo)), 0); }},
+  };
+  const std::string out = t.File("out.txt"), err = t.File("err.txt"), dumped = t.File("d.json");
+  for (const Change& change : changes) {
+    SCOPED_TRACE(change.name);
+    wqtest::WriteFile(repo, image);
+    int status = RunChangedMidway(
+        Quote(kCheck) + " " + Quote(repo) + " >" + Quote(out), err,
+        [](pid_t pid) { return BytesRead(pid) > (uint64_t{16} << 20); }, change.apply);
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(ReadFile(out), repo + ": file changed while it was validated\n");
+    EXPECT_EQ(ReadFile(err), "");
+
+    for (const bool to_file : {false, true}) {
+      wqtest::WriteFile(repo, image);
+      std::remove(dumped.c_str());
+      const std::string command = Quote(kDump) + (to_file ? " -o " + Quote(dumped) : "") + " " +
+                                  Quote(repo) + " >" + Quote(out);
+      status = RunChangedMidway(
+          command, err,
+          [&](pid_t pid) { return BytesInFilesOpenIn(pid, t.path()) > image.size() + (4u << 20); },
+          change.apply);
+      EXPECT_EQ(status, 1) << command;
+      EXPECT_EQ(ReadFile(err), "wqdump: " + repo + ": file changed since it was opened\n");
+      EXPECT_NE(access(dumped.c_str(), F_OK), 0) << "the dump was written";
+    }
   }
 }
 

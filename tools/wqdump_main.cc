@@ -149,6 +149,10 @@ int Dump(const Options& o) {
       wqtools::WriteTable(*reader, *cls, wqtools::TableFormat::kJsonLines, *sink);
       break;
   }
+  // A file cut short or rewritten while it was dumped gave zeros or another
+  // file's bytes: the dump is refused, and -o leaves its target as it was.
+  const Status unchanged = wqtools::CheckUnchanged(*reader);
+  if (!unchanged.ok()) return wqtools::ReportError(kTool, o.repo + ": " + unchanged.message());
   const Status finished = sink->Finish();
   if (!finished.ok()) return wqtools::ReportError(kTool, finished.message());
   return 0;
