@@ -37,7 +37,9 @@ Status FollowLinks(const std::string& path, std::string* target) {
     while ((n = ::readlink(p.c_str(), &to[0], to.size())) == static_cast<ssize_t>(to.size())) {
       to.resize(to.size() * 2);  // the link grew since lstat
     }
-    if (n < 0) return Status::Error("cannot read the link " + p + ": " + ErrnoText(errno));
+    if (n < 0) {
+      return Status::Error("cannot read the link " + ShownPath(p) + ": " + ErrnoText(errno));
+    }
     to.resize(static_cast<size_t>(n));
     p = !to.empty() && to[0] == '/' ? to : FolderOf(p) + "/" + to;
   }
@@ -72,7 +74,8 @@ Status AtomicFile::Create(const std::string& path, std::unique_ptr<AtomicFile>* 
   WQ_RETURN_IF_ERROR(FollowLinks(path, &f->target_));
   // A refusal names the file a link leads to.
   auto refuse = [&](const std::string& why) {
-    return Status::Error(f->target_ == path ? why : "the link leads to " + f->target_ + ": " + why);
+    return Status::Error(f->target_ == path ? why
+                                            : "the link leads to " + ShownPath(f->target_) + ": " + why);
   };
   struct stat st;
   if (::stat(f->target_.c_str(), &st) == 0) {
@@ -110,13 +113,15 @@ Status AtomicFile::Create(const std::string& path, std::unique_ptr<AtomicFile>* 
           const int err = errno;
           ::close(fd);
           ::unlink(f->temp_.c_str());
-          return Status::Error("cannot set the mode of " + f->temp_ + ": " + ErrnoText(err));
+          return Status::Error("cannot set the mode of " + ShownPath(f->temp_) + ": " +
+                               ErrnoText(err));
         }
       }
     }
   }
   if (fd < 0) {
-    return Status::Error("cannot create temporary file in " + f->folder_ + ": " + ErrnoText(errno));
+    return Status::Error("cannot create temporary file in " + ShownPath(f->folder_) + ": " +
+                         ErrnoText(errno));
   }
   f->fd_ = fd;
 
@@ -142,7 +147,7 @@ AtomicFile::~AtomicFile() {
 }
 
 std::string AtomicFile::TempLabel() const {
-  return temp_.empty() ? "the temporary file in " + folder_ : temp_;
+  return temp_.empty() ? "the temporary file in " + ShownPath(folder_) : ShownPath(temp_);
 }
 
 Status AtomicFile::Append(const void* data, size_t n) {
@@ -186,7 +191,8 @@ Status AtomicFile::Link() {
       return Status::OK();
     }
     if (err != EEXIST) {
-      return Status::Error("cannot link the temporary file to " + target_ + ": " + ErrnoText(err));
+      return Status::Error("cannot link the temporary file to " + ShownPath(target_) + ": " +
+                           ErrnoText(err));
     }
   }
   for (int attempt = 0; attempt < 100; attempt++) {
@@ -197,11 +203,12 @@ Status AtomicFile::Link() {
       return Status::OK();
     }
     if (err != EEXIST) {
-      return Status::Error("cannot name the temporary file in " + folder_ + ": " +
+      return Status::Error("cannot name the temporary file in " + ShownPath(folder_) + ": " +
                            ErrnoText(err));
     }
   }
-  return Status::Error("cannot name the temporary file in " + folder_ + ": no free name");
+  return Status::Error("cannot name the temporary file in " + ShownPath(folder_) +
+                       ": no free name");
 }
 
 Status AtomicFile::Commit() {
@@ -216,7 +223,8 @@ Status AtomicFile::Commit() {
   }
   if (!renamed_) {
     if (::rename(temp_.c_str(), target_.c_str()) != 0) {
-      return Status::Error("cannot rename " + temp_ + " to " + target_ + ": " + ErrnoText(errno));
+      return Status::Error("cannot rename " + ShownPath(temp_) + " to " + ShownPath(target_) +
+                           ": " + ErrnoText(errno));
     }
     renamed_ = true;
   }
@@ -229,8 +237,8 @@ Status AtomicFile::Commit() {
     const int err = errno;
     ::close(dfd);
     if (rc != 0 && err != EINVAL && err != ENOTSUP) {
-      return Status::Error(target_ + " was replaced, but its folder " + folder_ +
-                           " cannot be synced: " + ErrnoText(err));
+      return Status::Error(ShownPath(target_) + " was replaced, but its folder " +
+                           ShownPath(folder_) + " cannot be synced: " + ErrnoText(err));
     }
   }
   return Status::OK();

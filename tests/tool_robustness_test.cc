@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <functional>
@@ -260,6 +261,89 @@ TEST(ToolsChangedFile, DuringCheckAndDump) {
       EXPECT_EQ(ReadFile(err), "wqdump: " + repo + ": file changed since it was opened\n");
       EXPECT_NE(access(dumped.c_str(), F_OK), 0) << "the dump was written";
     }
+  }
+}
+
+// `s` as one word of a /bin/sh command line, whatever it holds.
+std::string ShellWord(const std::string& s) {
+  std::string word = "'";
+  for (char c : s) word += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return word + "'";
+}
+
+// File names in the tools' messages: as they are when a terminal shows
+// them as plain text, otherwise as $'...' that bash reads back as the name;
+// one file is always one line, so the README's cron filter cannot be fooled.
+TEST(ToolMessages, FileNamesShownSafely) {
+  TempFolder t;
+  const std::string sample = ReadFile(wqtest::SampleRepository());
+  std::string damaged = sample;
+  damaged[damaged.size() - 3] ^= 0x20;  // in the heap
+  struct Case {
+    std::string name;
+    std::string shown;
+  };
+  const Case cases[] = {
+      {"plain \xC3\xA9 name.rtm", "plain \xC3\xA9 name.rtm"},
+      {"t\x1b]0;owned\x07.rtm", "$'t\\e]0;owned\\a.rtm'"},
+      {"x.rtm: ok (1 class, 1 object, 1 byte)\nbad.rtm", "$'x.rtm: ok (1 class, 1 object, 1 byte)\\nbad.rtm'"},
+      {"\xff\x01 .rtm", "$'\\xff\\x01 .rtm'"},
+      {"it's \\ \xE2\x80\xAE.rtm", "$'it\\'s \\\\ \\u202e.rtm'"},
+      {"\xC2\x9B" "1m.rtm", "$'\\u009b1m.rtm'"},
+  };
+  for (size_t i = 0; i < sizeof cases / sizeof cases[0]; i++) {
+    const Case& c = cases[i];
+    const bool sound = i % 2 == 0;
+    wqtest::WriteFile(t.File(c.name), sound ? sample : damaged);
+    // What bash reads a quoted name as is the name.
+    if (c.shown != c.name) {
+      wqtest::WriteFile(t.File("read-back.sh"), "printf %s " + c.shown + " >read-back.txt\n");
+      EXPECT_EQ(wqtest::RunCommand("cd " + Quote(t.path()) + " && bash read-back.sh"), 0);
+      EXPECT_EQ(ReadFile(t.File("read-back.txt")), c.name) << c.shown;
+    }
+  }
+  std::string args;
+  for (const Case& c : cases) args += " " + ShellWord(c.name);
+  const ToolResult check = RunTool("cd " + Quote(t.path()) + " && " + Quote(kCheck) + args);
+  EXPECT_EQ(check.status, 1);
+  // Offsets aside, one line per file, each with its shown name.
+  std::vector<std::string> lines;
+  for (size_t at = 0, nl; (nl = check.out.find('\n', at)) != std::string::npos; at = nl + 1) {
+    lines.push_back(check.out.substr(at, nl - at));
+  }
+  ASSERT_EQ(lines.size(), sizeof cases / sizeof cases[0]) << check.out;
+  for (size_t i = 0; i < lines.size(); i++) {
+    EXPECT_EQ(lines[i].rfind(cases[i].shown + ": ", 0), 0u) << lines[i];
+  }
+  // The README's cron filter leaves exactly the three damaged files.
+  const ToolResult cron = RunTool(
+      "cd " + Quote(t.path()) + " && " + Quote(kCheck) + args +
+      " | grep -Ev ': ok \\([0-9]+ class(es)?, [0-9]+ objects?, [0-9]+ bytes?\\)$'");
+  EXPECT_EQ(std::count(cron.out.begin(), cron.out.end(), '\n'), 3) << cron.out;
+
+  // The other tools' messages.
+  const std::string bad = "u\x1b]0;owned\x07";
+  const std::string shown = "$'u\\e]0;owned\\a'";
+  struct Message {
+    std::string command;
+    std::string err;
+  };
+  const Message messages[] = {
+      {Quote(kMake) + " " + Quote(bad + ".json") + " x.rtm",
+       "wqmake: cannot read " + shown.substr(0, shown.size() - 1) + ".json': No such file or directory\n"},
+      {Quote(kDump) + " " + Quote(bad + ".rtm"),
+       "wqdump: " + shown.substr(0, shown.size() - 1) + ".rtm': cannot open file: No such file or directory\n"},
+      {Quote(kDump) + " -o " + Quote(bad + "/d.json") + " " + Quote(cases[0].name),
+       "wqdump: cannot write " + shown.substr(0, shown.size() - 1) +
+           "/d.json': cannot create temporary file in " + shown +
+           ": No such file or directory\n"},
+      {Quote(kDump) + " --format csv --class " + Quote(bad) + " " + Quote(cases[0].name),
+       "wqdump: " + cases[0].shown + ": no class named " + shown + "\n"},
+  };
+  for (const Message& m : messages) {
+    const ToolResult r = RunTool("cd " + Quote(t.path()) + " && " + m.command);
+    EXPECT_EQ(r.status, 1) << m.command;
+    EXPECT_EQ(r.err, m.err);
   }
 }
 

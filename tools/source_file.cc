@@ -36,7 +36,7 @@ void* MapSource(int fd, size_t size) {
 }
 
 Status CannotRead(std::string_view name, int err) {
-  return Status::Error("cannot read " + std::string(name) + ": " + ErrnoText(err));
+  return Status::Error("cannot read " + ShownPath(name) + ": " + ErrnoText(err));
 }
 
 // The message the bus error handler writes; set while a mapping is in use.
@@ -138,11 +138,7 @@ Status SourceFile::ReadAll(int fd, std::string_view name) {
 }
 
 void SourceFile::GuardBusErrors(const std::string& path) {
-  bus_text_ = "wqmake: cannot read " + path + ": the file shrank while it was read";
-  for (char& c : bus_text_) {
-    if (c == '\n' || c == '\r') c = ' ';
-  }
-  bus_text_ += '\n';
+  bus_text_ = "wqmake: cannot read " + ShownPath(path) + ": the file shrank while it was read\n";
   bus_message = bus_text_.data();
   bus_message_size = bus_text_.size();
   guarded_ = true;
