@@ -23,6 +23,22 @@ namespace {
 // Links followed before giving up, as the system does.
 constexpr int kMaxLinks = 40;
 
+// The kernel's rule for links in shared folders (protected_symlinks),
+// which following links here would otherwise sidestep: in a sticky
+// world-writable folder such as /tmp, a link is followed only when it
+// belongs to the folder's owner or to the user following it. Otherwise
+// another user could plant it to make this process replace a file of its
+// choosing.
+Status CheckLinkOwner(const std::string& link, const struct stat& link_info) {
+  struct stat folder;
+  if (::stat(FolderOf(link).c_str(), &folder) != 0) return Status::OK();  // the walk fails later
+  if ((folder.st_mode & (S_ISVTX | S_IWOTH)) != (S_ISVTX | S_IWOTH)) return Status::OK();
+  if (link_info.st_uid == folder.st_uid || link_info.st_uid == ::geteuid()) return Status::OK();
+  return Status::Error("not following the symbolic link " + ShownPath(link) + ": it belongs to uid " +
+                       Num(static_cast<uint32_t>(link_info.st_uid)) +
+                       ", neither this user nor the owner of its sticky world-writable folder");
+}
+
 // The file `path` names once symbolic links are followed: `path` itself
 // when it is no link or does not exist. A relative link is read from the
 // folder that holds it.
@@ -32,6 +48,7 @@ Status FollowLinks(const std::string& path, std::string* target) {
     struct stat st;
     if (::lstat(p.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
     if (links == kMaxLinks) return Status::Error(ErrnoText(ELOOP));
+    WQ_RETURN_IF_ERROR(CheckLinkOwner(p, st));
     std::string to(static_cast<size_t>(st.st_size) + 1, '\0');
     ssize_t n;
     while ((n = ::readlink(p.c_str(), &to[0], to.size())) == static_cast<ssize_t>(to.size())) {

@@ -347,4 +347,62 @@ TEST(ToolMessages, FileNamesShownSafely) {
   }
 }
 
+// A link in a sticky world-writable folder is followed only when it belongs
+// to the folder's owner or to the user running the tool, as the kernel
+// rules for its own opens: else wqmake and wqdump -o refuse, and the file
+// it leads to stays as it was.
+TEST(ToolsSharedFolder, ForeignSymbolicLinksRefused) {
+  if (geteuid() != 0) GTEST_SKIP() << "giving a link to another user takes root";
+  TempFolder t;
+  const std::string shared = t.File("shared");
+  const std::string victim = t.File("victim");
+  const uid_t other = 54321;
+  ASSERT_EQ(wqtest::MakeRepository(R"({"classes": [{"name": "A"}]})", t.File("a.rtm")), "");
+  wqtest::WriteFile(t.File("a.json"), R"({"classes": [{"name": "A"}]})");
+  struct Case {
+    const char* name;
+    mode_t folder_mode;
+    uid_t folder_owner;
+    uid_t link_owner;
+    bool followed;
+  };
+  const Case cases[] = {
+      {"another user's link in a sticky world-writable folder", 01777, 0, other, false},
+      {"own link there", 01777, 0, 0, true},
+      {"the folder owner's link there", 01777, other, other, true},
+      {"another user's link in a folder that is not sticky", 0777, 0, other, true},
+      {"another user's link in a sticky folder only its owner writes", 01755, 0, other, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_EQ(wqtest::RunCommand("rm -rf " + Quote(shared)), 0);
+    ASSERT_EQ(mkdir(shared.c_str(), 0700), 0);
+    ASSERT_EQ(chown(shared.c_str(), c.folder_owner, 0), 0);
+    ASSERT_EQ(chmod(shared.c_str(), c.folder_mode), 0);
+    const std::string link = shared + "/x.out";
+    ASSERT_EQ(symlink(victim.c_str(), link.c_str()), 0);
+    ASSERT_EQ(lchown(link.c_str(), c.link_owner, 0), 0);
+    const std::string refusal = "not following the symbolic link " + link + ": it belongs to uid " +
+                                std::to_string(other) +
+                                ", neither this user nor the owner of its sticky world-writable "
+                                "folder\n";
+    const std::string commands[] = {
+        Quote(kMake) + " " + Quote(t.File("a.json")) + " " + Quote(link),
+        Quote(kDump) + " -o " + Quote(link) + " " + Quote(t.File("a.rtm")),
+    };
+    for (const std::string& command : commands) {
+      wqtest::WriteFile(victim, "precious\n");
+      const ToolResult r = RunTool(command);
+      if (c.followed) {
+        EXPECT_EQ(r.status, 0) << command << ": " << r.err;
+        EXPECT_NE(ReadFile(victim), "precious\n") << command;
+      } else {
+        EXPECT_EQ(r.status, 1) << command;
+        EXPECT_EQ(r.err.substr(r.err.find(": ", 8) + 2), refusal) << r.err;
+        EXPECT_EQ(ReadFile(victim), "precious\n") << command;
+      }
+    }
+  }
+}
+
 }  // namespace
