@@ -405,4 +405,102 @@ TEST(ToolsSharedFolder, ForeignSymbolicLinksRefused) {
   }
 }
 
+// Runs wqmake on standard input fed `head` and then `fill` bytes, up to
+// `limit` bytes in all or until wqmake stops reading. Sets *accepted to the
+// bytes it took and *err to its standard error; returns its exit status.
+int FeedWqmake(const TempFolder& t, const std::string& head, char fill, uint64_t limit,
+               uint64_t* accepted, std::string* err) {
+  int pipe_fds[2];
+  if (pipe(pipe_fds) != 0) return -1;
+  const std::string err_path = t.File("feed.err");
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(pipe_fds[0], 0);
+    close(pipe_fds[0]);
+    close(pipe_fds[1]);
+    const int e = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(e, 2);
+    execl(kMake.c_str(), kMake.c_str(), "-", t.File("fed.rtm").c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(pipe_fds[0]);
+  void (*old)(int) = signal(SIGPIPE, SIG_IGN);
+  std::string piece = head;
+  *accepted = 0;
+  while (*accepted < limit) {
+    if (piece.empty()) piece.assign(1 << 16, fill);
+    const ssize_t n = write(pipe_fds[1], piece.data(), std::min<uint64_t>(piece.size(), limit - *accepted));
+    if (n <= 0) break;
+    *accepted += static_cast<uint64_t>(n);
+    piece.erase(0, static_cast<size_t>(n));
+  }
+  close(pipe_fds[1]);
+  signal(SIGPIPE, old);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  *err = ReadFile(err_path);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// Standard input is checked while it is copied: the first NUL byte or byte
+// that breaks UTF-8 ends the copy, with the fault the same file gives, and
+// endless input is not swallowed; a sequence cut between two reads is no
+// fault; scratch space that runs out is named.
+TEST(WqmakeStandardInput, CheckedWhileCopied) {
+  TempFolder t;
+  const uint64_t kLimit = uint64_t{256} << 20;
+  const std::string blanks_then_ff = "{\"classes\": [" + std::string(3000000, ' ') + "\xff";
+  struct Case {
+    std::string head;
+    char fill;
+    std::string err;
+  };
+  const Case cases[] = {
+      {"", '\0', "wqmake: standard input:1:1: NUL byte in the source\n"},
+      {"{\"classes\": [{\"name\": \"A\"}]}\n", '\0',
+       "wqmake: standard input:2:1: NUL byte in the source\n"},
+      {blanks_then_ff, ' ', ""},
+  };
+  for (const Case& c : cases) {
+    uint64_t accepted = 0;
+    std::string err;
+    EXPECT_EQ(FeedWqmake(t, c.head, c.fill, kLimit, &accepted, &err), 1);
+    EXPECT_LT(accepted, c.head.size() + (uint64_t{16} << 20)) << "swallowed";
+    if (!c.err.empty()) {
+      EXPECT_EQ(err, c.err);
+    } else {
+      // The fault the same bytes give as a file.
+      wqtest::WriteFile(t.File("same.json"), c.head + std::string(100, c.fill));
+      const ToolResult file =
+          RunTool(Quote(kMake) + " " + Quote(t.File("same.json")) + " " + Quote(t.File("f.rtm")));
+      EXPECT_EQ(err, "wqmake: standard input" + file.err.substr(file.err.find(':', 8)));
+    }
+  }
+
+  // Characters of two to four bytes cut at every place between two reads
+  // of 1 MiB build what the file builds.
+  std::string text;
+  while (text.size() < (size_t{5} << 19)) text += "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80 ";
+  for (int pad = 0; pad < 10; pad++) {
+    const std::string source = "{\"classes\": [{\"name\": \"A\"," + std::string(pad, ' ') +
+                               "\"members\": [{\"name\": \"s\", \"type\": \"string\"}], "
+                               "\"objects\": [{\"values\": {\"s\": \"" + text + "\"}}]}]}";
+    wqtest::WriteFile(t.File("m.json"), source);
+    const ToolResult r = RunTool(Quote(kMake) + " - " + Quote(t.File("m.rtm")) + " <" +
+                                 Quote(t.File("m.json")));
+    ASSERT_EQ(r.status, 0) << pad << ": " << r.err;
+    ASSERT_EQ(RunTool(Quote(kMake) + " " + Quote(t.File("m.json")) + " " + Quote(t.File("f.rtm"))).status, 0);
+    EXPECT_TRUE(ReadFile(t.File("m.rtm")) == ReadFile(t.File("f.rtm"))) << pad;
+  }
+
+  // No room for the copy: the reason, and where the room was looked for.
+  wqtest::WriteFile(t.File("big.json"), "{\"classes\": [" + std::string(3 << 20, ' ') + "]}");
+  const ToolResult full = RunTool("trap '' XFSZ; ulimit -f 1024; TMPDIR=" + Quote(t.path()) +
+                                  " exec " + Quote(kMake) + " - " + Quote(t.File("b.rtm")) +
+                                  " <" + Quote(t.File("big.json")));
+  EXPECT_EQ(full.status, 1);
+  EXPECT_EQ(full.err, "wqmake: cannot read standard input: cannot write a scratch file in " +
+                          t.path() + ": File too large (TMPDIR chooses the folder)\n");
+}
+
 }  // namespace
