@@ -23,6 +23,22 @@ namespace {
 // Links followed before giving up, as the system does.
 constexpr int kMaxLinks = 40;
 
+// The kernel's rule for links in shared folders (protected_symlinks),
+// which following links here would otherwise sidestep: in a sticky
+// world-writable folder such as /tmp, a link is followed only when it
+// belongs to the folder's owner or to the user following it. Otherwise
+// another user could plant it to make this process replace a file of its
+// choosing.
+Status CheckLinkOwner(const std::string& link, const struct stat& link_info) {
+  struct stat folder;
+  if (::stat(FolderOf(link).c_str(), &folder) != 0) return Status::OK();  // the walk fails later
+  if ((folder.st_mode & (S_ISVTX | S_IWOTH)) != (S_ISVTX | S_IWOTH)) return Status::OK();
+  if (link_info.st_uid == folder.st_uid || link_info.st_uid == ::geteuid()) return Status::OK();
+  return Status::Error("not following the symbolic link " + ShownPath(link) + ": it belongs to uid " +
+                       Num(static_cast<uint32_t>(link_info.st_uid)) +
+                       ", neither this user nor the owner of its sticky world-writable folder");
+}
+
 // The file `path` names once symbolic links are followed: `path` itself
 // when it is no link or does not exist. A relative link is read from the
 // folder that holds it.
@@ -32,12 +48,15 @@ Status FollowLinks(const std::string& path, std::string* target) {
     struct stat st;
     if (::lstat(p.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
     if (links == kMaxLinks) return Status::Error(ErrnoText(ELOOP));
+    WQ_RETURN_IF_ERROR(CheckLinkOwner(p, st));
     std::string to(static_cast<size_t>(st.st_size) + 1, '\0');
     ssize_t n;
     while ((n = ::readlink(p.c_str(), &to[0], to.size())) == static_cast<ssize_t>(to.size())) {
       to.resize(to.size() * 2);  // the link grew since lstat
     }
-    if (n < 0) return Status::Error("cannot read the link " + p + ": " + ErrnoText(errno));
+    if (n < 0) {
+      return Status::Error("cannot read the link " + ShownPath(p) + ": " + ErrnoText(errno));
+    }
     to.resize(static_cast<size_t>(n));
     p = !to.empty() && to[0] == '/' ? to : FolderOf(p) + "/" + to;
   }
@@ -72,7 +91,8 @@ Status AtomicFile::Create(const std::string& path, std::unique_ptr<AtomicFile>* 
   WQ_RETURN_IF_ERROR(FollowLinks(path, &f->target_));
   // A refusal names the file a link leads to.
   auto refuse = [&](const std::string& why) {
-    return Status::Error(f->target_ == path ? why : "the link leads to " + f->target_ + ": " + why);
+    return Status::Error(f->target_ == path ? why
+                                            : "the link leads to " + ShownPath(f->target_) + ": " + why);
   };
   struct stat st;
   if (::stat(f->target_.c_str(), &st) == 0) {
@@ -110,13 +130,15 @@ Status AtomicFile::Create(const std::string& path, std::unique_ptr<AtomicFile>* 
           const int err = errno;
           ::close(fd);
           ::unlink(f->temp_.c_str());
-          return Status::Error("cannot set the mode of " + f->temp_ + ": " + ErrnoText(err));
+          return Status::Error("cannot set the mode of " + ShownPath(f->temp_) + ": " +
+                               ErrnoText(err));
         }
       }
     }
   }
   if (fd < 0) {
-    return Status::Error("cannot create temporary file in " + f->folder_ + ": " + ErrnoText(errno));
+    return Status::Error("cannot create temporary file in " + ShownPath(f->folder_) + ": " +
+                         ErrnoText(errno));
   }
   f->fd_ = fd;
 
@@ -144,7 +166,7 @@ AtomicFile::~AtomicFile() {
 }
 
 std::string AtomicFile::TempLabel() const {
-  return temp_.empty() ? "the temporary file in " + folder_ : temp_;
+  return temp_.empty() ? "the temporary file in " + ShownPath(folder_) : ShownPath(temp_);
 }
 
 Status AtomicFile::Append(const void* data, size_t n) {
@@ -188,7 +210,8 @@ Status AtomicFile::Link() {
       return Status::OK();
     }
     if (err != EEXIST) {
-      return Status::Error("cannot link the temporary file to " + target_ + ": " + ErrnoText(err));
+      return Status::Error("cannot link the temporary file to " + ShownPath(target_) + ": " +
+                           ErrnoText(err));
     }
   }
   for (int attempt = 0; attempt < 100; attempt++) {
@@ -199,11 +222,12 @@ Status AtomicFile::Link() {
       return Status::OK();
     }
     if (err != EEXIST) {
-      return Status::Error("cannot name the temporary file in " + folder_ + ": " +
+      return Status::Error("cannot name the temporary file in " + ShownPath(folder_) + ": " +
                            ErrnoText(err));
     }
   }
-  return Status::Error("cannot name the temporary file in " + folder_ + ": no free name");
+  return Status::Error("cannot name the temporary file in " + ShownPath(folder_) +
+                       ": no free name");
 }
 
 Status AtomicFile::Commit() {
@@ -218,7 +242,8 @@ Status AtomicFile::Commit() {
   }
   if (!renamed_) {
     if (::rename(temp_.c_str(), target_.c_str()) != 0) {
-      return Status::Error("cannot rename " + temp_ + " to " + target_ + ": " + ErrnoText(errno));
+      return Status::Error("cannot rename " + ShownPath(temp_) + " to " + ShownPath(target_) +
+                           ": " + ErrnoText(errno));
     }
     renamed_ = true;
   }
@@ -231,8 +256,8 @@ Status AtomicFile::Commit() {
     const int err = errno;
     ::close(dfd);
     if (rc != 0 && err != EINVAL && err != ENOTSUP) {
-      return Status::Error(target_ + " was replaced, but its folder " + folder_ +
-                           " cannot be synced: " + ErrnoText(err));
+      return Status::Error(ShownPath(target_) + " was replaced, but its folder " +
+                           ShownPath(folder_) + " cannot be synced: " + ErrnoText(err));
     }
   }
   return Status::OK();

@@ -10,7 +10,9 @@
 // but left behind when the process is killed.
 //
 // A symbolic link at the target is followed: the file it names is replaced
-// and the link stays a link. An existing target keeps its permission bits
+// and the link stays a link. As the kernel does for its own opens, a link
+// in a sticky world-writable folder (/tmp) that belongs neither to the
+// folder's owner nor to the user running the process is refused. An existing target keeps its permission bits
 // and, where the process may set them, its owner and group; a new one gets
 // 0666 less the umask. A target that exists and is not a regular file, or
 // that the process may not write, is refused and left alone.

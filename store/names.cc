@@ -23,12 +23,7 @@ NameChar Classify(uint32_t cp) {
       cp == 0x2029 || cp == 0x202F || cp == 0x205F || cp == 0x3000) {
     return NameChar::kBlank;
   }
-  // Zero-width characters, bidirectional embeddings, overrides and
-  // isolates, invisible operators, and the byte order mark.
-  if ((cp >= 0x200B && cp <= 0x200F) || (cp >= 0x202A && cp <= 0x202E) ||
-      (cp >= 0x2060 && cp <= 0x2064) || (cp >= 0x2066 && cp <= 0x2069) || cp == 0xFEFF) {
-    return NameChar::kInvisible;
-  }
+  if (IsInvisibleFormattingCharacter(cp)) return NameChar::kInvisible;
   return NameChar::kOk;
 }
 

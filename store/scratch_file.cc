@@ -34,13 +34,13 @@ Status ScratchFile::Create(const std::string& near_path, std::unique_ptr<Scratch
     if (folder.empty()) continue;
     const int fd = OpenIn(folder);
     if (fd >= 0) {
-      file->reset(new ScratchFile(fd, folder));
+      file->reset(new ScratchFile(fd, ShownPath(folder)));
       return Status::OK();
     }
     if (first_error == 0) first_error = errno;
   }
   return Status::Error("cannot create a scratch file in " +
-                       (folders[0].empty() ? std::string("/tmp") : folders[0]) + ": " +
+                       ShownPath(folders[0].empty() ? std::string("/tmp") : folders[0]) + ": " +
                        ErrnoText(first_error));
 }
 

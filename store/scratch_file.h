@@ -36,7 +36,7 @@ class ScratchFile {
  private:
   ScratchFile(int fd, std::string folder) : fd_(fd), folder_(std::move(folder)) {}
   int fd_;
-  std::string folder_;  // for messages
+  std::string folder_;  // as messages show it
 };
 
 }  // namespace wqstore

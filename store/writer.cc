@@ -143,15 +143,23 @@ Status RepositoryWriter::AddClass(std::string_view name, int32_t number, bool ha
                                   int32_t object_size, uint32_t* index) {
   if (state_->spent) return Spent();
   WQ_RETURN_IF_ERROR(CheckNewName("class", name));
-  if (state_->class_names.count(std::string(name)) != 0) {
-    return Status::Error("duplicate class name " + Quoted(name));
-  }
-  if (state_->class_numbers.count(number) != 0) {
+  if (HasClassName(name)) return Status::Error("duplicate class name " + Quoted(name));
+  if (HasClassNumber(number)) {
     return Status::Error("class " + Quoted(name) + ": duplicate class number " + Num(number));
   }
   if (state_->classes.size() >= kMaxClassCount) return Status::Error("too many classes");
   if (state_->names_length + name.size() + 1 > kMaxNamesLength) {
     return Status::Error("class " + Quoted(name) + ": names of classes and members too long in total");
+  }
+  if (!state_->classes.empty()) {
+    // The class before usually has all its members now: the slack of its
+    // member vector goes, once per class, so a long run of classes costs
+    // what their members take.
+    WriterClass& last = *state_->classes.back();
+    if (!last.members_trimmed) {
+      last.members.shrink_to_fit();
+      last.members_trimmed = true;
+    }
   }
   auto c = std::make_unique<WriterClass>();
   if (state_->spilled_records != nullptr) c->records = state_->spilled_records.get();
@@ -160,10 +168,14 @@ Status RepositoryWriter::AddClass(std::string_view name, int32_t number, bool ha
   c->has_object_size = has_object_size;
   c->object_size = object_size;
   state_->names_length += name.size() + 1;
-  state_->class_names.insert(c->name);
-  state_->class_numbers.insert(number);
-  state_->classes.push_back(std::move(c));
-  if (index != nullptr) *index = static_cast<uint32_t>(state_->classes.size() - 1);
+  WriterState& s = *state_;
+  const uint32_t cls = static_cast<uint32_t>(s.classes.size());
+  s.class_names.Insert(NameHash(0, c->name), cls,
+                       [&s](uint64_t e) { return NameHash(0, s.classes[e]->name); });
+  s.class_numbers.Insert(NumberHash(0, number), cls,
+                         [&s](uint64_t e) { return NumberHash(0, s.classes[e]->number); });
+  s.classes.push_back(std::move(c));
+  if (index != nullptr) *index = cls;
   return Status::OK();
 }
 
@@ -180,10 +192,20 @@ Status RepositoryWriter::AddMember(uint32_t cls, std::string_view name, int32_t 
     return Status::Error(what + " " + Quoted(name) + ": type code " + Num(type) +
                          " out of range 0-255");
   }
-  if (c->member_names.count(std::string(name)) != 0) {
+  WriterState& s = *state_;
+  const auto member_of = [&s](uint64_t e) -> const WriterMember& {
+    return s.classes[e >> 32]->members[static_cast<uint32_t>(e)];
+  };
+  const uint64_t name_hash = NameHash(cls, name);
+  const uint64_t number_hash = NumberHash(cls, number);
+  if (s.member_names.Find(name_hash, [&](uint64_t e) {
+        return (e >> 32) == cls && member_of(e).name == name;
+      }) != OpenIndex<uint64_t>::kNone) {
     return Status::Error(what + " name " + Quoted(name) + " is taken");
   }
-  if (c->member_numbers.count(number) != 0) {
+  if (s.member_numbers.Find(number_hash, [&](uint64_t e) {
+        return (e >> 32) == cls && member_of(e).number == number;
+      }) != OpenIndex<uint64_t>::kNone) {
     return Status::Error(what + " " + Quoted(name) + ": member number " + Num(number) +
                          " is taken");
   }
@@ -205,12 +227,12 @@ Status RepositoryWriter::AddMember(uint32_t cls, std::string_view name, int32_t 
                  KindOf(type),      nullable, c->record_size};
   c->record_size += width;
   state_->names_length += name.size() + 1;
-  c->blank.resize(c->stride(), 0);
-  if (m.kind == ValueKind::kRef)
-    std::memset(c->blank.data() + m.field_offset, 0xFF, width);  // unset
-  c->member_names.insert(m.name);
-  c->member_numbers.insert(number);
+  const uint64_t entry = uint64_t{cls} << 32 | c->members.size();
   c->members.push_back(std::move(m));
+  s.member_names.Insert(name_hash, entry,
+                        [&](uint64_t e) { return NameHash(e >> 32, member_of(e).name); });
+  s.member_numbers.Insert(number_hash, entry,
+                          [&](uint64_t e) { return NumberHash(e >> 32, member_of(e).number); });
   state_->member_total++;
   if (index != nullptr) *index = static_cast<uint32_t>(c->members.size() - 1);
   return Status::OK();
@@ -233,8 +255,23 @@ Status RepositoryWriter::AddObject(uint32_t cls, ObjectRef* id) {
     }
     state_->open_class = cls;
   }
-  if (c->object_count == 0) c->records_start = c->records->size();
-  WQ_RETURN_IF_ERROR(c->records->Append(c->blank.data(), c->blank.size()));
+  if (c->object_count == 0) {
+    if (c->records == nullptr) {
+      c->own_records.reset(new SpillBuffer());
+      c->records = c->own_records.get();
+    }
+    c->records_start = c->records->size();
+  }
+  WriterState& s = *state_;
+  if (s.blank_class != cls) {
+    // Every value null, 0 or empty: an unset reference is all ones.
+    s.blank.assign(c->stride(), 0);
+    for (const WriterMember& m : c->members) {
+      if (m.kind == ValueKind::kRef) std::memset(s.blank.data() + m.field_offset, 0xFF, 8);
+    }
+    s.blank_class = cls;
+  }
+  WQ_RETURN_IF_ERROR(c->records->Append(s.blank.data(), s.blank.size()));
   *id = ObjectRef{cls, c->object_count++};
   return Status::OK();
 }
@@ -310,6 +347,20 @@ Status RepositoryWriter::SetRef(ObjectRef o, uint32_t member, ObjectRef target) 
   EncodeFixed32(field, target.cls);
   EncodeFixed32(field + 4, target.obj);
   return f.cls->records->Write(f.pos, field, sizeof field);
+}
+
+bool RepositoryWriter::HasClassName(std::string_view name) const {
+  const WriterState& s = *state_;
+  return s.class_names.Find(NameHash(0, name), [&](uint64_t e) {
+           return s.classes[e]->name == name;
+         }) != OpenIndex<uint32_t>::kNone;
+}
+
+bool RepositoryWriter::HasClassNumber(int32_t number) const {
+  const WriterState& s = *state_;
+  return s.class_numbers.Find(NumberHash(0, number), [&](uint64_t e) {
+           return s.classes[e]->number == number;
+         }) != OpenIndex<uint32_t>::kNone;
 }
 
 uint32_t RepositoryWriter::class_count() const {

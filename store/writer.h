@@ -73,6 +73,10 @@ class RepositoryWriter {
   Status SetRef(ObjectRef o, uint32_t member, ObjectRef target);
 
   uint32_t class_count() const;
+  // Whether a class added so far has the name (compared byte for byte) or
+  // the number.
+  bool HasClassName(std::string_view name) const;
+  bool HasClassNumber(int32_t number) const;
   // The objects of class `cls`; 0 for an index no class has.
   uint32_t object_count(uint32_t cls) const;
 

@@ -64,33 +64,64 @@ uint64_t DirectoryLength(const WriterState& s) {
          s.names_length;
 }
 
-// The directory of `dir_length` bytes, given each class's data CRC and the
-// heap's.
-std::string BuildDirectory(const WriterState& s, uint64_t dir_length,
-                           const std::vector<uint32_t>& data_crcs, uint32_t heap_crc) {
-  std::string dir(dir_length, '\0');
-  unsigned char* const base = reinterpret_cast<unsigned char*>(&dir[0]);
-  unsigned char* class_entry = base + kPrefixSize;
-  unsigned char* member_entry = class_entry + kClassEntrySize * s.classes.size();
-  unsigned char* const names_start = member_entry + kMemberEntrySize * s.member_total;
-  unsigned char* name = names_start;
-  auto put_name = [&](const std::string& text, unsigned char* offset_field,
-                      unsigned char* length_field) {
-    EncodeFixed32(offset_field, static_cast<uint32_t>(name - names_start));
-    EncodeFixed32(length_field, static_cast<uint32_t>(text.size()));
-    std::memcpy(name, text.data(), text.size());
-    name += text.size() + 1;  // and the NUL the string already holds
-  };
+// Writes bytes at consecutive offsets of a sink through a buffer of one
+// piece, and the CRC32C of all of them.
+template <class Sink>
+class PieceWriter {
+ public:
+  PieceWriter(Sink& sink, uint64_t offset) : sink_(sink), offset_(offset) {
+    piece_.reserve(kPieceSize);
+  }
+  // Room for n bytes (n at most a piece), zeroed, at the end.
+  unsigned char* Room(size_t n, Status* status) {
+    if (piece_.size() + n > kPieceSize) *status = Flush();
+    piece_.resize(piece_.size() + n, 0);
+    return piece_.data() + piece_.size() - n;
+  }
+  Status Flush() {
+    crc_ = crc32c::Extend(crc_, piece_.data(), piece_.size());
+    const Status written = sink_.WriteAt(offset_, piece_.data(), piece_.size());
+    offset_ += piece_.size();
+    piece_.clear();
+    return written;
+  }
+  uint32_t crc() const { return crc_; }
+
+ private:
+  Sink& sink_;
+  uint64_t offset_;
+  std::vector<unsigned char> piece_;
+  uint32_t crc_ = 0;
+};
+
+// Writes the directory at its place, piece by piece (a directory of
+// millions of classes is never whole in memory), given each class's data
+// CRC and the heap's; sets *dir_crc. The class entries, the member entries
+// and the names come in three passes over the classes, each giving the
+// names the offsets the names pass lays them at.
+template <class Sink>
+Status WriteDirectory(const WriterState& s, const std::vector<uint32_t>& data_crcs,
+                      uint32_t heap_crc, Sink& sink, uint32_t* dir_crc) {
+  PieceWriter<Sink> out(sink, kHeaderSize);
+  Status status;
+  unsigned char* prefix = out.Room(kPrefixSize, &status);
+  EncodeFixed32(prefix + kPrefixClassCount, static_cast<uint32_t>(s.classes.size()));
+  EncodeFixed32(prefix + kPrefixMemberCount, static_cast<uint32_t>(s.member_total));
+  EncodeFixed64(prefix + kPrefixNamesLength, s.names_length);
+  EncodeFixed32(prefix + kPrefixHeapCrc, heap_crc);
+  const uint64_t dir_length = DirectoryLength(s);
   uint64_t data_offset = kHeaderSize + dir_length;
   uint32_t first_member = 0;
-  for (size_t i = 0; i < s.classes.size(); i++, class_entry += kClassEntrySize) {
+  uint64_t name_offset = 0;
+  for (size_t i = 0; i < s.classes.size() && status.ok(); i++) {
     const WriterClass& c = *s.classes[i];
-    unsigned char* e = class_entry;
+    unsigned char* e = out.Room(kClassEntrySize, &status);
     EncodeFixed32(e + kClassNumber, static_cast<uint32_t>(c.number));
     const int32_t object_size =
         c.has_object_size ? c.object_size : static_cast<int32_t>(c.record_size);
     EncodeFixed32(e + kClassObjectSize, static_cast<uint32_t>(object_size));
-    put_name(c.name, e + kClassNameOffset, e + kClassNameLength);
+    EncodeFixed32(e + kClassNameOffset, static_cast<uint32_t>(name_offset));
+    EncodeFixed32(e + kClassNameLength, static_cast<uint32_t>(c.name.size()));
     EncodeFixed32(e + kClassFirstMember, first_member);
     EncodeFixed32(e + kClassMemberCount, static_cast<uint32_t>(c.members.size()));
     EncodeFixed32(e + kClassRecordSize, c.stride());
@@ -99,34 +130,54 @@ std::string BuildDirectory(const WriterState& s, uint64_t dir_length,
     EncodeFixed32(e + kClassDataCrc, data_crcs[i]);
     data_offset += c.records_size();
     first_member += static_cast<uint32_t>(c.members.size());
+    name_offset += c.name.size() + 1;
+    for (const WriterMember& m : c.members) name_offset += m.name.size() + 1;
+  }
+  name_offset = 0;
+  for (size_t i = 0; i < s.classes.size() && status.ok(); i++) {
+    const WriterClass& c = *s.classes[i];
+    name_offset += c.name.size() + 1;
     for (const WriterMember& m : c.members) {
-      unsigned char* me = member_entry;
+      unsigned char* me = out.Room(kMemberEntrySize, &status);
       EncodeFixed32(me + kMemberNumber, static_cast<uint32_t>(m.number));
       me[kMemberType] = m.type;
       me[kMemberFlags] = m.nullable ? kFlagNullable : 0;
       EncodeFixed32(me + kMemberFieldOffset, m.field_offset);
-      put_name(m.name, me + kMemberNameOffset, me + kMemberNameLength);
-      member_entry += kMemberEntrySize;
+      EncodeFixed32(me + kMemberNameOffset, static_cast<uint32_t>(name_offset));
+      EncodeFixed32(me + kMemberNameLength, static_cast<uint32_t>(m.name.size()));
+      name_offset += m.name.size() + 1;
     }
   }
-  EncodeFixed32(base + kPrefixClassCount, static_cast<uint32_t>(s.classes.size()));
-  EncodeFixed32(base + kPrefixMemberCount, first_member);
-  EncodeFixed64(base + kPrefixNamesLength, static_cast<uint64_t>(name - names_start));
-  EncodeFixed32(base + kPrefixHeapCrc, heap_crc);
-  return dir;
+  // Each name with its NUL (Room's bytes are zero).
+  auto put_name = [&](const std::string& name) {
+    for (size_t at = 0; at <= name.size() && status.ok();) {
+      const size_t n = std::min(name.size() + 1 - at, kPieceSize);
+      std::memcpy(out.Room(n, &status), name.data() + at, std::min(n, name.size() - at));
+      at += n;
+    }
+  };
+  for (size_t i = 0; i < s.classes.size() && status.ok(); i++) {
+    put_name(s.classes[i]->name);
+    for (const WriterMember& m : s.classes[i]->members) put_name(m.name);
+  }
+  WQ_RETURN_IF_ERROR(status);
+  WQ_RETURN_IF_ERROR(out.Flush());
+  *dir_crc = out.crc();
+  return Status::OK();
 }
 
-std::string BuildHeader(const std::string& dir, uint64_t heap_length, uint64_t file_size) {
+std::string BuildHeader(uint64_t dir_length, uint32_t dir_crc, uint64_t heap_length,
+                        uint64_t file_size) {
   unsigned char h[kHeaderSize] = {};
   std::memcpy(h + kHeaderMagic, kMagic, sizeof kMagic);
   EncodeFixed32(h + kHeaderVersion, kVersion);
   EncodeFixed32(h + kHeaderHeaderSize, kHeaderSize);
   EncodeFixed64(h + kHeaderFileSize, file_size);
   EncodeFixed64(h + kHeaderDirOffset, kHeaderSize);
-  EncodeFixed64(h + kHeaderDirLength, dir.size());
+  EncodeFixed64(h + kHeaderDirLength, dir_length);
   EncodeFixed64(h + kHeaderHeapOffset, file_size - heap_length);
   EncodeFixed64(h + kHeaderHeapLength, heap_length);
-  EncodeFixed32(h + kHeaderDirCrc, crc32c::Value(dir.data(), dir.size()));
+  EncodeFixed32(h + kHeaderDirCrc, dir_crc);
   EncodeFixed32(h + kHeaderCrc, crc32c::Value(h, kHeaderCrc));
   return std::string(reinterpret_cast<const char*>(h), sizeof h);
 }
@@ -159,11 +210,13 @@ Status WriteImage(WriterState& s, Sink& sink) {
                          "names of classes and members too long in total");
   }
   const uint64_t dir_length = DirectoryLength(s);
-  {
-    const std::string room(kHeaderSize + dir_length, '\0');
-    WQ_RETURN_IF_ERROR(sink.Append(room.data(), room.size()));
-  }
   std::vector<unsigned char> piece;
+  // Room for the header and the directory, written at the end.
+  for (uint64_t left = kHeaderSize + dir_length; left > 0;) {
+    piece.assign(static_cast<size_t>(std::min<uint64_t>(left, kPieceSize)), 0);
+    WQ_RETURN_IF_ERROR(sink.Append(piece.data(), piece.size()));
+    left -= piece.size();
+  }
   std::vector<uint32_t> data_crcs;
   data_crcs.reserve(s.classes.size());
   uint64_t data_length = 0;
@@ -193,11 +246,11 @@ Status WriteImage(WriterState& s, Sink& sink) {
     WQ_RETURN_IF_ERROR(sink.Append(piece.data(), piece.size()));
     at += piece.size();
   }
-  const std::string dir = BuildDirectory(s, dir_length, data_crcs, heap_crc);
+  uint32_t dir_crc = 0;
+  WQ_RETURN_IF_ERROR(WriteDirectory(s, data_crcs, heap_crc, sink, &dir_crc));
   const uint64_t file_size = kHeaderSize + dir_length + data_length + heap.size();
-  const std::string header = BuildHeader(dir, heap.size(), file_size);
-  WQ_RETURN_IF_ERROR(sink.WriteAt(0, header.data(), header.size()));
-  return sink.WriteAt(kHeaderSize, dir.data(), dir.size());
+  const std::string header = BuildHeader(dir_length, dir_crc, heap.size(), file_size);
+  return sink.WriteAt(0, header.data(), header.size());
 }
 
 // The refusal of every call to a spilling writer that has committed.

@@ -6,6 +6,10 @@
 // drops them as it needs). Along the way: the built repository passes
 // wqcheck, and its dump built again is the same file byte for byte.
 //
+// And wqmake of sources of many classes and members: 400,000 classes
+// without members within the fixed allowance, and the members of many
+// classes within it plus a bound per class and per member.
+//
 // WQ_MEMORY_TEST_OBJECTS sets the number of objects (for a quick try).
 #include <gtest/gtest.h>
 
@@ -157,6 +161,59 @@ TEST_F(MemoryBoundSlow, MakeAndDumpOfMillionsOfObjects) {
   ASSERT_EQ(again.status, 0) << again.err;
   EXPECT_EQ(wqtest::RunCommand("cmp -s " + wqtest::Quote(repo) + " " + wqtest::Quote(remade)), 0)
       << "the dump built again differs from the repository";
+}
+
+// What wqmake keeps per class and per member of a source (names of up to
+// 15 bytes; a longer one adds about twice its length).
+constexpr uint64_t kBytesPerClass = 300;
+constexpr uint64_t kBytesPerMember = 150;
+
+// A source of `classes` classes named c0, c1, ..., each with `members`
+// members m0, m1, ... of the value types in turn, and no objects.
+void WriteClassesSource(const std::string& path, uint64_t classes, int members) {
+  static const char* const kTypes[] = {"string", "int", "double", "ref", "char", "blob"};
+  std::string text = "{\"classes\": [";
+  for (uint64_t c = 0; c < classes; c++) {
+    text += (c == 0 ? "{\"name\": \"c" : ",\n{\"name\": \"c") + std::to_string(c) + "\"";
+    if (members > 0) text += ", \"members\": [";
+    for (int m = 0; m < members; m++) {
+      text += std::string(m == 0 ? "" : ", ") + "{\"name\": \"m" + std::to_string(m) +
+              "\", \"type\": \"" + kTypes[m % 6] + "\"}";
+    }
+    text += members > 0 ? "]}" : "}";
+  }
+  text += "]}\n";
+  wqtest::WriteFile(path, text);
+}
+
+TEST_F(MemoryBoundSlow, MakeOfManyClassesAndMembers) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "a sanitizer's shadow memory and quarantine are anonymous memory too";
+#endif
+  struct Case {
+    uint64_t classes;
+    int members;
+    uint64_t bound;
+    std::string rule;
+  };
+  const Case cases[] = {
+      {400000, 0, kFixedAllowance, "128 MiB"},
+      {20000, 40, kFixedAllowance + kBytesPerClass * 20000 + kBytesPerMember * 800000,
+       "128 MiB + 300 bytes x 20000 classes + 150 bytes x 800000 members"},
+  };
+  for (const Case& c : cases) {
+    const std::string source = folder_.File("classes.json");
+    const std::string repo = folder_.File("classes.rtm");
+    WriteClassesSource(source, c.classes, c.members);
+    if (HasFatalFailure()) return;
+    const SampledRun make = RunSampled({WQMAKE_PATH, source, repo}, "/dev/null");
+    const std::string what = "wqmake of " + std::to_string(c.classes) + " classes of " +
+                             std::to_string(c.members) + " members";
+    Report(what.c_str(), make, c.bound, c.rule);
+    const wqtest::ToolResult check =
+        wqtest::RunTool(std::string(WQCHECK_PATH) + " --quick " + wqtest::Quote(repo));
+    EXPECT_EQ(check.status, 0) << check.out << check.err;
+  }
 }
 
 }  // namespace

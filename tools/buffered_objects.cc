@@ -47,12 +47,14 @@ void BufferedObjects::AddValue(size_t offset, size_t key_offset, uint32_t name) 
   ++objects_.back().value_count;
 }
 
-Status BufferedObjects::Replay(const ClassState& c, uint32_t cls, const SourceText& source,
+Status BufferedObjects::Replay(const ClassState& c,
+                               const std::unordered_map<std::string, uint32_t>& member_by_name,
+                               uint32_t cls, const SourceText& source,
                                ObjectBuilder& builder) const {
   std::vector<int64_t> member_of(names_.size(), -1);
   for (size_t n = 0; n < names_.size(); ++n) {
-    auto it = c.member_by_name.find(names_[n]);
-    if (it != c.member_by_name.end()) member_of[n] = it->second;
+    auto it = member_by_name.find(names_[n]);
+    if (it != member_by_name.end()) member_of[n] = it->second;
   }
   OneValue reread;
   ObjectName name;

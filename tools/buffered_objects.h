@@ -35,10 +35,12 @@ class BufferedObjects {
   void AddValue(size_t offset, size_t key_offset, uint32_t name);
 
   // Writes the objects of `c`, now complete and in the writer with index
-  // `cls`, through `builder`, in source order; a fault is reported at the
-  // place in the source where its id, key or value is.
-  Status Replay(const ClassState& c, uint32_t cls, const SourceText& source,
-                ObjectBuilder& builder) const;
+  // `cls`, whose members `member_by_name` finds, through `builder`, in
+  // source order; a fault is reported at the place in the source where its
+  // id, key or value is.
+  Status Replay(const ClassState& c,
+                const std::unordered_map<std::string, uint32_t>& member_by_name, uint32_t cls,
+                const SourceText& source, ObjectBuilder& builder) const;
 
  private:
   struct Object {

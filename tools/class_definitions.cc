@@ -18,6 +18,8 @@ void ClassDefinitions::BeginClass(size_t offset) {
   c.ordinal = static_cast<uint32_t>(classes_.size() + 1);
   classes_.push_back(std::move(c));
   record_size_ = 0;
+  member_by_name_.clear();
+  member_numbers_.clear();
 }
 
 Status ClassDefinitions::CountName(size_t length, size_t at) {
@@ -42,7 +44,7 @@ Status ClassDefinitions::ClassField(ClassKey key, const Scalar& v, size_t at) {
         return source_.FaultAt(at, "class name " + Quote(v.s) +
                                        " is reserved for a catalogue table");
       }
-      if (!class_names_.insert(std::string(v.s)).second) {
+      if (writer_.HasClassName(v.s)) {
         return source_.FaultAt(at, "duplicate class name " + Quote(v.s));
       }
       WQ_RETURN_IF_ERROR(CountName(v.s.size(), at));
@@ -53,7 +55,7 @@ Status ClassDefinitions::ClassField(ClassKey key, const Scalar& v, size_t at) {
     case kClassNumber: {
       const Status number = ToInt32Field(v, "number", &c.number);
       if (!number.ok()) return source_.FaultAt(at, where + number.message());
-      if (class_numbers_.count(c.number) != 0) {
+      if (writer_.HasClassNumber(c.number)) {
         return source_.FaultAt(at, where + "duplicate class number " + Num(c.number));
       }
       c.has_number = true;
@@ -87,7 +89,6 @@ Status ClassDefinitions::Flush() {
   }
   if (!any_class_ || c.number > max_class_number_) max_class_number_ = c.number;
   any_class_ = true;
-  class_numbers_.insert(c.number);
   Status added = writer_.AddClass(c.name, c.number, c.has_object_size, c.object_size, nullptr);
   for (size_t m = 0; added.ok() && m < c.members.size(); ++m) {
     const MemberDef& def = c.members[m];
@@ -104,8 +105,11 @@ Status ClassDefinitions::Flush() {
 
 Status ClassDefinitions::EndClass() {
   ClassState& c = current();
-  c.member_by_name.clear();
-  c.member_numbers.clear();
+  // What only the reading of the class needed goes, buckets and all.
+  std::unordered_map<std::string, uint32_t>().swap(member_by_name_);
+  std::unordered_set<int32_t>().swap(member_numbers_);
+  c.members.shrink_to_fit();
+  std::vector<uint32_t>().swap(c.required);
   // Only now is it sure that no "objectSize" comes: it defaults to the
   // record size, which must then be in its range.
   if (!c.has_object_size && record_size_ > limits_.defaulted_object_size) {
@@ -139,7 +143,7 @@ Status ClassDefinitions::MemberField(MemberKey key, const Scalar& v, size_t at) 
         return source_.FaultAt(at, ClassLabel(c) + ": member name " + Quote(v.s) + " " + fault);
       }
       member_.name.assign(v.s);
-      if (c.member_by_name.count(member_.name) != 0) {
+      if (member_by_name_.count(member_.name) != 0) {
         return source_.FaultAt(at, ClassLabel(c) + ": duplicate member name " + Quote(v.s));
       }
       WQ_RETURN_IF_ERROR(CountName(v.s.size(), at));
@@ -153,7 +157,7 @@ Status ClassDefinitions::MemberField(MemberKey key, const Scalar& v, size_t at) 
     case kMemberNumber: {
       const Status number = ToInt32Field(v, "number", &member_.number);
       if (!number.ok()) return source_.FaultAt(at, where + number.message());
-      if (c.member_numbers.count(member_.number) != 0) {
+      if (member_numbers_.count(member_.number) != 0) {
         return source_.FaultAt(at, ClassLabel(c) + ": duplicate member number " +
                                        Num(member_.number));
       }
@@ -196,8 +200,8 @@ Status ClassDefinitions::EndMember(uint32_t seen) {
   if (c.members.empty() || member_.number > c.max_member_number) {
     c.max_member_number = member_.number;
   }
-  c.member_numbers.insert(member_.number);
-  c.member_by_name.emplace(member_.name, static_cast<uint32_t>(c.members.size()));
+  member_numbers_.insert(member_.number);
+  member_by_name_.emplace(member_.name, static_cast<uint32_t>(c.members.size()));
   c.members.push_back(std::move(member_));
   member_total_++;
   record_size_ = record_size;

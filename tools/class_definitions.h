@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -47,7 +48,7 @@ class ClassDefinitions {
                    const SourceLimits& limits = SourceLimits())
       : source_(source), writer_(writer), limits_(limits) {}
 
-  const std::vector<ClassState>& classes() const { return classes_; }
+  const ClassList& classes() const { return classes_; }
   // The class being read.
   ClassState& current() { return classes_.back(); }
   const ClassState& current() const { return classes_.back(); }
@@ -76,6 +77,10 @@ class ClassDefinitions {
   Status EndMember(uint32_t seen);
   // "member \"size\"", or "member #2" before the name is known.
   std::string MemberLabel() const;
+  // The current class's members by name.
+  const std::unordered_map<std::string, uint32_t>& member_by_name() const {
+    return member_by_name_;
+  }
 
  private:
   Status MemberFault(const std::string& detail) const;
@@ -89,9 +94,11 @@ class ClassDefinitions {
   uint64_t names_length_ = 0;   // of the names read so far, each with its NUL
   uint64_t member_total_ = 0;   // of all classes read so far
   uint64_t record_size_ = 0;    // the current class's, from its members so far
-  std::vector<ClassState> classes_;
-  std::unordered_set<std::string> class_names_;
-  std::unordered_set<int32_t> class_numbers_;  // of the classes in the writer
+  ClassList classes_;
+  // The current class's members by name and its member numbers; class
+  // names and numbers are the writer's to check.
+  std::unordered_map<std::string, uint32_t> member_by_name_;
+  std::unordered_set<int32_t> member_numbers_;
   bool any_class_ = false;
   int32_t max_class_number_ = 0;
 

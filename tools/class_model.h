@@ -1,13 +1,14 @@
 // What the reader knows of the classes of a source as it reads them, and how
-// messages name a class, an object and a value.
+// messages name a class, an object and a value. A class that has ended
+// keeps only what messages and references to it need: a few dozen bytes
+// besides its name and members.
 #ifndef WQSQL_TOOLS_CLASS_MODEL_H_
 #define WQSQL_TOOLS_CLASS_MODEL_H_
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <unordered_map>
-#include <unordered_set>
+#include <deque>
 #include <vector>
 
 namespace wqsource {
@@ -20,25 +21,28 @@ struct MemberDef {
 };
 
 struct ClassState {
-  size_t offset = 0;     // the class's '{'
-  uint32_t ordinal = 0;  // 1-based place in "classes"
+  // Ordered so that the fields pack without padding.
+  size_t offset = 0;  // the class's '{'
   std::string name;
-  bool has_name = false;
+  std::vector<MemberDef> members;  // kept for messages after the class ends
+  std::vector<uint32_t> required;  // string and reference members that are not nullable
+  uint32_t ordinal = 0;            // 1-based place in "classes"
   int32_t number = 0;
-  bool has_number = false;
   int32_t object_size = 0;
+  int32_t max_member_number = 0;
+  uint32_t object_count = 0;
+  bool has_name = false;
+  bool has_number = false;
   bool has_object_size = false;
   bool has_members = false;
-  std::vector<MemberDef> members;
-  // Dropped when the class ends; the members stay for messages.
-  std::unordered_map<std::string, uint32_t> member_by_name;
-  std::unordered_set<int32_t> member_numbers;
-  int32_t max_member_number = 0;
-  bool flushed = false;            // in the writer with its members
-  std::vector<uint32_t> required;  // string and reference members that are not nullable
-  uint32_t object_count = 0;
+  bool flushed = false;    // in the writer with its members
   bool buffering = false;  // its objects wait for its definition to be complete
 };
+
+// The classes read so far, in source order. A deque: it grows without
+// moving, or copying, what it holds, which for millions of classes would
+// take as much memory again for a moment.
+using ClassList = std::deque<ClassState>;
 
 // An object as messages name it: by its id, or by its place in its class.
 struct ObjectName {

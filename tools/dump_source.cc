@@ -56,7 +56,7 @@ void WriteValue(const Reader& reader, const Column& col, const unsigned char* re
       WriteNumber(out, wqstore::IntField(record, m));
       return;
     case ValueKind::kDouble:
-      WriteDouble(out, wqstore::DoubleField(record, m), true);
+      WriteDouble(out, wqstore::DoubleField(record, m), true, true);
       return;
     case ValueKind::kChar:
       WriteNumber(out, wqstore::CharField(record, m));

@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "store/coding.h"
 #include "store/data_types.h"
@@ -30,15 +32,16 @@ inline void WriteNumber(TextSink& out, int64_t v) {
   out.Commit(p + IntText(v, p));
 }
 
-// A double as CSV takes it, and as JSON does (non-finite ones in quotes).
-inline void WriteDouble(TextSink& out, double v, bool json) {
+// A double as CSV takes it, and as JSON does (non-finite ones in quotes);
+// in a source every NaN keeps its bits (SourceDoubleText).
+inline void WriteDouble(TextSink& out, double v, bool json, bool source = false) {
   char* p = out.Room(kNumberTextMax + 2);
   if (!json || std::isfinite(v)) {
     out.Commit(p + DoubleText(v, p));
     return;
   }
   *p = '"';
-  p += 1 + DoubleText(v, p + 1);
+  p += 1 + (source ? SourceDoubleText(v, p + 1) : DoubleText(v, p + 1));
   *p++ = '"';
   out.Commit(p);
 }
@@ -73,17 +76,22 @@ inline void HeapText(const wqstore::Reader& reader, uint64_t off, const char** s
 }
 
 // The name of the column or key that holds the object's id in CSV and
-// JSONL: "id", or "_id", "__id", ... when a member of the class has it.
+// JSONL: "id", or "_id", "__id", ... when a member of the class has it:
+// the fewest underscores no member's name has. One pass over the members.
 inline std::string IdColumnName(const wqstore::ClassInfo& c) {
-  std::string name = "id";
-  for (;;) {
-    bool taken = false;
-    for (uint32_t i = 0; i < c.member_count && !taken; i++) {
-      taken = name == std::string(c.members[i].name, c.members[i].name_length);
+  // taken[k]: a member is named k underscores and "id". Only the first
+  // member_count + 1 counts can all be taken.
+  std::vector<bool> taken(size_t{c.member_count} + 1, false);
+  for (uint32_t i = 0; i < c.member_count; i++) {
+    const std::string_view name(c.members[i].name, c.members[i].name_length);
+    const size_t k = name.find_first_not_of('_');
+    if (k < taken.size() && name.size() == k + 2 && name.compare(k, 2, "id") == 0) {
+      taken[k] = true;
     }
-    if (!taken) return name;
-    name.insert(0, 1, '_');
   }
+  size_t k = 0;
+  while (taken[k]) k++;
+  return std::string(k, '_') + "id";
 }
 
 }  // namespace wqtools

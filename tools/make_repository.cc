@@ -8,6 +8,7 @@
 
 #include <sys/stat.h>
 
+#include "platform/text.h"
 #include "store/writer.h"
 #include "tools/json_source.h"
 #include "tools/source_file.h"
@@ -15,10 +16,12 @@
 namespace wqsource {
 
 Status MakeRepository(const std::string& source_path, const std::string& repo_path) {
+  const std::string shown_source = ShownPath(source_path);
+  const std::string shown_repo = ShownPath(repo_path);
   std::unique_ptr<wqstore::RepositoryWriter> writer;
   {
     SourceFile source;
-    std::string_view source_name = source_path;
+    std::string_view source_name = shown_source;
     if (source_path == SourceFile::kStandardInputPath) {
       WQ_RETURN_IF_ERROR(source.OpenStandardInput());
       source_name = SourceFile::kStandardInputName;
@@ -29,14 +32,14 @@ Status MakeRepository(const std::string& source_path, const std::string& repo_pa
       struct stat target_info;
       if (::stat(repo_path.c_str(), &target_info) == 0 &&
           target_info.st_dev == source_info.st_dev && target_info.st_ino == source_info.st_ino) {
-        return Status::Error("cannot write " + repo_path + ": it is the source file");
+        return Status::Error("cannot write " + shown_repo + ": it is the source file");
       }
     }
     // The records and the heap wait in scratch files beside the target, so
     // that a source of any size builds in bounded memory.
     WQ_RETURN_IF_ERROR(BuildFromJson(source.text(), &writer, source_name, repo_path));
   }  // the source text is released before the file image is written
-  return writer->Commit(repo_path).Prefixed("cannot write " + repo_path + ": ");
+  return writer->Commit(repo_path).Prefixed("cannot write " + shown_repo + ": ");
 }
 
 }  // namespace wqsource

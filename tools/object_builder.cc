@@ -117,7 +117,7 @@ Status ObjectBuilder::CheckRequired(const ClassState& c, const ObjectName& name,
   return Status::OK();
 }
 
-Status ObjectBuilder::ResolvePending(const std::vector<ClassState>& classes) {
+Status ObjectBuilder::ResolvePending(const ClassList& classes) {
   // The spilled references first: they came before those in memory.
   std::vector<PendingRef> batch;
   for (uint64_t done = 0; done < spilled_count_;) {
@@ -131,7 +131,7 @@ Status ObjectBuilder::ResolvePending(const std::vector<ClassState>& classes) {
   return Status::OK();
 }
 
-Status ObjectBuilder::ResolveOne(const std::vector<ClassState>& classes, const PendingRef& p) {
+Status ObjectBuilder::ResolveOne(const ClassList& classes, const PendingRef& p) {
   const std::string_view target_id = reread_.Read(source_.text(), p.offset).s;
   const ObjectRef* target = ids_.Find(target_id);
   const Status set = target == nullptr ? Status::Error("unknown object id " + Quote(target_id))

@@ -61,7 +61,7 @@ class ObjectBuilder {
 
   // Sets the references whose targets came later; a target that never came
   // is a fault. `classes` are all the classes read.
-  Status ResolvePending(const std::vector<ClassState>& classes);
+  Status ResolvePending(const ClassList& classes);
 
  private:
   struct PendingRef {
@@ -72,7 +72,7 @@ class ObjectBuilder {
   };
   // Moves the references kept in memory to the scratch file.
   Status SpillPending();
-  Status ResolveOne(const std::vector<ClassState>& classes, const PendingRef& p);
+  Status ResolveOne(const ClassList& classes, const PendingRef& p);
 
   Status SetReference(const ClassState& c, const ObjectName& name, wqstore::ObjectRef o,
                       uint32_t m, const Scalar& v, size_t from);

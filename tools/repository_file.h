@@ -22,9 +22,16 @@ Status OpenRepository(const std::string& path, std::unique_ptr<wqstore::Reader>*
 
 // Every checksum and structural rule of the whole file. A failure is the
 // first fault and where it is, e.g. "checksum mismatch in heap at offset
-// 4120", without the file's name.
+// 4120", without the file's name. A file cut short or rewritten in place
+// since it was opened fails with "file changed since it was opened" or
+// "file changed while it was validated", whatever else the pass found.
 Status CheckRepository(const wqstore::Reader& reader, const std::string& path,
                        const wqstore::ValidateProgress& progress = wqstore::ValidateProgress());
+
+// "file changed since it was opened" when the file was cut short or
+// rewritten in place since it was opened (what was read from it since then
+// cannot be trusted), else OK.
+Status CheckUnchanged(const wqstore::Reader& reader);
 
 }  // namespace wqtools
 

@@ -18,6 +18,7 @@
 #include <unistd.h>
 
 #include "platform/text.h"
+#include "platform/utf8.h"
 #include "store/scratch_file.h"
 
 namespace wqsource {
@@ -36,7 +37,7 @@ void* MapSource(int fd, size_t size) {
 }
 
 Status CannotRead(std::string_view name, int err) {
-  return Status::Error("cannot read " + std::string(name) + ": " + ErrnoText(err));
+  return Status::Error("cannot read " + ShownPath(name) + ": " + ErrnoText(err));
 }
 
 // The message the bus error handler writes; set while a mapping is in use.
@@ -51,6 +52,33 @@ void OnBusError(int) {
   if (::write(STDERR_FILENO, bus_message, bus_message_size) < 0) {
   }
   ::_exit(1);
+}
+
+// True when the n bytes at `p` (1 to 3) begin a well-formed UTF-8 sequence
+// that they cut short.
+bool StartsSequence(const unsigned char* p, size_t n) {
+  unsigned char b[4];
+  std::memcpy(b, p, n);
+  for (unsigned char fill : {0x80, 0x90, 0xA0}) {  // continuation bytes of each range
+    std::memset(b + n, fill, 4 - n);
+    uint32_t cp;
+    if (DecodeUtf8(b, b + 4, &cp) > n) return true;
+  }
+  return false;
+}
+
+// Checks the n bytes at `p` of a source that arrives piece by piece against
+// the source rules: UTF-8 without a NUL byte. Returns n when they keep the
+// rules; the offset of a sequence cut short at their end, which the next
+// piece finishes (unless `at_end`); or, with *fault set, the offset of the
+// first byte that breaks the rules.
+size_t CheckPiece(const unsigned char* p, size_t n, bool at_end, bool* fault) {
+  *fault = false;
+  const size_t bad = FindInvalidUtf8(p, n);
+  if (bad == n) return n;
+  if (!at_end && n - bad < 4 && p[bad] != 0 && StartsSequence(p + bad, n - bad)) return bad;
+  *fault = true;
+  return bad;
 }
 
 // Closes a file descriptor when it goes, whichever way Open leaves.
@@ -118,15 +146,32 @@ Status SourceFile::ReadAll(int fd, std::string_view name) {
     }
     return ReadIntoMemory(fd, name, capacity);
   }
-  std::unique_ptr<char[]> buffer(new char[kCopyBuffer]);
+  // Each piece is checked as it is copied: the first NUL byte or byte that
+  // breaks UTF-8 ends the copy with the piece that holds it, however long
+  // the input goes on, and the parse then reports the first fault up to
+  // there, as it would in the whole text. The bytes of a sequence cut short
+  // by the last piece (3 at most) are checked again in front of the next.
+  constexpr size_t kCarryRoom = 4;
+  std::unique_ptr<unsigned char[]> buffer(new unsigned char[kCarryRoom + kCopyBuffer]);
+  unsigned char* const piece = buffer.get() + kCarryRoom;
+  size_t carried = 0;
   uint64_t size = 0;
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer.get(), kCopyBuffer);
+  for (bool fault = false;;) {
+    const ssize_t n = ::read(fd, piece, kCopyBuffer);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return CannotRead(name, errno);
-    if (n == 0) break;
-    WQ_RETURN_IF_ERROR(scratch->WriteAt(size, buffer.get(), static_cast<size_t>(n)));
+    const Status written = scratch->WriteAt(size, piece, static_cast<size_t>(n));
+    if (!written.ok()) {
+      return Status::Error("cannot read " + ShownPath(name) + ": " + written.message() +
+                           " (TMPDIR chooses the folder)");
+    }
     size += static_cast<uint64_t>(n);
+    const size_t checked = carried + static_cast<size_t>(n);
+    const size_t kept = CheckPiece(piece - carried, checked, n == 0, &fault);
+    if (fault || n == 0) break;
+    carried = checked - kept;
+    std::memmove(buffer.get() + kCarryRoom - carried, piece + static_cast<size_t>(n) - carried,
+                 carried);
   }
   if (size == 0) return Status::OK();
   void* map = MapSource(scratch->fd(), static_cast<size_t>(size));
@@ -138,11 +183,7 @@ Status SourceFile::ReadAll(int fd, std::string_view name) {
 }
 
 void SourceFile::GuardBusErrors(const std::string& path) {
-  bus_text_ = "wqmake: cannot read " + path + ": the file shrank while it was read";
-  for (char& c : bus_text_) {
-    if (c == '\n' || c == '\r') c = ' ';
-  }
-  bus_text_ += '\n';
+  bus_text_ = "wqmake: cannot read " + ShownPath(path) + ": the file shrank while it was read\n";
   bus_message = bus_text_.data();
   bus_message_size = bus_text_.size();
   guarded_ = true;

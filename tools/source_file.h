@@ -38,7 +38,9 @@ class SourceFile {
  private:
   void GuardBusErrors(const std::string& path);
   // Copies what is left of `fd` to a scratch file and maps that; `name` is
-  // the file's name in a message. `fd` stays open.
+  // the file's name in a message. `fd` stays open. The bytes are checked as
+  // they come: the first NUL byte or byte that breaks UTF-8 ends the copy
+  // (the parse then finds the fault).
   Status ReadAll(int fd, std::string_view name);
   // Reads to the end of `fd` into data_, starting with room for `capacity`
   // bytes. Frees the buffer when it fails, and throws std::bad_alloc when

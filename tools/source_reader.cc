@@ -318,7 +318,8 @@ class SourceReader : public ScalarEvents<SourceReader> {
     if (!c.has_name) return source_.FaultAt(c.offset, ClassLabel(c) + ": missing key \"name\"");
     if (!c.flushed) {
       WQ_RETURN_IF_ERROR(Flush());
-      WQ_RETURN_IF_ERROR(buffer_.Replay(c, definitions_.current_index(), source_, builder_));
+      WQ_RETURN_IF_ERROR(buffer_.Replay(c, definitions_.member_by_name(), definitions_.current_index(),
+                                     source_, builder_));
     }
     buffer_.Clear();
     return definitions_.EndClass();
@@ -376,8 +377,8 @@ class SourceReader : public ScalarEvents<SourceReader> {
       m = next_guess_;
     } else {
       key_text_.assign(k);
-      auto it = c.member_by_name.find(key_text_);
-      if (it == c.member_by_name.end()) return KeyFault(f, "unknown member ", k);
+      auto it = definitions_.member_by_name().find(key_text_);
+      if (it == definitions_.member_by_name().end()) return KeyFault(f, "unknown member ", k);
       m = it->second;
     }
     next_guess_ = m + 1;

@@ -161,6 +161,15 @@ size_t DoubleText(double v, char* to) {
   return static_cast<size_t>(end - to);
 }
 
+size_t SourceDoubleText(double v, char* to) {
+  uint64_t bits;
+  std::memcpy(&bits, &v, sizeof bits);
+  if (!std::isnan(v) || bits == kSourceNaNBits) return DoubleText(v, to);
+  std::memcpy(to, "NaN:", 4);
+  for (int i = 0; i < 16; i++) to[4 + i] = kHexDigits[(bits >> (60 - 4 * i)) & 15];
+  return 20;
+}
+
 size_t IntText(int64_t v, char* to) {
   return static_cast<size_t>(std::to_chars(to, to + kNumberTextMax, v).ptr - to);
 }

@@ -14,8 +14,13 @@
 
 namespace wqtools {
 
-// Room enough for any DoubleText, IntText or ObjectIdText.
+// Room enough for any DoubleText, SourceDoubleText, IntText or
+// ObjectIdText.
 constexpr size_t kNumberTextMax = 32;
+
+// The bits of the NaN a source's "NaN" stands for, the quiet NaN without a
+// sign or payload. Any other NaN is written "NaN:" and its 16 bits in hex.
+constexpr uint64_t kSourceNaNBits = 0x7FF8000000000000u;
 
 // `s` (n bytes of UTF-8) as a JSON string in double quotes: the quote, the
 // backslash and the control characters U+0000 to U+001F escaped, every
@@ -36,6 +41,11 @@ void CsvField(TextSink& out, const char* s, size_t n, bool quote_empty);
 // "-0.0", "1e+308", "5e-324". NaN and the infinities are "NaN", "Infinity"
 // and "-Infinity", which JSON text puts in quotes.
 size_t DoubleText(double v, char* to);
+
+// DoubleText, but a NaN other than the one with kSourceNaNBits as
+// "NaN:fff8000000000000" (its bits as 16 lower-case hexadecimal digits), so
+// that a source keeps every NaN's sign and payload.
+size_t SourceDoubleText(double v, char* to);
 
 size_t IntText(int64_t v, char* to);
 

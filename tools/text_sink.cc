@@ -16,10 +16,12 @@ TextSink::TextSink()
 Status TextSink::ToFile(const std::string& path, std::unique_ptr<TextSink>* sink) {
   std::unique_ptr<wqstore::AtomicFile> file;
   const Status created = wqstore::AtomicFile::Create(path, &file);
-  if (!created.ok()) return Status::Error("cannot write " + path + ": " + created.message());
+  if (!created.ok()) {
+    return Status::Error("cannot write " + ShownPath(path) + ": " + created.message());
+  }
   std::unique_ptr<TextSink> s(new TextSink());
   s->file_ = std::move(file);
-  s->target_ = path;
+  s->target_ = ShownPath(path);
   *sink = std::move(s);
   return Status::OK();
 }

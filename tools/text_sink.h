@@ -69,7 +69,7 @@ class TextSink {
   char* cur_;
   char* limit_;
   std::unique_ptr<wqstore::AtomicFile> file_;  // null: standard output
-  std::string target_;                         // the file's path, for messages
+  std::string target_;                         // the file's path as messages show it
   Status status_;
 };
 

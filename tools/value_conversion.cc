@@ -9,6 +9,7 @@
 #include "platform/text.h"
 #include "platform/utf8.h"
 #include "store/data_types.h"
+#include "tools/text_encoding.h"
 
 namespace wqsource {
 
@@ -76,23 +77,6 @@ Status ToNullableFlag(const Scalar& v, bool* out) {
   return Status::OK();
 }
 
-bool NonFiniteDouble(std::string_view name, double* out) {
-  if (name == "NaN") {
-    const uint64_t quiet_nan = 0x7FF8000000000000u;
-    std::memcpy(out, &quiet_nan, sizeof *out);
-    return true;
-  }
-  if (name == "Infinity" || name == "-Infinity") {
-    *out = name[0] == '-' ? -HUGE_VAL : HUGE_VAL;
-    return true;
-  }
-  return false;
-}
-
-Status NoValueForType(int type) {
-  return Status::Error("a member of type code " + Num(int32_t{type}) + " takes no value");
-}
-
 namespace {
 
 // Per byte its value as a hexadecimal digit, or 0xff.
@@ -108,6 +92,33 @@ struct HexTable {
 constexpr HexTable kHexTable;
 
 }  // namespace
+
+bool NonFiniteDouble(std::string_view name, double* out) {
+  if (name == "NaN") {
+    std::memcpy(out, &wqtools::kSourceNaNBits, sizeof *out);
+    return true;
+  }
+  if (name.size() == 20 && name.compare(0, 4, "NaN:") == 0) {
+    uint64_t bits = 0;
+    for (size_t i = 4; i < name.size(); i++) {
+      const uint8_t digit = kHexTable.value[static_cast<unsigned char>(name[i])];
+      if (digit == 0xff) return false;
+      bits = bits << 4 | digit;
+    }
+    std::memcpy(out, &bits, sizeof *out);
+    return std::isnan(*out);
+  }
+  if (name == "Infinity" || name == "-Infinity") {
+    *out = name[0] == '-' ? -HUGE_VAL : HUGE_VAL;
+    return true;
+  }
+  return false;
+}
+
+Status NoValueForType(int type) {
+  return Status::Error("a member of type code " + Num(int32_t{type}) + " takes no value");
+}
+
 
 bool DecodeHex(std::string_view text, std::vector<uint8_t>& out, size_t& bad) {
   // Pairs are decoded straight into the sized vector; on the first faulty

@@ -113,8 +113,9 @@ inline Status ToIntValue(const Scalar& v, int32_t* out) {
 }
 
 // The doubles JSON numbers cannot write, by name: "NaN" (the quiet NaN with
-// bits 0x7FF8000000000000), "Infinity" and "-Infinity"; exactly so, case
-// and all. False for any other text.
+// bits 0x7FF8000000000000), "Infinity" and "-Infinity", exactly so, case
+// and all; and "NaN:" with 16 hexadecimal digits, the bits of any NaN (as
+// "NaN:fff8000000000000"). False for any other text.
 bool NonFiniteDouble(std::string_view name, double* out);
 
 // A number, or one of the names NonFiniteDouble takes.

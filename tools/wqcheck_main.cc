@@ -51,22 +51,23 @@ struct Options {
 
 // Checks one file and prints its lines; true when it is sound.
 bool CheckFile(const std::string& path, const Options& o) {
+  const std::string shown = ShownPath(path);  // one file, one line
   std::string out;
   bool sound = false;
   try {
     std::unique_ptr<wqstore::Reader> reader;
     const Status opened = wqtools::OpenRepository(path, &reader);
     if (!opened.ok()) {
-      out = path + ": " + opened.message() + "\n";
+      out = shown + ": " + opened.message() + "\n";
     } else {
       Status checked;
       if (!o.quick) {
-        wqtools::ProgressBar bar(path);
+        wqtools::ProgressBar bar(shown);
         checked = wqtools::CheckRepository(*reader, path, bar.callback());
       }
       const wqstore::RepositoryFigures figures = wqstore::DescribeRepository(*reader);
       sound = checked.ok();
-      out = sound ? wqtools::SoundLine(path, figures) : path + ": " + checked.message() + "\n";
+      out = sound ? wqtools::SoundLine(shown, figures) : shown + ": " + checked.message() + "\n";
       if (o.stats) {
         wqstore::HeapFigures heap;
         if (sound && !o.quick) heap = wqstore::CountHeapEntries(*reader);
@@ -74,10 +75,10 @@ bool CheckFile(const std::string& path, const Options& o) {
       }
     }
   } catch (const std::bad_alloc&) {
-    out = path + ": out of memory\n";
+    out = shown + ": out of memory\n";
     sound = false;
   } catch (const std::exception& e) {
-    out = path + ": " + e.what() + "\n";
+    out = shown + ": " + e.what() + "\n";
     sound = false;
   }
   if ((std::fputs(out.c_str(), stdout) == EOF || std::fflush(stdout) != 0) && write_errno == 0) {

@@ -15,6 +15,7 @@
 #include <new>
 #include <string>
 
+#include "platform/text.h"
 #include "store/reader.h"
 #include "tools/dump_folder.h"
 #include "tools/dump_source.h"
@@ -130,11 +131,12 @@ int ParseOptions(int argc, char** argv, Options* o) {
 }
 
 int Dump(const Options& o) {
+  const std::string repo = ShownPath(o.repo);
   std::unique_ptr<wqstore::Reader> reader;
   const Status opened = wqtools::OpenRepository(o.repo, &reader);
-  if (!opened.ok()) return wqtools::ReportError(kTool, o.repo + ": " + opened.message());
+  if (!opened.ok()) return wqtools::ReportError(kTool, repo + ": " + opened.message());
   const Status checked = wqtools::CheckRepository(*reader, o.repo);
-  if (!checked.ok()) return wqtools::ReportError(kTool, o.repo + ": " + checked.message());
+  if (!checked.ok()) return wqtools::ReportError(kTool, repo + ": " + checked.message());
 
   const wqtools::TableFormat table =
       o.format == Format::kCsv ? wqtools::TableFormat::kCsv : wqtools::TableFormat::kJsonLines;
@@ -146,7 +148,10 @@ int Dump(const Options& o) {
   if (o.format != Format::kSource) {
     cls = reader->FindByName(o.class_name);
     if (cls == nullptr) {
-      return wqtools::ReportError(kTool, o.repo + ": no class named \"" + o.class_name + "\"");
+      const std::string shown = ShownPath(o.class_name);
+      return wqtools::ReportError(
+          kTool, repo + ": no class named " +
+                     (shown == o.class_name ? "\"" + shown + "\"" : shown));
     }
   }
 
@@ -155,7 +160,8 @@ int Dump(const Options& o) {
   if (o.output != "-" && ::stat(o.repo == "-" ? "/dev/stdin" : o.repo.c_str(), &repo_info) == 0 &&
       ::stat(o.output.c_str(), &output_info) == 0 && repo_info.st_dev == output_info.st_dev &&
       repo_info.st_ino == output_info.st_ino) {
-    return wqtools::ReportError(kTool, "cannot write " + o.output + ": it is the repository");
+    return wqtools::ReportError(kTool,
+                                "cannot write " + ShownPath(o.output) + ": it is the repository");
   }
   std::unique_ptr<wqtools::TextSink> sink;
   if (o.output == "-") {
@@ -173,6 +179,10 @@ int Dump(const Options& o) {
       wqtools::WriteTable(*reader, *cls, table, *sink);
       break;
   }
+  // A file cut short or rewritten while it was dumped gave zeros or another
+  // file's bytes: the dump is refused, and -o leaves its target as it was.
+  const Status unchanged = wqtools::CheckUnchanged(*reader);
+  if (!unchanged.ok()) return wqtools::ReportError(kTool, repo + ": " + unchanged.message());
   const Status finished = sink->Finish();
   if (!finished.ok()) return wqtools::ReportError(kTool, finished.message());
   return 0;
@@ -187,8 +197,8 @@ int main(int argc, char** argv) {
   try {
     return Dump(options);
   } catch (const std::bad_alloc&) {
-    return wqtools::ReportError(kTool, options.repo + ": out of memory");
+    return wqtools::ReportError(kTool, ShownPath(options.repo) + ": out of memory");
   } catch (const std::exception& e) {
-    return wqtools::ReportError(kTool, options.repo + ": " + e.what());
+    return wqtools::ReportError(kTool, ShownPath(options.repo) + ": " + e.what());
   }
 }
