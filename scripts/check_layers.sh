@@ -17,6 +17,7 @@ declare -A allowed=(
   [query]="platform store wqstore repository query shell/settings.h"
   [shell]="platform store wqstore repository query shell"
   [tools]="platform store wqstore tools"
+  [sqlite]="wqstore sqlite"
 )
 
 status=0
