@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds wqsql, wqmake, the SQLite extension, the tests and the sample
-# repository build/dravik.rtm,
-# installing the Debian packages the build needs first.
+# repository build/dravik.rtm, installing the Debian packages the build
+# needs first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh cmake ninja-build g++ nlohmann-json3-dev libgtest-dev libreadline-dev \
