@@ -2,6 +2,7 @@
 // wq_id, and cursors that walk the objects in stored order.
 #include "sqlite/class_table.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <memory>
@@ -18,9 +19,15 @@
 namespace wqsqlite {
 namespace {
 
-// A scan checks that the file is unchanged at its end and after every this
-// many rows, so a query over a file that changes fails instead of reading on.
+// A query over a file that changes fails instead of reading on. A scan asks
+// whether the file changed (one fstat) at its end and after every
+// kRowsPerCheck rows. A seek, which reads one row, asks at its end whether
+// a read met a part of the file that is gone (no system call), and whether
+// the file changed when the last such question is over kSeekCheck old: so
+// a loop of seeks costs one fstat a millisecond, not one a row. Once found
+// changed, the table fails every query.
 constexpr int64_t kRowsPerCheck = 4096;
+constexpr std::chrono::steady_clock::duration kSeekCheck = std::chrono::milliseconds(1);
 
 // What a plan uses, in xBestIndex's idxNum; the arguments of xFilter come
 // in this order.
@@ -38,12 +45,15 @@ struct ClassTable : sqlite3_vtab {
   wqstore::ClassDef cls;
   std::vector<Column> columns;  // then the hidden wq_id
   std::string name;
+  std::chrono::steady_clock::time_point checked;  // the last fstat that found no change
+  std::string changed;  // why the file is no longer the one opened, once it is not
 };
 
 struct ClassCursor : sqlite3_vtab_cursor {
   wqstore::Objects::Iterator at;
   wqstore::Objects::Iterator end;
   int64_t until_check = kRowsPerCheck;
+  bool seek = false;  // the scan reads one row at most
 };
 
 ClassTable* TableOf(sqlite3_vtab* vtab) { return static_cast<ClassTable*>(vtab); }
@@ -293,6 +303,24 @@ void Narrow(int op, sqlite3_value* value, int64_t* lo, int64_t* hi) {
   if (last + 1 < *hi) *hi = last + 1;
 }
 
+// SQLITE_OK while the file is unchanged as far as the end of a seek (`seek`)
+// or of a stretch of a scan needs to know; see kRowsPerCheck.
+int Check(ClassTable* t, bool seek) {
+  return NoThrow([&] {
+    if (t->changed.empty()) {
+      const auto now = std::chrono::steady_clock::now();
+      if (seek && !t->repo->WasCutShort() && now - t->checked < kSeekCheck) return SQLITE_OK;
+      const wqstore::Result r = t->repo->CheckUnchanged();
+      if (r.ok()) {
+        t->checked = now;
+        return SQLITE_OK;
+      }
+      t->changed = r.message();
+    }
+    return SetError(t, SQLITE_ERROR, t->changed);
+  });
+}
+
 int Filter(sqlite3_vtab_cursor* cursor, int plan, const char*, int argc, sqlite3_value** argv) {
   ClassCursor& c = *CursorOf(cursor);
   const ClassTable& t = *TableOf(cursor->pVtab);
@@ -324,15 +352,17 @@ int Filter(sqlite3_vtab_cursor* cursor, int plan, const char*, int argc, sqlite3
   c.at = objects.begin();
   c.end = objects.end();
   c.until_check = kRowsPerCheck;
-  return c.at == c.end ? CheckUnchanged(cursor->pVtab, *t.repo) : SQLITE_OK;
+  c.seek = hi - lo <= 1;
+  return c.at == c.end ? Check(TableOf(cursor->pVtab), c.seek) : SQLITE_OK;
 }
 
 int Next(sqlite3_vtab_cursor* cursor) {
   ClassCursor& c = *CursorOf(cursor);
   ++c.at;
-  if (--c.until_check > 0 && c.at != c.end) return SQLITE_OK;
+  if (c.at == c.end) return Check(TableOf(cursor->pVtab), c.seek);
+  if (--c.until_check > 0) return SQLITE_OK;
   c.until_check = kRowsPerCheck;
-  return CheckUnchanged(cursor->pVtab, *TableOf(cursor->pVtab)->repo);
+  return Check(TableOf(cursor->pVtab), false);
 }
 
 int Eof(sqlite3_vtab_cursor* cursor) {
@@ -348,8 +378,8 @@ int ColumnValue(sqlite3_vtab_cursor* cursor, sqlite3_context* context, int i) {
     t.columns[static_cast<size_t>(i)].Put(context, object, *t.repo);
   } else {
     char id[kIdChars];
-    sqlite3_result_text(context, id, static_cast<int>(FormatId(object.id(), id)),
-                        SQLITE_TRANSIENT);
+    FormatId(object.id(), id);
+    sqlite3_result_text(context, id, -1, SQLITE_TRANSIENT);
   }
   return SQLITE_OK;
 }

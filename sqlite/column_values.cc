@@ -18,6 +18,37 @@ namespace wqsqlite {
 
 using wqstore::DataType;
 
+namespace {
+
+// The UTF-8 text of each character code, U+0000 to U+00FF, NUL-terminated
+// and made once, so that SQLite takes it without a copy.
+struct CharTexts {
+  char text[256][3];
+  constexpr CharTexts() : text() {
+    for (int c = 1; c < 256; c++) {
+      if (c < 0x80) {
+        text[c][0] = static_cast<char>(c);
+      } else {
+        text[c][0] = static_cast<char>(0xC0 | (c >> 6));
+        text[c][1] = static_cast<char>(0x80 | (c & 0x3F));
+      }
+    }
+  }
+};
+constexpr CharTexts kCharTexts;
+
+// Text and blobs lie in the mapped file, which lives as long as the table,
+// and SQLite takes them in place. Whatever needs a value ending in a NUL
+// (the text functions, sqlite3_column_text) copies it unless it was handed
+// over NUL-terminated and without a length. Strings in the file end with a
+// NUL (the store checks that it is there before it hands one out), so they
+// go without a length, and SQLite counts their bytes instead of copying
+// them; in a damaged file with a NUL inside a string, the text ends at that
+// NUL. Blobs have no NUL after them, and are copied only when asked for as
+// text.
+
+}  // namespace
+
 const char* DeclaredType(DataType type) {
   switch (type) {
     case DataType::kInt: return "INTEGER";
@@ -31,11 +62,11 @@ const char* DeclaredType(DataType type) {
   return "";
 }
 
-size_t FormatId(const wqstore::ObjectId& id, char* out) {
+void FormatId(const wqstore::ObjectId& id, char* out) {
   char* end = out + kIdChars;
   char* p = std::to_chars(out, end, id.class_number).ptr;
   *p++ = ':';
-  return static_cast<size_t>(std::to_chars(p, end, id.position).ptr - out);
+  *std::to_chars(p, end - 1, id.position).ptr = '\0';
 }
 
 Column::Column(const wqstore::ClassDef& cls, const wqstore::Member& member)
@@ -72,11 +103,8 @@ void Column::Put(sqlite3_context* context, const wqstore::Object& object,
       const unsigned char c = *field;
       if (c == 0) {
         sqlite3_result_null(context);
-      } else if (c < 0x80) {
-        sqlite3_result_text(context, reinterpret_cast<const char*>(field), 1, SQLITE_TRANSIENT);
-      } else {  // U+0080 to U+00FF in UTF-8
-        const char utf8[2] = {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
-        sqlite3_result_text(context, utf8, 2, SQLITE_TRANSIENT);
+      } else {
+        sqlite3_result_text(context, kCharTexts.text[c], -1, SQLITE_STATIC);
       }
       return;
     }
@@ -84,9 +112,8 @@ void Column::Put(sqlite3_context* context, const wqstore::Object& object,
       std::optional<std::string_view> s;
       const wqstore::Result r = object.GetString(member_, &s);
       if (!r.ok()) return ResultError(context, repo, r);
-      // The text lies in the mapped file, which lives as long as the table.
       if (s.has_value()) {
-        sqlite3_result_text64(context, s->data(), s->size(), SQLITE_STATIC, SQLITE_UTF8);
+        sqlite3_result_text(context, s->data(), -1, SQLITE_STATIC);
       } else {
         sqlite3_result_null(context);
       }
@@ -109,7 +136,8 @@ void Column::Put(sqlite3_context* context, const wqstore::Object& object,
       if (!r.ok()) return ResultError(context, repo, r);
       if (target.has_value()) {
         char id[kIdChars];
-        sqlite3_result_text(context, id, static_cast<int>(FormatId(*target, id)), SQLITE_TRANSIENT);
+        FormatId(*target, id);
+        sqlite3_result_text(context, id, -1, SQLITE_TRANSIENT);
       } else {
         sqlite3_result_null(context);
       }

@@ -22,10 +22,10 @@ namespace wqsqlite {
 // The SQL type a column of the member's type is declared with; "" for none.
 const char* DeclaredType(wqstore::DataType type);
 
-// Writes "CLASSNUMBER:POSITION" into `out` (at least kIdChars long) and
-// returns its length.
+// Writes "CLASSNUMBER:POSITION" and a NUL into `out`, at least kIdChars
+// long.
 constexpr size_t kIdChars = 24;
-size_t FormatId(const wqstore::ObjectId& id, char* out);
+void FormatId(const wqstore::ObjectId& id, char* out);
 
 // The reader of one member's column, set up once per table.
 class Column {
