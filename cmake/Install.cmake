@@ -1,5 +1,6 @@
 # What `cmake --install` puts where (GNUInstallDirs under the prefix): the
-# programs and their manual pages, the documents and the sample source, and
+# programs and their manual pages, the SQLite extension and its page, the
+# documents and the sample source, and
 # the store library for programs of one's own: its public headers, the
 # shared library and the static archive, a CMake package (find_package(wqstore),
 # targets wqstore::wqstore and wqstore::wqstore_static) and pkg-config files
@@ -19,6 +20,11 @@ if(TARGET wqcheck)
   install(FILES docs/man/wqcheck.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 install(FILES docs/man/wqsource.5 DESTINATION ${CMAKE_INSTALL_MANDIR}/man5)
+
+# The SQLite extension goes where the distribution keeps SQLite modules, the
+# library folder (multiarch on Debian), so that `.load wqstore` finds it.
+install(TARGETS wqstore_sqlite LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
+install(FILES docs/man/wqstore-sqlite.7 DESTINATION ${CMAKE_INSTALL_MANDIR}/man7)
 
 install(FILES README.md CHANGELOG.md LICENSE docs/format.md packaging/copyright
   DESTINATION ${CMAKE_INSTALL_DOCDIR})

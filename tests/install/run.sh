@@ -106,6 +106,7 @@ expected_files=(
   "$libdir/libwqstore.a" "$libdir/libwqplatform.a"
   "$libdir/cmake/wqstore/wqstoreConfig.cmake" "$libdir/cmake/wqstore/wqstoreConfigVersion.cmake"
   "$libdir/pkgconfig/wqstore.pc"
+  "$libdir/wqstore.so" share/man/man7/wqstore-sqlite.7
 )
 for p in "${programs[@]}"; do expected_files+=("share/man/man1/$p.1"); done
 for f in "${expected_files[@]}"; do
