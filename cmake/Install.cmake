@@ -1,5 +1,6 @@
 # What `cmake --install` puts where (GNUInstallDirs under the prefix): the
-# programs and their manual pages, the documents and the sample source, and
+# programs and their manual pages, the SQLite extension and its page, the
+# documents and the sample source, and
 # the store library for programs of one's own: its public headers, the
 # shared library and the static archive, a CMake package (find_package(wqstore),
 # targets wqstore::wqstore and wqstore::wqstore_static) and pkg-config files
@@ -33,6 +34,11 @@ foreach(program wqsql wqmake wqdump wqcheck)
   install(FILES ${CMAKE_BINARY_DIR}/completion/zsh/_${program}
     DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions)
 endforeach()
+
+# The SQLite extension goes where the distribution keeps SQLite modules, the
+# library folder (multiarch on Debian), so that `.load wqstore` finds it.
+install(TARGETS wqstore_sqlite LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
+install(FILES docs/man/wqstore-sqlite.7 DESTINATION ${CMAKE_INSTALL_MANDIR}/man7)
 
 install(FILES README.md CHANGELOG.md LICENSE docs/format.md docs/python.md packaging/copyright
   DESTINATION ${CMAKE_INSTALL_DOCDIR})

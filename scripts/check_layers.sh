@@ -18,6 +18,7 @@ declare -A allowed=(
   [shell]="platform store wqstore repository query shell"
   [tools]="platform store wqstore tools"
   [python]="wqstore python"
+  [sqlite]="wqstore sqlite"
 )
 
 status=0

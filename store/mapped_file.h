@@ -52,6 +52,8 @@ class MappedFile {
   // backs. A file that another one replaced by rename is the same open file
   // and has not changed. One fstat.
   bool Changed() const;
+  // True once a read met a page the file no longer backs; no system call.
+  bool Faulted() const { return guard_.Faulted(); }
 
  private:
   MappedFile(const unsigned char* data, size_t size, void* base, int fd, const timespec& mtime)

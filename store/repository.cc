@@ -105,6 +105,7 @@ Result Repository::Validate() const {
 }
 
 bool Repository::HasChanged() const { return rep_->reader->file().Changed(); }
+bool Repository::WasCutShort() const { return rep_->reader->file().Faulted(); }
 
 Result Repository::CheckUnchanged() const {
   if (!HasChanged()) return Result::Ok();

@@ -316,6 +316,11 @@ class WQSTORE_EXPORT Repository {
   // longer what it was at Open, or a read met a part of the file that is
   // gone. One fstat.
   bool HasChanged() const;
+  // True once a read met a part of the file that is gone, as after another
+  // process cut the file short (the read saw zeros). Unlike HasChanged() it
+  // makes no system call, so it can be asked after every read; it does not
+  // see a file rewritten in place.
+  bool WasCutShort() const;
   // kChangedOnDisk with "PATH: file changed since it was opened" when
   // HasChanged(), else success.
   Result CheckUnchanged() const;

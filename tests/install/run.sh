@@ -108,6 +108,7 @@ expected_files=(
   "$libdir/libwqstore.a" "$libdir/libwqstore.so.$soversion"
   "$libdir/cmake/wqstore/wqstoreConfig.cmake" "$libdir/cmake/wqstore/wqstoreConfigVersion.cmake"
   "$libdir/pkgconfig/wqstore.pc" "$libdir/pkgconfig/wqstore-static.pc"
+  "$libdir/wqstore.so" share/man/man7/wqstore-sqlite.7
 )
 for p in "${programs[@]}"; do
   expected_files+=("share/man/man1/$p.1" "share/bash-completion/completions/$p"
