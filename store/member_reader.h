@@ -11,7 +11,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
 
 #include "store/api.h"
 #include "store/coding.h"
@@ -19,6 +18,18 @@
 #include "store/reader.h"
 
 namespace wqstore {
+
+// What GetStringProperty answers, with the entry's length: the text is read
+// only inside the entry the heap holds, never up to a NUL that the file,
+// changed since, may no longer have.
+inline const char* StringOf(const awq_Object& o, int member, size_t* length) {
+  *length = 0;
+  const ClassInfo* c = o.class_handle();
+  if (c == nullptr) return nullptr;
+  const MemberInfo* m = c->FindMember(member);
+  if (m == nullptr || m->type != wqTypeString) return nullptr;
+  return c->reader->HeapString(DecodeFixed64(o.record() + m->field_offset), length);
+}
 
 class MemberReader {
  public:
@@ -43,9 +54,7 @@ class MemberReader {
     if (const unsigned char* f = Field(o, wqTypeString)) {
       return reader_->HeapString(DecodeFixed64(f), length);
     }
-    const char* s = o.GetStringProperty(member_);
-    *length = s != nullptr ? std::char_traits<char>::length(s) : 0;
-    return s;
+    return StringOf(o, member_, length);
   }
   int Int(const awq_Object& o) const {
     const unsigned char* f = Field(o, wqTypeInt);
