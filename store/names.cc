@@ -1,16 +1,29 @@
 // The name rules, the shown form of a name, and the catalogue table names.
 #include "store/names.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <iterator>
 
 #include "platform/ascii.h"
 #include "platform/text.h"
 #include "platform/utf8.h"
+#include "store/invisible_ranges.h"
 
 namespace wqstore {
 
 namespace {
+
+constexpr bool SortedApart(const CodePointRange* r, size_t n) {
+  for (size_t i = 0; i < n; i++) {
+    if (r[i].first > r[i].last || (i > 0 && r[i].first <= r[i - 1].last + 1)) return false;
+  }
+  return n > 0;
+}
+// The search below relies on it.
+static_assert(SortedApart(kInvisibleRanges, std::size(kInvisibleRanges)),
+              "invisible ranges must be sorted, apart and not empty");
 
 // What a character of a name is, as far as the rules go.
 enum class NameChar { kOk, kControl, kBlank, kInvisible };
@@ -23,11 +36,16 @@ NameChar Classify(uint32_t cp) {
       cp == 0x2029 || cp == 0x202F || cp == 0x205F || cp == 0x3000) {
     return NameChar::kBlank;
   }
-  // Zero-width characters, bidirectional embeddings, overrides and
-  // isolates, invisible operators, and the byte order mark.
-  if ((cp >= 0x200B && cp <= 0x200F) || (cp >= 0x202A && cp <= 0x202E) ||
-      (cp >= 0x2060 && cp <= 0x2064) || (cp >= 0x2066 && cp <= 0x2069) || cp == 0xFEFF) {
-    return NameChar::kInvisible;
+  // Characters that show nothing (zero-width characters, joiners, variation
+  // selectors, tags, the soft hyphen, fillers, the byte order mark) or
+  // reorder what is shown (bidirectional marks, embeddings, overrides and
+  // isolates).
+  if (cp >= kInvisibleRanges[0].first) {
+    const CodePointRange* end = std::end(kInvisibleRanges);
+    const CodePointRange* r = std::upper_bound(
+        std::begin(kInvisibleRanges), end, cp,
+        [](uint32_t c, const CodePointRange& range) { return c < range.first; });
+    if ((r - 1)->last >= cp) return NameChar::kInvisible;
   }
   return NameChar::kOk;
 }
@@ -57,11 +75,8 @@ Status Check(std::string_view name, bool visible) {
         }
         break;
       case NameChar::kInvisible:
-        if (visible) {
-          return Status::Error("invisible formatting character " + CodePoint(cp) + " at byte " +
-                               Num(i));
-        }
-        break;
+        return Status::Error("invisible formatting character " + CodePoint(cp) + " at byte " +
+                             Num(i));
     }
     i += len;
   }
