@@ -3,7 +3,8 @@
 // answer; for an object of its class and a member of the type asked for it
 // reads the field directly, with no class or member lookup per value, and
 // for anything else (an empty object, another class, another type) it asks
-// the object's getter.
+// the object's getter. Strings come with their length (StringOf, for one
+// object), so that no reader of them needs to look for their NUL.
 //
 // Like awq_Class, it is valid while its database lives.
 #ifndef WQSQL_STORE_MEMBER_READER_H_
