@@ -46,13 +46,13 @@ inline size_t DecodeUtf8(const unsigned char* p, const unsigned char* end, uint3
   return 0;
 }
 
-// The invisible formatting characters: zero-width characters, bidirectional
-// embeddings, overrides and isolates, invisible operators and the byte
-// order mark. Shown as they are, they hide or reorder the text around them.
-inline bool IsInvisibleFormattingCharacter(uint32_t cp) {
-  return (cp >= 0x200B && cp <= 0x200F) || (cp >= 0x202A && cp <= 0x202E) ||
-         (cp >= 0x2060 && cp <= 0x2064) || (cp >= 0x2066 && cp <= 0x2069) || cp == 0xFEFF;
-}
+// Characters that show nothing (zero-width characters, joiners, variation
+// selectors, tags, the soft hyphen, fillers, the byte order mark) or
+// reorder what is shown (bidirectional marks, embeddings, overrides and
+// isolates): Unicode's Default_Ignorable_Code_Point and Bidi_Control, from
+// the table in platform/invisible_ranges.h. Shown as they are, they hide or
+// reorder the text around them.
+bool IsInvisibleFormattingCharacter(uint32_t cp);
 
 // The offset of the first byte of p[0, n) that does not begin a well-formed
 // sequence or is a NUL; n when there is none.

@@ -343,11 +343,13 @@ char* PutBlobCell(char* p, const unsigned char* data, int32_t len) {
   return p + 18;
 }
 
-char* PutTextCell(char* p, const char* s, size_t width) {
+namespace {
+
+// The cell of the text `s` of `n` bytes (null: empty).
+char* PutTextBytes(char* p, const char* s, size_t n, size_t width) {
   if (width > kMaxTextWidth) width = kMaxTextWidth;  // no such column; never overrun
   FillBlanks(p, width);
   if (s == nullptr) return p + width;
-  const size_t n = std::strlen(s);
   const size_t m = n < width ? n : width;
   // Printable ASCII is the same in every step and every codeset, one byte a
   // character, so the first `width` bytes are the cell.
@@ -360,15 +362,25 @@ char* PutTextCell(char* p, const char* s, size_t width) {
   return p + width - chars + bytes;
 }
 
+}  // namespace
+
+char* PutTextCell(char* p, const char* s, size_t width) {
+  return PutTextBytes(p, s, s != nullptr ? std::strlen(s) : 0, width);
+}
+
 char* PutTextCell(char* p, const char* s, size_t length, size_t width) {
-  if (s == nullptr || width > kMaxTextWidth) return PutTextCell(p, s, width);
+  // The text ends at its first NUL, which is looked for among its `length`
+  // bytes only: the store's entry may have lost the NUL after it since.
+  if (s == nullptr || width > kMaxTextWidth) {
+    return PutTextBytes(p, s, s != nullptr ? strnlen(s, length) : 0, width);
+  }
   const size_t m = length < width ? length : width;
   // No NUL among the m bytes: then the text is at least m bytes long, and
   // exactly `length` when that is below the width. The blanks' overrun is
   // covered by the text or lies in the slack.
   FillBlanksWide(p, width - m);
   if (CopyPrintableAscii(s, m, p + width - m)) return p + width;
-  return PutTextCell(p, s, width);
+  return PutTextBytes(p, s, strnlen(s, length), width);
 }
 
 size_t Utf8PrefixBytes(const char* s, size_t max_chars, size_t* chars) {

@@ -30,9 +30,9 @@ char* PutBlobCell(char* p, const unsigned char* data, int32_t len);
 // The first `width` characters of the UTF-8 text `s` (null: empty) in the
 // console's character set, in a column of `width` characters (at most 75).
 char* PutTextCell(char* p, const char* s, size_t width);
-// The same cell for a text whose `length` is known: s[length] is a NUL,
-// though there may be an earlier one. Spares counting the bytes of a text
-// that is printable ASCII.
+// The same cell for a text of at most `length` bytes, up to its first NUL
+// among them; no byte past them is read. Spares counting the bytes of a
+// text that is printable ASCII.
 char* PutTextCell(char* p, const char* s, size_t length, size_t width);
 
 // The number of bytes of the first `max_chars` characters of the UTF-8

@@ -41,9 +41,11 @@ char* PutCell(char* p, const awq_Object& obj, const Column& c) {
     }
     case CellKind::kRef: {
       const awq_Object target = obj.GetObjectRefProperty(c.number);
+      if (target.IsEmpty()) return PutTextCell(p, "[].[].[]", static_cast<size_t>(c.width));
       // A referenced object shows its display text, member 3.
-      const char* s = target.IsEmpty() ? "[].[].[]" : target.GetStringProperty(3);
-      return PutTextCell(p, s, static_cast<size_t>(c.width));
+      size_t length = 0;
+      const char* s = wqstore::StringOf(target, 3, &length);
+      return PutTextCell(p, s, length, static_cast<size_t>(c.width));
     }
     case CellKind::kNotAvailable: return PutTextCell(p, "n/a", static_cast<size_t>(c.width));
     case CellKind::kEmpty: break;

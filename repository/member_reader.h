@@ -3,7 +3,8 @@
 // answer; for an object of its class and a member of the type asked for it
 // reads the field directly, with no class or member lookup per value, and
 // for anything else (an empty object, another class, another type) it asks
-// the object's getter.
+// the object's getter. Strings come with their length (StringOf, for one
+// object), so that no reader of them needs to look for their NUL.
 //
 // Like awq_Class, it is valid while its database lives.
 #ifndef WQSQL_REPOSITORY_MEMBER_READER_H_
@@ -11,12 +12,23 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
 
 #include "repository/store_api.h"
 #include "store/scan.h"
 
 namespace wqstore {
+
+// What GetStringProperty answers, with the entry's length: the text is read
+// only inside the entry the heap holds, never up to a NUL that the file,
+// changed since, may no longer have.
+inline const char* StringOf(const awq_Object& o, int member, size_t* length) {
+  *length = 0;
+  const ClassInfo* c = o.class_handle();
+  if (c == nullptr) return nullptr;
+  const MemberInfo* m = c->FindMember(member);
+  if (m == nullptr || m->type != wqTypeString) return nullptr;
+  return c->reader->HeapString(DecodeFixed64(o.record() + m->field_offset), length);
+}
 
 class MemberReader {
  public:
@@ -41,9 +53,7 @@ class MemberReader {
     if (const unsigned char* f = Field(o, wqTypeString)) {
       return reader_->HeapString(DecodeFixed64(f), length);
     }
-    const char* s = o.GetStringProperty(member_);
-    *length = s != nullptr ? std::char_traits<char>::length(s) : 0;
-    return s;
+    return StringOf(o, member_, length);
   }
   int Int(const awq_Object& o) const {
     const unsigned char* f = Field(o, wqTypeInt);

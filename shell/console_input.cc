@@ -36,6 +36,7 @@ int g_added = 0;             // lines this session wrote to the history file
 std::string* g_line = nullptr;
 bool g_done = false;
 bool g_eof = false;
+bool g_too_long = false;
 
 // Candidates of the current completion, handed out one by one.
 std::vector<std::string> g_candidates;
@@ -91,6 +92,9 @@ void AppendToHistoryFile(const std::string& line) {
 void OnLine(char* text) {
   if (text == nullptr) {
     g_eof = true;
+  } else if (g_too_long || std::strlen(text) > kMaxLineBytes) {
+    g_too_long = true;
+    free(text);
   } else {
     g_line->assign(text);
     if (text[0] != '\0') {
@@ -105,6 +109,7 @@ void OnLine(char* text) {
 
 // Ctrl-C at the prompt: drop what was typed and show a fresh prompt.
 void DiscardLine() {
+  g_too_long = false;
   rl_free_line_state();
   rl_callback_sigcleanup();
   rl_replace_line("", 0);
@@ -153,6 +158,7 @@ bool WaitAndRead(const sigset_t& waiting) {
     DiscardLine();
   }
   if (r > 0) rl_callback_read_char();
+  if (!g_done && rl_end > static_cast<int>(kMaxLineBytes)) DropLineTooLong();
   return true;
 }
 
@@ -188,11 +194,18 @@ bool ConsoleInit() {
 
 bool ConsoleActive() { return g_active; }
 
-bool ConsoleReadLine(const char* prompt, std::string* line) {
+void DropLineTooLong() {
+  g_too_long = true;
+  rl_replace_line("", 1);
+  rl_redisplay();
+}
+
+LineRead ConsoleReadLine(const char* prompt, std::string* line) {
   line->clear();
   g_line = line;
   g_done = false;
   g_eof = false;
+  g_too_long = false;
   sigset_t waiting;
   EnterPrompt(&waiting);
   ClearInterrupt();
@@ -203,13 +216,22 @@ bool ConsoleReadLine(const char* prompt, std::string* line) {
   rl_callback_handler_install(prompt, OnLine);
   std::string pasted;
   if (TakePastedLine(&pasted)) {
-    // The next line of a paste, shown and accepted as if typed.
-    rl_insert_text(pasted.c_str());
+    // The next line of a paste, shown and accepted as if typed; one that is
+    // too long is not shown.
+    if (pasted.size() > kMaxLineBytes) {
+      g_too_long = true;
+    } else {
+      rl_insert_text(pasted.c_str());
+    }
     rl_redisplay();
     rl_execute_next('\n');
     rl_callback_read_char();
   } else if (TakePastedRest(&pasted)) {
-    rl_insert_text(pasted.c_str());
+    if (pasted.size() > kMaxLineBytes) {
+      g_too_long = true;
+    } else {
+      rl_insert_text(pasted.c_str());
+    }
     rl_redisplay();
   }
   while (!g_done) {
@@ -221,7 +243,8 @@ bool ConsoleReadLine(const char* prompt, std::string* line) {
   }
   LeavePrompt();
   g_line = nullptr;
-  return !g_eof;
+  if (g_eof) return LineRead::kEnd;
+  return g_too_long ? LineRead::kTooLong : LineRead::kLine;
 }
 
 void ConsoleShutdown() {

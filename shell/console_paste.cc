@@ -5,10 +5,15 @@
 #include <stdio.h>
 
 #include <deque>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include <readline/readline.h>
 
 #include "platform/interrupt.h"
+#include "shell/console_input.h"
+#include "shell/line_reader.h"
 
 namespace {
 
@@ -27,27 +32,61 @@ void DropIfInterrupted() {
   g_rest.clear();
 }
 
+// Cuts text at its line ends as it comes, one byte at a time, keeping at
+// most kMaxLineBytes + 1 bytes of each piece.
+class LineSplitter {
+ public:
+  void Add(char c) {
+    if (c == '\n' && after_cr_) {  // the LF of a CR LF
+      after_cr_ = false;
+      return;
+    }
+    after_cr_ = c == '\r';
+    if (c == '\r' || c == '\n') {
+      pieces_.emplace_back();
+    } else if (pieces_.back().size() <= kMaxLineBytes) {
+      pieces_.back().push_back(c);
+    }
+  }
+  std::vector<std::string> Take() { return std::move(pieces_); }
+
+ private:
+  std::vector<std::string> pieces_ = std::vector<std::string>(1);
+  bool after_cr_ = false;
+};
+
 // The pasted text up to the end marker, read key by key without running
-// any key's binding.
-std::string ReadPastedText() {
+// any key's binding, cut into lines.
+std::vector<std::string> ReadPastedLines() {
   const std::string end = kPasteEnd;
-  std::string text;
+  LineSplitter lines;
+  std::string held;  // what may be the start of the end marker
   for (;;) {
     const int c = rl_read_key();
     if (c < 0) break;  // end of input or a read error
     if (c == 0) continue;
-    text.push_back(static_cast<char>(c));
-    if (text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0) {
-      text.resize(text.size() - end.size());
+    held.push_back(static_cast<char>(c));
+    if (held == end) {
+      held.clear();
       break;
     }
+    // The marker starts with its only ESC: what does not begin it is text.
+    while (!held.empty() && end.compare(0, held.size(), held) != 0) {
+      lines.Add(held.front());
+      held.erase(0, 1);
+    }
   }
-  return text;
+  for (char c : held) lines.Add(c);  // input ended inside what looked like the marker
+  return lines.Take();
 }
 
 int OnPaste(int /*count*/, int /*key*/) {
-  std::vector<std::string> pieces = SplitPastedLines(ReadPastedText());
-  rl_insert_text(pieces.front().c_str());
+  std::vector<std::string> pieces = ReadPastedLines();
+  if (pieces.front().size() > kMaxLineBytes) {
+    DropLineTooLong();
+  } else {
+    rl_insert_text(pieces.front().c_str());
+  }
   if (pieces.size() == 1) return 0;
   g_lines.assign(pieces.begin() + 1, pieces.end() - 1);
   g_rest = pieces.back();
@@ -81,15 +120,7 @@ bool TakePastedRest(std::string* text) {
 }
 
 std::vector<std::string> SplitPastedLines(const std::string& text) {
-  std::vector<std::string> pieces(1);
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c == '\r' || c == '\n') {
-      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-      pieces.emplace_back();
-    } else {
-      pieces.back().push_back(c);
-    }
-  }
-  return pieces;
+  LineSplitter lines;
+  for (char c : text) lines.Add(c);
+  return lines.Take();
 }

@@ -21,7 +21,9 @@ bool TakePastedLine(std::string* line);
 bool TakePastedRest(std::string* text);
 
 // `text` cut at its line ends (CR LF, CR or LF): always one piece more than
-// it has line ends; the last piece is the text after the last line end.
+// it has line ends; the last piece is the text after the last line end. A
+// piece longer than kMaxLineBytes keeps only its first kMaxLineBytes + 1
+// bytes, which tell that it is too long.
 std::vector<std::string> SplitPastedLines(const std::string& text);
 
 #endif  // WQSQL_SHELL_CONSOLE_PASTE_H_

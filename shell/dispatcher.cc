@@ -1,6 +1,7 @@
 // ExecuteCommand: finds the command word of a line in the command table and
 // runs its handler, waits for the pager when the command's table went
-// through one, then prints the timing line when verbose is on.
+// through one, then prints the timing line when verbose is on; RejectLine,
+// the same for a line that is not run.
 #include "platform/clock.h"
 #include "platform/interrupt.h"
 #include "platform/output.h"
@@ -33,7 +34,26 @@ bool Run(const char* line) {
   return false;
 }
 
+// The timing line of a command that ran from `start` to `end`, when
+// verbose is on.
+void PrintTiming(long long start, long long end) {
+  if (!Settings().verbose) return;
+  out::Write("command took: ");
+  out::Double(static_cast<double>(end - start) / 1000.0);
+  out::Write(" sec");
+  out::EndLine();
+}
+
 }  // namespace
+
+bool RejectLine(const char* why) {
+  const long long start = ElapsedMillisNow();
+  out::Write("*E* ");
+  out::Write(why);
+  out::EndLine();
+  PrintTiming(start, ElapsedMillisNow());
+  return false;
+}
 
 bool ExecuteCommand(const char* line) {
   const long long start = ElapsedMillisNow();
@@ -44,11 +64,6 @@ bool ExecuteCommand(const char* line) {
     if (Run(line)) return true;
     end = ElapsedMillisNow();  // the time spent reading in the pager is not the command's
   }
-  if (Settings().verbose) {
-    out::Write("command took: ");
-    out::Double(static_cast<double>(end - start) / 1000.0);
-    out::Write(" sec");
-    out::EndLine();
-  }
+  PrintTiming(start, end);
   return false;
 }

@@ -32,28 +32,38 @@ bool Fill() {
   }
 }
 
-bool ReadRawLine(std::string* line) {
+// The next line; the bytes of one longer than kMaxLineBytes are dropped as
+// they come, so that it costs no more memory than one that is not.
+LineRead ReadRawLine(std::string* line) {
   line->clear();
   bool got_any = false;
+  bool too_long = false;
   for (;;) {
-    if (g_pos == g_len && !Fill()) return got_any;
+    if (g_pos == g_len && !Fill()) {
+      if (!got_any) return LineRead::kEnd;
+      return too_long ? LineRead::kTooLong : LineRead::kLine;
+    }
     got_any = true;
     const char* start = g_buf + g_pos;
     const void* nl = std::memchr(start, '\n', g_len - g_pos);
-    if (nl != nullptr) {
-      const size_t n = static_cast<size_t>(static_cast<const char*>(nl) - start);
-      line->append(start, n);
-      g_pos += n + 1;
-      return true;
+    const size_t n =
+        nl != nullptr ? static_cast<size_t>(static_cast<const char*>(nl) - start) : g_len - g_pos;
+    if (!too_long && n > kMaxLineBytes - line->size()) {
+      too_long = true;
+      line->clear();
     }
-    line->append(start, g_len - g_pos);
+    if (!too_long) line->append(start, n);
+    if (nl != nullptr) {
+      g_pos += n + 1;
+      return too_long ? LineRead::kTooLong : LineRead::kLine;
+    }
     g_pos = g_len;
   }
 }
 
 }  // namespace
 
-bool ReadPromptedLine(const char* prompt, std::string* line) {
+LineRead ReadPromptedLine(const char* prompt, std::string* line) {
   if (ConsoleActive()) {
     out::Flush();
     return ConsoleReadLine(prompt, line);

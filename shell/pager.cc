@@ -1,5 +1,6 @@
 // Choosing the pager, the size test against the window, starting the pager
-// on a pipe that takes the output, and waiting for it.
+// on a pipe that takes the output (or saying once that it cannot be
+// started), and waiting for it.
 #include "shell/pager.h"
 
 #include <errno.h>
@@ -15,6 +16,7 @@
 #include <string>
 
 #include "platform/output.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -23,6 +25,7 @@ constexpr char kDefaultPagerCommand[] = "less -SRFX";
 
 pid_t g_pid = -1;  // the running pager
 int g_pipe = -1;   // its input, which the output goes to
+bool g_unavailable = false;  // it could not be started: tables go to the terminal
 
 // Whether `name` is an executable file in a folder of PATH.
 bool Installed(const char* name) {
@@ -47,6 +50,52 @@ std::string PagerCommand() {
   const char* pager = getenv("PAGER");
   if (pager != nullptr && !Blank(pager)) return pager;
   return Installed(kDefaultPager) ? kDefaultPagerCommand : "";
+}
+
+// The program a pager command starts with, when the command begins with a
+// plain word (no quotes, expansions, assignments or redirections); empty
+// otherwise, as then only the shell can tell what it runs.
+std::string PlainProgram(const std::string& command) {
+  const size_t begin = command.find_first_not_of(" \t");
+  if (begin == std::string::npos || command[begin] == '-') return "";
+  const size_t end = command.find_first_of(" \t", begin);
+  const std::string word = command.substr(begin, end == std::string::npos ? end : end - begin);
+  for (const char c : word) {
+    const bool alnum = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    if (!alnum && std::strchr("/._-+,:@%", c) == nullptr) return "";
+  }
+  return word;
+}
+
+// Whether the shell finds `program` as a command: a builtin, or an
+// executable file by its path or in PATH. True when that cannot be told.
+bool ShellFinds(const std::string& program) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int null = open("/dev/null", O_RDWR);
+    dup2(null, STDIN_FILENO);
+    dup2(null, STDOUT_FILENO);
+    dup2(null, STDERR_FILENO);
+    execl("/bin/sh", "sh", "-c", "command -v \"$1\"", "sh", program.c_str(),
+          static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  if (pid < 0) return true;
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) return true;
+  }
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// The pager cannot be started: says so on standard error, once, and from
+// then on tables go to the terminal as without a pager.
+void GiveUpPager(const std::string& why) {
+  g_unavailable = true;
+  const std::string message = "wqsql: cannot start pager " + why + "\n";
+  if (::write(STDERR_FILENO, message.data(), message.size()) < 0) {
+    // Nowhere left to say it.
+  }
 }
 
 bool FitsWindow(int64_t width, int64_t lines) {
@@ -85,17 +134,28 @@ void RunPager(const std::string& command, int input) {
 }
 
 void StartPager(int64_t width, int64_t lines) {
-  if (g_pid > 0 || FitsWindow(width, lines)) return;
+  if (g_pid > 0 || g_unavailable || FitsWindow(width, lines)) return;
   const std::string command = PagerCommand();
   if (command.empty()) return;
+  // A pager the shell cannot find would take the table and show nothing.
+  const std::string program = PlainProgram(command);
+  if (!program.empty() && !ShellFinds(program)) {
+    GiveUpPager(program + ": not found");
+    return;
+  }
   int fds[2];
-  if (pipe2(fds, O_CLOEXEC) != 0) return;
+  if (pipe2(fds, O_CLOEXEC) != 0) {
+    GiveUpPager(command + ": " + ErrnoText(errno));
+    return;
+  }
   out::Flush();
   const pid_t pid = fork();
   if (pid == 0) RunPager(command, fds[0]);
+  const int err = errno;
   close(fds[0]);
   if (pid < 0) {
     close(fds[1]);
+    GiveUpPager(command + ": " + ErrnoText(err));
     return;
   }
   g_pid = pid;

@@ -29,8 +29,10 @@ void TimeRepositoryValidation() {
 void RunPromptLoop() {
   std::string line;
   for (;;) {
-    if (!ReadPromptedLine("wq> ", &line)) break;
-    const bool stop = ExecuteCommand(line.c_str());
+    const LineRead read = ReadPromptedLine("wq> ", &line);
+    if (read == LineRead::kEnd) break;
+    const bool stop = read == LineRead::kTooLong ? RejectLine("line too long")
+                                                 : ExecuteCommand(line.c_str());
     out::Flush();
     if (stop) return;
   }

@@ -71,10 +71,11 @@ HeapFigures CountHeapEntries(const Reader& reader) {
         const uint64_t off = HeapOffsetField(c.Record(i), m);
         if (off == 0 || off >= heap_length) continue;
         if (kind == ValueKind::kString) {
-          const char* s = reader.HeapString(off);
+          size_t length = 0;
+          const char* s = reader.HeapString(off, &length);
           if (s != nullptr && strings.Insert(off)) {
             h.strings++;
-            h.string_bytes += DecodeFixed32(reader.heap() + off);
+            h.string_bytes += length;
           }
         } else {
           int32_t size = 0;

@@ -20,6 +20,10 @@ namespace {
 
 const unsigned char kEmpty[1] = {0};
 
+bool SameTime(const timespec& a, const timespec& b) {
+  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
 // `what` and the system's reason for `err`: a file that is not there is
 // not found, any other refusal an I/O error.
 Status SystemError(const std::string& what, int err) {
@@ -53,8 +57,9 @@ Status MappedFile::Open(const std::string& path, std::unique_ptr<MappedFile>* fi
     return Status::Error(Status::Kind::kIoError, "cannot map file: file too large");
   }
   const size_t size = static_cast<size_t>(st.st_size);
+  const Stamp stamp{st.st_mtim, st.st_ctim, st.st_nlink};
   if (size == 0) {
-    file->reset(new MappedFile(kEmpty, 0, nullptr, fd, st.st_mtim));
+    file->reset(new MappedFile(kEmpty, 0, nullptr, fd, stamp));
     return Status::OK();
   }
   void* base = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
@@ -64,7 +69,7 @@ Status MappedFile::Open(const std::string& path, std::unique_ptr<MappedFile>* fi
     return SystemError("cannot map file", err);
   }
   std::unique_ptr<MappedFile> mapped(
-      new MappedFile(static_cast<const unsigned char*>(base), size, base, fd, st.st_mtim));
+      new MappedFile(static_cast<const unsigned char*>(base), size, base, fd, stamp));
   // Without a free guard slot the file is read unguarded, as it always was.
   if (guard) (void)mapped->guard_.Guard(base, size);
   *file = std::move(mapped);
@@ -81,8 +86,12 @@ bool MappedFile::Changed() const {
   if (guard_.Faulted()) return true;
   struct stat st;
   if (::fstat(fd_, &st) != 0) return true;  // cannot tell: assume the worst
-  return static_cast<uint64_t>(st.st_size) != size_ || st.st_mtim.tv_sec != mtime_.tv_sec ||
-         st.st_mtim.tv_nsec != mtime_.tv_nsec;
+  if (static_cast<uint64_t>(st.st_size) != size_ || !SameTime(st.st_mtim, stamp_.mtime)) {
+    return true;
+  }
+  // Every write and every change of times or attributes moves the change
+  // time; so does a change of links, which leaves the contents alone.
+  return !SameTime(st.st_ctim, stamp_.ctime) && st.st_nlink == stamp_.links;
 }
 
 void MappedFile::AdviseSequential() const {

@@ -9,6 +9,7 @@
 #ifndef WQSQL_STORE_MAPPED_FILE_H_
 #define WQSQL_STORE_MAPPED_FILE_H_
 
+#include <sys/types.h>
 #include <time.h>
 
 #include <cstddef>
@@ -48,22 +49,32 @@ class MappedFile {
   void AdviseSequential() const;
 
   // True when the open file's size or modification time is no longer what
-  // it was at Open, or a read of the mapping met a page the file no longer
-  // backs. A file that another one replaced by rename is the same open file
-  // and has not changed. One fstat.
+  // it was at Open, or its inode change time is while its link count is
+  // the same, or a read of the mapping met a page the file no longer backs.
+  // The change time cannot be set back, so a rewrite whose modification
+  // time was put back is still seen; a change of links alone (the file
+  // replaced by rename, unlinked or linked elsewhere) is not a change of
+  // the open file. One fstat.
   bool Changed() const;
   // True once a read met a page the file no longer backs; no system call.
   bool Faulted() const { return guard_.Faulted(); }
 
  private:
-  MappedFile(const unsigned char* data, size_t size, void* base, int fd, const timespec& mtime)
-      : data_(data), size_(size), base_(base), fd_(fd), mtime_(mtime) {}
+  // What Open saw of the file, which Changed compares with.
+  struct Stamp {
+    timespec mtime;
+    timespec ctime;
+    nlink_t links;
+  };
+
+  MappedFile(const unsigned char* data, size_t size, void* base, int fd, const Stamp& stamp)
+      : data_(data), size_(size), base_(base), fd_(fd), stamp_(stamp) {}
 
   const unsigned char* data_;
   size_t size_;
   void* base_;  // the mapping, or null for an empty file
   int fd_;
-  timespec mtime_;  // at Open
+  Stamp stamp_;  // at Open
   MappingGuard guard_;
 };
 

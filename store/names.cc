@@ -1,8 +1,10 @@
 // The name rules, the shown form of a name, and the catalogue table names.
 #include "store/names.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <iterator>
 
 #include "platform/ascii.h"
 #include "platform/text.h"
@@ -52,11 +54,8 @@ Status Check(std::string_view name, bool visible) {
         }
         break;
       case NameChar::kInvisible:
-        if (visible) {
-          return Status::Error("invisible formatting character " + CodePoint(cp) + " at byte " +
-                               Num(i));
-        }
-        break;
+        return Status::Error("invisible formatting character " + CodePoint(cp) + " at byte " +
+                             Num(i));
     }
     i += len;
   }

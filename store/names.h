@@ -1,10 +1,11 @@
 // The rules for class and member names, in one place. A stored name is
-// non-empty, well-formed UTF-8 and holds no control character: Open refuses
-// a file with any other, so no name reaches a terminal as a control
-// sequence. The writer and the validator also refuse names that do not
-// show what they hold: blank characters and invisible formatting
-// characters (bidirectional overrides, zero-width characters). And the
-// names of the catalogue's pseudo tables, which no class can take.
+// non-empty, well-formed UTF-8 and holds no control character and no
+// invisible character (Unicode's default-ignorable code points and
+// bidirectional controls, store/invisible_ranges.h): Open refuses a file
+// with any other, so no name reaches a terminal as a control sequence and
+// no two names that look the same differ by what cannot be seen. The
+// writer and the validator also refuse blank characters. And the names of
+// the catalogue's pseudo tables, which no class can take.
 #ifndef WQSQL_STORE_NAMES_H_
 #define WQSQL_STORE_NAMES_H_
 
@@ -18,16 +19,15 @@ namespace wqstore {
 // Success when `name` is a name Open accepts. Otherwise the message says
 // why: "empty", or "invalid UTF-8" or "control character" (a NUL counts as
 // one) followed by " at byte " and the offset of the first byte of the
-// offending sequence. Linear in the name's length.
+// offending sequence, or e.g. "invisible formatting character U+202E at
+// byte 0" for a default-ignorable code point or bidirectional control.
+// Linear in the name's length.
 Status CheckName(std::string_view name);
 
 // CheckName, and no blank character (Unicode space separators, among them
-// U+0020, U+00A0 and U+3000, and the line and paragraph separators) and no
-// invisible formatting character (U+200B to U+200F, U+202A to U+202E,
-// U+2060 to U+2064, U+2066 to U+2069, U+FEFF). The message of such a
-// character is e.g. "blank character U+00A0 at byte 3" or "invisible
-// formatting character U+202E at byte 0". The writer and the validator
-// apply this rule.
+// U+0020, U+00A0 and U+3000, and the line and paragraph separators): e.g.
+// "blank character U+00A0 at byte 3". The writer and the validator apply
+// this rule.
 Status CheckVisibleName(std::string_view name);
 
 // `name` for a message: each invalid byte, control character and invisible

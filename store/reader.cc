@@ -156,26 +156,31 @@ Status Reader::ParseDirectory() {
   // it keeps the name rule, so that no name reaches a terminal as a control
   // sequence. The names of all entries, each with its NUL, take at most the
   // names area (the writer's fill it exactly): checking them costs no more
-  // than a pass over it, wherever the entries point.
+  // than a pass over it, wherever the entries point. Each name is copied
+  // and the copy is checked and handed out, so what was checked stays
+  // whatever the file holds later.
   uint64_t name_bytes = 0;
-  auto check_name = [names, names_length, &name_bytes](const auto& where, uint32_t off,
-                                                        uint32_t len, const char* kind) {
-    if (uint64_t{off} + len >= names_length || names[uint64_t{off} + len] != 0) {
+  auto check_name = [this, names, names_length, &name_bytes](const auto& where, uint32_t off,
+                                                              uint32_t len, const char* kind) {
+    auto unterminated = [&] {
       return Status::Error(where() + "name at offset " + Num(off) + " with length " + Num(len) +
                            " is not a NUL-terminated name inside the names area");
+    };
+    if (uint64_t{off} + len >= names_length || names[uint64_t{off} + len] != 0) {
+      return unterminated();
     }
     name_bytes += uint64_t{len} + 1;
     if (name_bytes > names_length) {
       return Status::Error(where() + "the names up to this entry take more than the " +
                            Num(names_length) + " bytes of the names area");
     }
-    if (std::memchr(names + off, 0, len) != nullptr) {
-      return Status::Error(where() + "name at offset " + Num(off) + " with length " + Num(len) +
-                           " is not a NUL-terminated name inside the names area");
-    }
+    const size_t at = names_.size();
+    names_.append(reinterpret_cast<const char*>(names + off), size_t{len} + 1);
+    const std::string_view name(names_.data() + at, len);
+    if (names_[at + len] != 0 || name.find('\0') != std::string_view::npos) return unterminated();
     // An empty name could never be looked up or typed.
     if (len == 0) return Status::Error(where() + "empty " + kind + " name");
-    const Status why = CheckName(std::string_view(reinterpret_cast<const char*>(names + off), len));
+    const Status why = CheckName(name);
     if (!why.ok()) return Status::Error(where() + "name " + why.message());
     return Status::OK();
   };
@@ -196,7 +201,6 @@ Status Reader::ParseDirectory() {
     uint32_t name_off = DecodeFixed32(e + kClassNameOffset);
     c.name_length = DecodeFixed32(e + kClassNameLength);
     WQ_RETURN_IF_ERROR(check_name(where, name_off, c.name_length, "class"));
-    c.name = reinterpret_cast<const char*>(names + name_off);
     uint32_t first = DecodeFixed32(e + kClassFirstMember);
     c.member_count = DecodeFixed32(e + kClassMemberCount);
     if (first != next_member) {
@@ -225,7 +229,6 @@ Status Reader::ParseDirectory() {
       uint32_t moff = DecodeFixed32(m + kMemberNameOffset);
       info.name_length = DecodeFixed32(m + kMemberNameLength);
       WQ_RETURN_IF_ERROR(check_name(mwhere, moff, info.name_length, "member"));
-      info.name = reinterpret_cast<const char*>(names + moff);
       if (info.field_offset != field_offset) {
         return Status::Error(mwhere() + "field offset " + Num(info.field_offset) + ", expected " +
                              Num(field_offset));
@@ -268,6 +271,18 @@ Status Reader::ParseDirectory() {
   if (next_data != heap_offset_) {
     return Status::Error("object data ends at offset " + Num(next_data) +
                          " but the heap starts at " + Num(heap_offset_));
+  }
+  // The copies lie in the order they were made: each class's name, then
+  // its members' names.
+  const char* copy = names_.data();
+  size_t mi = 0;
+  for (ClassInfo& c : classes_) {
+    c.name = copy;
+    copy += size_t{c.name_length} + 1;
+    for (uint32_t k = 0; k < c.member_count; k++, mi++) {
+      members_[mi].name = copy;
+      copy += size_t{members_[mi].name_length} + 1;
+    }
   }
   return Status::OK();
 }

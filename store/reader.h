@@ -1,6 +1,7 @@
 // Reader: a repository file opened for reading. It maps the file, parses
 // the class and member tables of its directory into ClassInfo and
-// MemberInfo values (which the public handles of include/wqstore point at), and gives
+// MemberInfo values (which the public handles of include/wqstore point at)
+// with copies of the names they checked, and gives
 // bounds-checked access to records and the heap. The full check of a file
 // is the validator's (store/validator.h).
 #ifndef WQSQL_STORE_READER_H_
@@ -20,7 +21,7 @@
 namespace wqstore {
 
 struct MemberInfo {
-  const char* name = nullptr;  // NUL-terminated, inside the mapping
+  const char* name = nullptr;  // NUL-terminated, in the reader's copy of the names
   uint32_t name_length = 0;
   int32_t number = 0;
   uint8_t type = 0;
@@ -43,7 +44,7 @@ struct ClassInfo {
   uint32_t index = 0;
   int32_t number = 0;
   int32_t object_size = 0;
-  const char* name = nullptr;  // NUL-terminated, inside the mapping
+  const char* name = nullptr;  // NUL-terminated, in the reader's copy of the names
   uint32_t name_length = 0;
   const MemberInfo* members = nullptr;
   uint32_t member_count = 0;
@@ -164,6 +165,10 @@ class Reader {
   uint32_t heap_crc_ = 0;
   std::vector<ClassInfo> classes_;
   std::vector<MemberInfo> members_;
+  // Every class and member name with its NUL, in the order the directory
+  // was parsed, copied before it was checked: names are read from here, so
+  // no later change of the file can make one unchecked or unterminated.
+  std::string names_;
   std::vector<MemberLookup> lookups_;
   std::vector<uint32_t> direct_;
   bool registered_ = false;

@@ -3,6 +3,8 @@
 // UTF-8 to ISO-8859-1 conversion, cut and console conversion done one step
 // after the other, in each console codeset.
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <cfloat>
 #include <cmath>
@@ -174,10 +176,35 @@ TEST(CellFormatText, FusedConversionMatchesTheSteps) {
   SetConsoleCodeset(saved);
 }
 
+// Bytes placed at the very end of a readable page that a page no read may
+// touch follows: a read past them faults.
+class PageEnd {
+ public:
+  PageEnd() : page_(static_cast<size_t>(sysconf(_SC_PAGESIZE))) {
+    void* base = mmap(nullptr, 2 * page_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
+                      -1, 0);
+    EXPECT_NE(base, MAP_FAILED);
+    base_ = static_cast<char*>(base);
+    EXPECT_EQ(mprotect(base_ + page_, page_, PROT_NONE), 0);
+  }
+  ~PageEnd() { munmap(base_, 2 * page_); }
+  const char* Place(const std::string& bytes) {
+    char* at = base_ + page_ - bytes.size();
+    std::memcpy(at, bytes.data(), bytes.size());
+    return at;
+  }
+
+ private:
+  size_t page_;
+  char* base_;
+};
+
 // The cell of a text with its length given is the cell of the text alone:
 // for every codeset and width, on random texts, and on texts whose given
-// length runs past an earlier NUL (a file that was never validated).
+// length runs past an earlier NUL (a file that was never validated). No
+// byte past the length is read, as when the file lost the NUL after it.
 TEST(CellFormatText, KnownLengthMatchesCountedText) {
+  PageEnd fence;
   const ConsoleCodeset saved = GetConsoleCodeset();
   std::mt19937_64 rng(9);
   char cell[kMaxCellRoom];
@@ -202,6 +229,9 @@ TEST(CellFormatText, KnownLengthMatchesCountedText) {
         const std::string expected(want, PutTextCell(want, stored.c_str(), width));
         ASSERT_EQ(got, expected) << "codeset " << static_cast<int>(cs) << " width " << width
                                  << " text " << c.bytes;
+        const char* unterminated = fence.Place(c.bytes);
+        ASSERT_EQ(std::string(cell, PutTextCell(cell, unterminated, c.bytes.size(), width)),
+                  expected);
       }
     }
   }

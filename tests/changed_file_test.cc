@@ -109,9 +109,22 @@ TEST(ChangedFile, WhatCountsAsAChange) {
        [&] { ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(image.size() + 1)), 0); }, true},
       {"overwritten in place", [&] { WriteFile(path, other); }, true},
       {"modification time only", [&] { SetModificationTime(path, 1000000000); }, true},
+      {"overwritten in place, times put back",
+       [&] {
+         struct stat st;
+         ASSERT_EQ(stat(path.c_str(), &st), 0);
+         WriteFile(path, other);
+         const timespec times[2] = {st.st_atim, st.st_mtim};
+         ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+       },
+       true},
+      {"permissions changed", [&] { ASSERT_EQ(chmod(path.c_str(), 0600), 0); }, true},
+      {"linked under another name",
+       [&] { ASSERT_EQ(link(path.c_str(), (path + ".link").c_str()), 0); }, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
+    unlink((path + ".link").c_str());
     WriteFile(path, image);
     awq_Database db;
     ASSERT_NE(db.Open(path.c_str(), omReadOnly, 0, false), nullptr);

@@ -110,7 +110,9 @@ TEST(Hardening, HostileContentStaysInItsCells) {
   image[at + 1] = static_cast<char>(0xC3);
   WriteFile(folder.File("h.rtm"), image);
 
-  const std::string long_line = "select " + std::string(1 << 20, 'c') + " from Hostile\n";
+  // The longest line the shell takes: 1 MiB.
+  const std::string long_column((1 << 20) - 20, 'c');
+  const std::string long_line = "select " + long_column + " from Hostile\n";
   const std::string out =
       RunShell(folder, "connect h.rtm\nselect * from Hostile\nselect * from Wide\n" +
                                   long_line + "help\nselect * from sys$tablestats\n");
@@ -134,9 +136,8 @@ TEST(Hardening, HostileContentStaysInItsCells) {
   ASSERT_LT(wide_row + 1, lines.size());
   EXPECT_EQ(Utf8Chars(lines[wide_row + 1]), Utf8Chars(lines[wide_row]));
   EXPECT_EQ(Utf8Chars(lines[wide_row]), 5000u * 75 + 5000u * 10 + 9999);
-  // The 1 MB line is one command, and the shell goes on.
-  EXPECT_NE(out.find("*E* column: " + std::string(1 << 20, 'c') + " not found\n"),
-            std::string::npos);
+  // The 1 MiB line is one command, and the shell goes on.
+  EXPECT_NE(out.find("*E* column: " + long_column + " not found\n"), std::string::npos);
   EXPECT_NE(out.find("wq> wqsql valid commands: "), std::string::npos);
   EXPECT_NE(out.find("   1    0    1    4    3*     6 Hostile\n"), std::string::npos);
   EXPECT_NE(out.find("   260000    0 999910000*     1 Wide\n"), std::string::npos);

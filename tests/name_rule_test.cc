@@ -1,7 +1,7 @@
 // Class and member names that would act on a terminal or hide what they
-// hold: Open refuses control characters, the writer and the validator also
-// refuse blank and invisible formatting characters, and messages show such
-// names with "?".
+// hold: Open refuses control and invisible characters, the writer, wqmake
+// and the validator refuse those and blank characters, and messages show
+// such names with "?".
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -51,9 +51,9 @@ std::string ValidationError(const std::string& path) {
   return "";
 }
 
-// Control characters in stored names: Open refuses the file, so the shell
-// never connects to it and no name reaches the terminal.
-TEST(NameRule, OpenRefusesControlCharacters) {
+// Control and invisible characters in stored names: Open refuses the file,
+// so the shell never connects to it and no name reaches the terminal.
+TEST(NameRule, OpenRefusesControlAndInvisibleCharacters) {
   const TempFolder folder;
   const std::string path = folder.File("r.rtm");
   struct Case {
@@ -69,6 +69,10 @@ TEST(NameRule, OpenRefusesControlCharacters) {
       {"CLASSNAME", "csi\xC2\x9B" "2J", "member entry 0 (class entry 0): name control character at "
                                         "byte 3"},
       {"bad\xFF", "membername", "class entry 0: name invalid UTF-8 at byte 3"},
+      {"\xE2\x80\xAE" "traP", "membername",
+       "class entry 0: name invisible formatting character U+202E at byte 0"},
+      {"CLASSNAME", "Pa\xF3\xA0\x81\xB2" "rt",
+       "member entry 0 (class entry 0): name invisible formatting character U+E0072 at byte 2"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.why);
@@ -81,13 +85,15 @@ TEST(NameRule, OpenRefusesControlCharacters) {
     EXPECT_EQ(out.find("*E* error connecting to repository\n"), 4u) << out;
     EXPECT_EQ(out.find('\x1B'), std::string::npos);
     EXPECT_EQ(out.find('\r'), std::string::npos);
+    EXPECT_EQ(out.find("\xE2\x80\xAE"), std::string::npos);
   }
 }
 
-// Blank and invisible formatting characters: Open accepts such a file (it
-// shows its names as stored), the validator refuses it, and the writer
-// never writes one.
-TEST(NameRule, WriterAndValidatorRefuseHiddenCharacters) {
+// Names that show something else than they hold, among them six that all
+// read "Part": the writer and wqmake never write one; a file with one in a
+// class or member name fails validation, and Open refuses it unless the
+// character is a blank (it then shows its names as stored).
+TEST(NameRule, HiddenCharactersAreRefused) {
   const TempFolder folder;
   const std::string path = folder.File("r.rtm");
   struct Case {
@@ -96,11 +102,17 @@ TEST(NameRule, WriterAndValidatorRefuseHiddenCharacters) {
   };
   const Case cases[] = {
       {"a\xC2\xA0" "b", "blank character U+00A0 at byte 1"},
+      {"ab\xE3\x80\x80", "blank character U+3000 at byte 2"},
+      {"ab\xE2\x80\xA8", "blank character U+2028 at byte 2"},  // a line separator
       {"\xE2\x80\xAE" "ab", "invisible formatting character U+202E at byte 0"},
       {"a\xE2\x80\x8B" "b", "invisible formatting character U+200B at byte 1"},
-      {"ab\xE3\x80\x80", "blank character U+3000 at byte 2"},
       {"\xEF\xBB\xBF" "ab", "invisible formatting character U+FEFF at byte 0"},
-      {"ab\xE2\x80\xA8", "blank character U+2028 at byte 2"},  // a line separator
+      {"Part\xD8\x9C", "invisible formatting character U+061C at byte 4"},
+      {"Pa\xF3\xA0\x81\xB2" "rt", "invisible formatting character U+E0072 at byte 2"},
+      {"Pa\xC2\xAD" "rt", "invisible formatting character U+00AD at byte 2"},
+      {"P\xCD\x8F" "art", "invisible formatting character U+034F at byte 1"},
+      {"Part\xEF\xB8\x8F", "invisible formatting character U+FE0F at byte 4"},
+      {"Par\xE2\x81\xA6" "t", "invisible formatting character U+2066 at byte 3"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.why);
@@ -114,28 +126,37 @@ TEST(NameRule, WriterAndValidatorRefuseHiddenCharacters) {
               "class \"A\": member name " + shown + ": " + c.why);
     EXPECT_EQ(w.class_count(), 1u);
 
+    const std::string made =
+        wqtest::MakeRepository("{\"classes\": [{\"name\": \"" + c.name + "\"}]}", path);
+    EXPECT_NE(made.find("class name " + shown + ": " + c.why), std::string::npos) << made;
+
+    const bool blank = c.why.compare(0, 5, "blank") == 0;
     wqtest::WriteFile(path, PatchedImage(c.name, "membername"));
     awq_Database db;
-    ASSERT_NE(db.Open(path.c_str(), omReadOnly, 0, false), nullptr);
-    EXPECT_EQ(ValidationError(path), "repository " + path + ": class entry 0: name " + c.why);
+    EXPECT_EQ(db.Open(path.c_str(), omReadOnly, 0, false) != nullptr, blank);
+    EXPECT_EQ(ValidationError(path), blank ? "repository " + path + ": class entry 0: name " + c.why
+                                           : "no repository is open (" + path +
+                                                 ": class entry 0: name " + c.why + ")");
     wqtest::WriteFile(path, PatchedImage("CLASSNAME", c.name));
-    EXPECT_EQ(ValidationError(path), "repository " + path +
-                                         ": class 1 (CLASSNAME), member entry 0: name " + c.why);
+    EXPECT_EQ(ValidationError(path),
+              blank ? "repository " + path + ": class 1 (CLASSNAME), member entry 0: name " + c.why
+                    : "no repository is open (" + path +
+                          ": member entry 0 (class entry 0): name " + c.why + ")");
   }
 }
 
-// A checksum fault is reported before the name, naming the class: the name
-// shows its hidden character as "?".
+// A message about a refused name shows its hidden character as "?", and
+// Open's refusal does not show the name at all.
 TEST(NameRule, MessagesShowHiddenCharacters) {
   const TempFolder folder;
   const std::string path = folder.File("r.rtm");
-  std::string image = PatchedImage("a\xE2\x80\xAE" "b", "membername");
-  image[image.size() - 9] ^= 1;  // the record, just before the heap's 8 bytes
-  wqtest::WriteFile(path, image);
-  const std::string error = ValidationError(path);
-  EXPECT_NE(error.find("checksum mismatch in object data of class 1 (a?b"), std::string::npos)
-      << error;
-  EXPECT_EQ(error.find("\xE2\x80\xAE"), std::string::npos);
+  RepositoryWriter w;
+  EXPECT_EQ(w.AddClass("a\xE2\x80\xAE" "b\x1B", 1, false, 0, nullptr).message(),
+            "class name \"a?b?\": invisible formatting character U+202E at byte 1");
+  wqtest::WriteFile(path, PatchedImage("a\xE2\x80\xAE" "b", "membername"));
+  EXPECT_EQ(ValidationError(path), "no repository is open (" + path +
+                                       ": class entry 0: name invisible formatting character "
+                                       "U+202E at byte 1)");
 }
 
 // Entries may point at the same name bytes, but all names together take no

@@ -2,9 +2,11 @@
 // (cut, overwritten in place, replaced by rename) and while a long select
 // runs. Every command then reports the change in one line and the shell
 // goes on; a replacement by rename is not a change.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <sstream>
@@ -72,6 +74,14 @@ TEST(ShellChangedFile, BetweenCommands) {
       {"overwritten in place",
        [&] { ASSERT_EQ(wqtest::RunCommand("cp '" + other_path + "' '" + path + "'"), 0); }, true,
        true},
+      {"overwritten in place, times put back",
+       [&] {
+         ASSERT_EQ(wqtest::RunCommand("touch -r '" + path + "' '" + path + ".times' && cp '" +
+                                      other_path + "' '" + path + "' && touch -r '" + path +
+                                      ".times' '" + path + "'"),
+                   0);
+       },
+       true, true},
       {"replaced by rename",
        [&] {
          ASSERT_EQ(wqtest::RunCommand("cp '" + other_path + "' '" + path + ".new' && mv '" + path +
@@ -163,6 +173,62 @@ TEST(ShellChangedFile, WhileASelectRuns) {
     std::string rest;
     EXPECT_EQ(shell.Finish(&rest), 0) << rest;
   }
+}
+
+// A listing of 200,000 classes held up by its reader while the file is
+// rewritten in place with bytes that end no name, in a file that ends on a
+// page boundary: a name read from the file would run past its mapping. The
+// listing shows the names connect checked, and one line reports the change.
+TEST(ShellChangedFile, NamesStayThoseConnectChecked) {
+  const TempFolder folder;
+  const std::string path = folder.File("big.rtm");
+  const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+  auto build = [](size_t padding) {
+    wqtest::CheckedWriter w;
+    for (int i = 0; i < 200000; i++) w.AddClass("Class" + std::to_string(i), i + 1);
+    const uint32_t pad = w.AddClass("Padding", 0);
+    w.AddMember(pad, "bytes", 1, wqTypeBlob, true);
+    const std::string bytes(1 + padding, 'p');
+    w.SetBlob(w.AddObject(pad), 0, bytes.data(), bytes.size());
+    return w.Serialize();
+  };
+  std::string image = build(0);
+  image = build((page - image.size() % page) % page);
+  ASSERT_EQ(image.size() % page, 0u);
+  WriteFile(path, image);
+
+  ShellSession shell(folder.path());
+  EXPECT_EQ(shell.Run("set verbose off"), "");
+  EXPECT_EQ(shell.Run("connect big.rtm"), "");
+  const std::string listing = shell.Run("select * from sys$tables");
+  ASSERT_EQ(Count(listing, "\n"), 2u + 200001);
+  shell.Send("select * from sys$tables");
+  std::string out = shell.ReadAtLeast(1);  // under way, and soon held up
+  const int fd = open(path.c_str(), O_WRONLY);
+  ASSERT_GE(fd, 0);
+  const std::string rewritten(image.size(), 'A');
+  ASSERT_EQ(pwrite(fd, rewritten.data(), rewritten.size(), 0),
+            static_cast<ssize_t>(rewritten.size()));
+  close(fd);
+  // Names read past their end would make the output endless: it is read
+  // only up to a little more than it should be.
+  const std::string expected = listing + kChanged + "big.rtm\nwq> ";
+  while (out.size() <= expected.size() && (out.size() < 4 || out.substr(out.size() - 4) != "wq> ")) {
+    const std::string more = shell.ReadAtLeast(1);
+    if (more.empty()) break;  // the shell ended
+    out += more;
+  }
+  // Compared without a diff of megabytes: the first place they part.
+  const size_t same = static_cast<size_t>(
+      std::mismatch(out.begin(), out.begin() + std::min(out.size(), expected.size()),
+                    expected.begin())
+          .first -
+      out.begin());
+  EXPECT_TRUE(out == expected) << out.size() << " bytes, expected " << expected.size()
+                               << "; from byte " << same << ": \"" << out.substr(same, 80)
+                               << "\" instead of \"" << expected.substr(same, 80) << "\"";
+  std::string rest;
+  EXPECT_EQ(shell.Finish(&rest), 0) << rest;
 }
 
 }  // namespace

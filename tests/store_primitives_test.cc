@@ -104,6 +104,19 @@ TEST(StoreUtf8Test, NameRule) {
       {"a\xC3", "invalid UTF-8 at byte 1"},
       {"\xC3\xBC\xC3(", "invalid UTF-8 at byte 2"},  // after a whole character
       {"\xED\xA0\x80", "invalid UTF-8 at byte 0"},   // a surrogate
+      // Invisible characters, at the edges of their ranges.
+      {"a\xC2\xAC", nullptr},
+      {"a\xC2\xAD", "invisible formatting character U+00AD at byte 1"},
+      {"\xD8\x9B", nullptr},
+      {"\xD8\x9C", "invisible formatting character U+061C at byte 0"},
+      {"ab\xE2\x81\xAF", "invisible formatting character U+206F at byte 2"},
+      {"\xEF\xB8\x8F", "invisible formatting character U+FE0F at byte 0"},
+      {"\xEF\xB8\x90", nullptr},
+      {"\xF0\x9D\x85\xBA", "invisible formatting character U+1D17A at byte 0"},
+      {"\xF0\x9D\x85\xBB", nullptr},
+      {"\xF3\xA0\x80\x80", "invisible formatting character U+E0000 at byte 0"},
+      {"\xF3\xA0\xBF\xBF", "invisible formatting character U+E0FFF at byte 0"},
+      {"\xF3\xA1\x80\x80", nullptr},
   };
   for (const Case& c : cases) {
     const Status s = CheckName(c.name);

@@ -66,13 +66,8 @@ inline void WriteRef(const wqstore::Reader& reader, const unsigned char* record,
 // An entry outside the heap (in a file changed since it was checked) reads
 // as the empty string.
 inline void HeapText(const wqstore::Reader& reader, uint64_t off, const char** s, size_t* n) {
-  *s = reader.HeapString(off);
-  if (*s == nullptr) {
-    *s = "";
-    *n = 0;
-    return;
-  }
-  *n = wqstore::DecodeFixed32(reader.heap() + off);  // HeapString checked the entry
+  *s = reader.HeapString(off, n);
+  if (*s == nullptr) *s = "";
 }
 
 // The name of the column or key that holds the object's id in CSV and

@@ -12,6 +12,7 @@
 #include "shell/completion.h"
 #include "shell/console_paste.h"
 #include "shell/file_completion.h"
+#include "shell/line_reader.h"
 #include "tests/test_util.h"
 
 namespace {
@@ -145,8 +146,13 @@ TEST(PastedText, CutAtEveryKindOfLineEnd) {
       {"a\rb\r\r", {"a", "b", "", ""}},
       {"a\n\rb", {"a", "", "b"}},
       {"tab\tstays\n", {"tab\tstays", ""}},
+      // A line past the longest keeps one byte more than that, which tells.
+      {std::string(kMaxLineBytes, 'a') + "\r\n" + std::string(kMaxLineBytes + 9, 'b') + "\rc",
+       {std::string(kMaxLineBytes, 'a'), std::string(kMaxLineBytes + 1, 'b'), "c"}},
   };
-  for (const auto& c : cases) EXPECT_EQ(SplitPastedLines(c.text), c.want) << c.text;
+  for (const auto& c : cases) {
+    EXPECT_TRUE(SplitPastedLines(c.text) == c.want) << c.text.substr(0, 80);
+  }
 }
 
 }  // namespace

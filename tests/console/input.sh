@@ -60,3 +60,23 @@ keys C-u "exit" Enter
 wait_for 'SHELL-ENDED'
 grep -qx 'descr Part' "$work/home/.wqsql_history" && grep -qx 'help' "$work/home/.wqsql_history"
 check "pasted lines in the history file" $?
+
+# Pasted lines longer than the shell takes (1 MiB): neither shown nor kept,
+# each reported in one line, and the pasted lines between them run. Text
+# after the last line end that is too long is reported when Enter ends it.
+start_shell "HOME='$work/home'" WQSQL_PAGER=
+head -c 1048577 /dev/zero | tr '\0' x > "$work/long.txt"
+{ printf 'descr '; cat "$work/long.txt"; printf '\nhelp\n'; cat "$work/long.txt"
+  printf '\nhelp\n'; cat "$work/long.txt"; } | tmuxc load-buffer -
+tmuxc paste-buffer -p -t wq
+wait_count '^wqsql valid commands' 2 && wait_prompt
+check "pasted lines too long: the lines between them ran" $?
+keys Enter
+wait_count '^\*E\* line too long$' 3
+check "pasted lines too long: each reported once" $?
+[ "$(count 'xxxx')" = 0 ] && [ "$(screen | grep -A1 -E '^wq> ?$' | grep -c '^\*E\* line too long$')" = 3 ]
+check "pasted lines too long: not shown, each report after its prompt" $?
+keys "exit" Enter
+wait_for 'SHELL-ENDED'
+! grep -q 'xxxx' "$work/home/.wqsql_history"
+check "pasted lines too long: not in the history" $?

@@ -119,3 +119,17 @@ for c in "${cases[@]}"; do
   [ "$(cat "$work"/bin/*.got)" = "${c#*|}" ]
   check "LESS for the pager with ${c%|*}: ${c#*|}" $?
 done
+# A pager the shell cannot find: one line on standard error says so, and
+# every table goes to the terminal as without a pager.
+start_command "env HOME='$work/home' TERM=xterm WQSQL_PAGER=nosuch-pager '$WQSQL' 2>'$work/pager-errors.txt'"
+wait_prompt
+keys "connect repo.rtm" Enter "select * from Long" Enter
+wait_for '^ {7}200$'
+check "pager not found: the table on the terminal" $?
+keys "select * from Wide" Enter
+wait_count '^command took' 3
+check "pager not found: the next table runs too" $?
+[ "$(cat "$work/pager-errors.txt")" = "wqsql: cannot start pager nosuch-pager: not found" ]
+check "pager not found: said once on standard error" $?
+keys "exit" Enter
+wait_for 'SHELL-ENDED'
