@@ -20,22 +20,22 @@ constexpr int kObjects = 20000;
 constexpr int kThreads = 8;
 
 // Class 1 "Item" (n int, w double, name string, next ref to Item) with
-// kObjects objects; n = position, next = the one after (the last unset).
-void BuildItems(const std::string& path) {
+// `objects` objects; n = position, next = the one after (the last unset).
+void BuildItems(const std::string& path, int objects = kObjects) {
   wqstore::Writer w;
   ASSERT_TRUE(w.AddClass("Item", 1).ok());
   ASSERT_TRUE(w.AddMember(1, "n", 1, wqstore::DataType::kInt, false).ok());
   ASSERT_TRUE(w.AddMember(1, "w", 2, wqstore::DataType::kDouble, false).ok());
   ASSERT_TRUE(w.AddMember(1, "name", 3, wqstore::DataType::kString, true).ok());
   ASSERT_TRUE(w.AddMember(1, "next", 4, wqstore::DataType::kReference, true).ok());
-  for (int i = 0; i < kObjects; i++) {
+  for (int i = 0; i < objects; i++) {
     wqstore::ObjectId id;
     ASSERT_TRUE(w.AddObject(1, &id).ok());
     ASSERT_TRUE(w.SetInt(id, 1, i).ok());
     ASSERT_TRUE(w.SetDouble(id, 2, i * 0.5).ok());
     ASSERT_TRUE(w.SetString(id, 3, "item " + std::to_string(i)).ok());
   }
-  for (int i = 0; i + 1 < kObjects; i++) {
+  for (int i = 0; i + 1 < objects; i++) {
     ASSERT_TRUE(w.SetReference({1, i}, 4, {1, i + 1}).ok());
   }
   ASSERT_TRUE(w.Commit(path).ok());
@@ -104,6 +104,28 @@ TEST(PublicReadersTest, RepositoriesOpenAndCloseOnManyThreads) {
   }
   for (std::thread& t : threads) t.join();
   EXPECT_EQ(wrong.load(), 0);
+}
+
+// wqcheck on several files, each validated with the validator's worker
+// thread reading ahead: in the ThreadSanitizer build wqcheck is built with
+// it too, and a race ends it with a report and a failing status.
+TEST(PublicReadersTest, WqcheckOfSeveralFiles) {
+  wqtest::TempFolder folder;
+  std::string files;
+  for (int objects : {10, 20000, 300000}) {
+    const std::string path = folder.File("items" + std::to_string(objects) + ".rtm");
+    BuildItems(path, objects);
+    files += " '" + path + "'";
+  }
+  const std::string out = folder.File("out.txt");
+  ASSERT_EQ(wqtest::RunCommand("'" WQCHECK_PATH "'" + files + " > '" + out + "' 2>&1"), 0)
+      << wqtest::ReadFile(out);
+  const std::string text = wqtest::ReadFile(out);
+  size_t oks = 0;
+  for (size_t at = text.find(": ok ("); at != std::string::npos; at = text.find(": ok (", at + 1)) {
+    oks++;
+  }
+  EXPECT_EQ(oks, 3u) << text;
 }
 
 }  // namespace
