@@ -1,7 +1,7 @@
 // The display table, filled once from the store's value kinds.
 #include "query/column_display.h"
 
-#include "store/data_types.h"
+#include "store/scan.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "platform/text.h"
-#include "store/data_types.h"
+#include "store/scan.h"
 #include "store/names.h"
 #include "tools/shell_names.h"
 #include "tools/value_conversion.h"

@@ -17,7 +17,7 @@
 #include "tools/class_model.h"
 #include "tools/json_scalar.h"
 #include "tools/source_faults.h"
-#include "store/format.h"
+#include "store/scan.h"
 #include "store/writer.h"
 
 namespace wqsource {

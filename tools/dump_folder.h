@@ -8,7 +8,7 @@
 #include <string>
 
 #include "platform/status.h"
-#include "store/reader.h"
+#include "store/scan.h"
 #include "tools/dump_table.h"
 
 namespace wqtools {

@@ -10,8 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "store/data_types.h"
-#include "store/fields.h"
+#include "store/scan.h"
 #include "tools/dump_values.h"
 #include "tools/reference_marks.h"
 #include "tools/text_encoding.h"

@@ -7,7 +7,7 @@
 #ifndef WQSQL_TOOLS_DUMP_SOURCE_H_
 #define WQSQL_TOOLS_DUMP_SOURCE_H_
 
-#include "store/reader.h"
+#include "store/scan.h"
 #include "tools/text_sink.h"
 
 namespace wqtools {

@@ -5,7 +5,7 @@
 #ifndef WQSQL_TOOLS_DUMP_TABLE_H_
 #define WQSQL_TOOLS_DUMP_TABLE_H_
 
-#include "store/reader.h"
+#include "store/scan.h"
 #include "tools/text_sink.h"
 
 namespace wqtools {

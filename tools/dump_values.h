@@ -11,10 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "store/coding.h"
-#include "store/data_types.h"
-#include "store/fields.h"
-#include "store/reader.h"
+#include "store/scan.h"
 #include "tools/text_encoding.h"
 #include "tools/text_sink.h"
 

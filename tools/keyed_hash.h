@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "store/coding.h"
+#include "store/scan.h"
 
 namespace wqsource {
 

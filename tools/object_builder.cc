@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "store/data_types.h"
+#include "store/scan.h"
 #include "tools/value_conversion.h"
 
 namespace wqsource {

@@ -2,8 +2,7 @@
 // reference fields read in stored order.
 #include "tools/reference_marks.h"
 
-#include "store/data_types.h"
-#include "store/fields.h"
+#include "store/scan.h"
 
 namespace wqtools {
 

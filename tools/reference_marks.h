@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "store/reader.h"
+#include "store/scan.h"
 
 namespace wqtools {
 

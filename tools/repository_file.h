@@ -9,7 +9,7 @@
 #include <string>
 
 #include "platform/status.h"
-#include "store/reader.h"
+#include "store/scan.h"
 #include "store/validator.h"
 
 namespace wqtools {

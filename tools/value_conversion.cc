@@ -8,7 +8,7 @@
 
 #include "platform/text.h"
 #include "platform/utf8.h"
-#include "store/data_types.h"
+#include "store/scan.h"
 #include "tools/text_encoding.h"
 
 namespace wqsource {

@@ -14,7 +14,7 @@
 
 #include "platform/text.h"
 #include "store/inspect.h"
-#include "store/reader.h"
+#include "store/scan.h"
 #include "tools/check_report.h"
 #include "tools/progress_bar.h"
 #include "tools/repository_file.h"

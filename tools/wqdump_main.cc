@@ -16,7 +16,7 @@
 #include <string>
 
 #include "platform/text.h"
-#include "store/reader.h"
+#include "store/scan.h"
 #include "tools/dump_folder.h"
 #include "tools/dump_source.h"
 #include "tools/dump_table.h"
