@@ -22,15 +22,16 @@ namespace wqstore {
 class Reader;
 }  // namespace wqstore
 
-// Data type codes of class members. A member's code is one byte in the file,
-// so any value from 0 to 255 can occur; only those named here carry a value.
+// Data type codes of class members, the store's own (wqstore::DataType). A
+// member's code is one byte in the file, so any value from 0 to 255 can
+// occur; only those named here carry a value. 8 is the second reference code.
 enum wqDataType : int {
-  wqTypeString = 1,
-  wqTypeInt = 2,
-  wqTypeDouble = 3,
-  wqTypeChar = 4,
-  wqTypeBlob = 5,
-  wqTypeObjectRef = 6,
+  wqTypeString = static_cast<int>(wqstore::DataType::kString),
+  wqTypeInt = static_cast<int>(wqstore::DataType::kInt),
+  wqTypeDouble = static_cast<int>(wqstore::DataType::kDouble),
+  wqTypeChar = static_cast<int>(wqstore::DataType::kChar),
+  wqTypeBlob = static_cast<int>(wqstore::DataType::kBlob),
+  wqTypeObjectRef = static_cast<int>(wqstore::DataType::kReference),
   wqTypeObjectRefAlt = 8,
 };
 
