@@ -84,8 +84,10 @@ expect_in libwqstore-dev "$lib/libwqstore.so" "$lib/libwqstore.a" "$lib/pkgconfi
   usr/include/wqstore/wqstore.h usr/include/wqstore/version.h
 expect_in python3-wqstore "$python_dir/__init__.py" "$python_dir/dask.py"
 expect_in libsqlite3-mod-wqstore "$lib/wqstore.so" usr/share/man/man7/wqstore-sqlite.7.gz
-! grep -h '\.[1-7]$' "$tmp"/contents-* | grep -q '^usr/share/man/' || fail "a manual page is not compressed"
-! grep -hE '^usr/lib/[^/]+\.(so|a)' "$tmp"/contents-* || fail "a library outside the multiarch folder"
+uncompressed=$(grep -h '^usr/share/man/.*\.[1-7]$' "$tmp"/contents-* || true)
+[ -z "$uncompressed" ] || fail "manual pages not compressed: $uncompressed"
+outside=$(grep -hE '^usr/lib/[^/]+\.(so|a)' "$tmp"/contents-* || true)
+[ -z "$outside" ] || fail "libraries outside the multiarch folder: $outside"
 
 root=$tmp/root
 for p in "${packages[@]}"; do dpkg-deb -x "$(deb_of "$p")" "$root"; done
@@ -101,11 +103,15 @@ done
 echo "== hardening of the packaged binaries"
 for f in "${programs[@]/#/usr/bin/}" "$lib/libwqstore.so.$version" "$lib/wqstore.so" \
   "$(cd "$root" && ls $python_dir/_wqstore*.so)"; do
-  readelf -d "$root/$f" | grep -Eq 'FLAGS.*\bNOW\b' || fail "$f is not linked with -z now"
-  readelf -lW "$root/$f" | grep -q GNU_RELRO || fail "$f has no RELRO segment"
+  # (Read whole before grep: an early exit of grep -q would fail the pipe.)
+  dynamic=$(readelf -d "$root/$f")
+  grep -Eq 'FLAGS.*\bNOW\b' <<<"$dynamic" || fail "$f is not linked with -z now"
+  segments=$(readelf -lW "$root/$f")
+  grep -q GNU_RELRO <<<"$segments" || fail "$f has no RELRO segment"
 done
 for p in wqsql wqmake; do
-  nm -D "$root/usr/bin/$p" | grep -q '__[a-z_]*_chk@' || fail "usr/bin/$p calls no fortified function"
+  imports=$(nm -D "$root/usr/bin/$p")
+  grep -Eq '__[a-z]+_chk@' <<<"$imports" || fail "usr/bin/$p calls no fortified function"
 done
 
 echo "== programs unpacked from the packages"
