@@ -9,7 +9,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh cmake ninja-build g++ nlohmann-json3-dev libreadline-dev \
-  libsqlite3-dev sqlite3 python3-dev python3-pybind11 pybind11-dev
+  libsqlite3-dev sqlite3 python3-dev python3-pybind11 pybind11-dev python3-numpy python3-pandas
 # -O2 (Release's -O3 costs more compile time than it gains here) and no link-
 # time optimisation of the Python module (pybind11's default, a 12 s link):
 # the whole build takes about 100 s of CPU time.

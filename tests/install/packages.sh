@@ -54,6 +54,7 @@ done
 for dep in libc6 libreadline8; do has_dep wqsql $dep; done
 has_dep libwqstore-dev "libwqstore$soversion \\(= ${debian_version//./\\.}\\)"
 has_dep python3-wqstore python3
+has_dep python3-wqstore python3-numpy
 has_dep libsqlite3-mod-wqstore libc6
 for p in "libwqstore$soversion" libwqstore-dev libsqlite3-mod-wqstore; do
   [ "$(field "$p" Multi-Arch)" = same ] || fail "$p is not Multi-Arch: same"
@@ -129,6 +130,9 @@ assert wqstore.__file__.startswith(root + "/"), wqstore.__file__
 with wqstore.open(sample) as repo:
     for cls in repo.classes:
         print(f"{cls.name} ({cls.number}): {len(cls)} objects")
+    # An int column is a numpy view of the file (python3-numpy, a dependency).
+    capacity = repo["Warehouse"].column("capacity")
+    assert capacity.dtype.name == "int32" and int(capacity.sum()) == 12000 + 8500 + 0 - 2**31, capacity
 PY
 diff -u "$tmp/classes.expected" "$tmp/python.out" >&2 || fail "the packaged Python module lists other classes than wqsql"
 
