@@ -82,7 +82,8 @@ done
 expect_in "libwqstore$soversion" "$lib/libwqstore.so.$soversion" "$lib/libwqstore.so.$version"
 expect_in libwqstore-dev "$lib/libwqstore.so" "$lib/libwqstore.a" "$lib/pkgconfig/wqstore.pc" \
   "$lib/pkgconfig/wqstore-static.pc" "$lib/cmake/wqstore/wqstoreConfig.cmake" \
-  usr/include/wqstore/wqstore.h usr/include/wqstore/version.h
+  usr/include/wqstore/wqstore.h usr/include/wqstore/version.h \
+  usr/share/doc/libwqstore-dev/examples/list_classes.cc usr/share/doc/libwqstore-dev/examples/CMakeLists.txt
 expect_in python3-wqstore "$python_dir/__init__.py" "$python_dir/dask.py"
 expect_in libsqlite3-mod-wqstore "$lib/wqstore.so" usr/share/man/man7/wqstore-sqlite.7.gz
 uncompressed=$(grep -h '^usr/share/man/.*\.[1-7]$' "$tmp"/contents-* || true)
@@ -143,8 +144,9 @@ sqlite3 -batch :memory: ".load $root/$lib/wqstore" \
 sed 's/$/ objects/' "$tmp/sqlite.out" | diff -u "$tmp/classes.expected" - >&2 ||
   fail "the packaged extension lists other classes than wqsql"
 
-echo "== examples on libwqstore-dev, through find_package(wqstore) and pkg-config"
-quiet cmake -S "$src/examples" -B "$tmp/example-deb" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+echo "== the examples of libwqstore-dev on it, through find_package(wqstore) and pkg-config"
+examples=$root/usr/share/doc/libwqstore-dev/examples
+quiet cmake -S "$examples" -B "$tmp/example-deb" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_PREFIX_PATH="$root/usr" -DCMAKE_INSTALL_RPATH_USE_LINK_PATH=ON ||
   fail "the examples do not configure on libwqstore-dev"
 grep -qxF "wqstore_DIR:PATH=$root/$lib/cmake/wqstore" "$tmp/example-deb/CMakeCache.txt" ||
@@ -158,7 +160,7 @@ for module in wqstore wqstore-static; do
   mkdir -p "$tmp/deb-$module"
   for example in list_classes make_numbers; do
     # shellcheck disable=SC2086  # the flags are words
-    g++ -std=c++17 -Wall -Wextra -Werror "$src/examples/$example.cc" $flags \
+    g++ -std=c++17 -Wall -Wextra -Werror "$examples/$example.cc" $flags \
       -Wl,-rpath,"$root/$lib" -o "$tmp/deb-$module/$example" ||
       fail "$example does not build on libwqstore-dev with: $flags"
   done
