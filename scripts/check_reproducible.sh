@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 commit=${1:-HEAD}
 version=$(sed -n 's/^project(wqsql VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/wqsql-repro.XXXXXX")
-trap 'rm -rf "$tmp"' EXIT
+trap '[ -n "${keep:-}" ] || rm -rf "$tmp"' EXIT
 
 for n in 1 2; do
   mkdir -p "$tmp/build$n/path-$n"
@@ -37,8 +37,12 @@ for deb in "$tmp"/build1/path-1/*.deb; do
   elif cmp -s "$deb" "$other"; then
     echo "same: $name $(sha256sum <"$deb" | cut -c1-16)"
   else
-    echo "differ: $name" >&2
+    echo "differ: $name; the files that differ (packages kept in $tmp):" >&2
+    diff <(dpkg-deb -I "$deb" md5sums) <(dpkg-deb -I "$other" md5sums) >&2 ||
+      true
+    diff <(dpkg-deb -c "$deb") <(dpkg-deb -c "$other") >&2 || true
     command -v diffoscope >/dev/null && diffoscope "$deb" "$other" | head -60 >&2
+    keep=1
     status=1
   fi
 done
