@@ -8,7 +8,8 @@
 #   scripts/check_reproducible.sh [COMMIT]     (default HEAD)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-commit=${1:-HEAD}
+# Resolved once, so that a commit made while it runs changes neither build.
+commit=$(git rev-parse --verify "${1:-HEAD}^{commit}")
 version=$(sed -n 's/^project(wqsql VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/wqsql-repro.XXXXXX")
 trap '[ -n "${keep:-}" ] || rm -rf "$tmp"' EXIT
