@@ -40,7 +40,7 @@ endforeach()
 install(TARGETS wqstore_sqlite LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(FILES docs/man/wqstore-sqlite.7 DESTINATION ${CMAKE_INSTALL_MANDIR}/man7)
 
-install(FILES README.md CHANGELOG.md LICENSE docs/format.md docs/python.md packaging/copyright
+install(FILES README.md CHANGELOG.md LICENSE docs/format.md docs/python.md debian/copyright
   DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES examples/dravik.json DESTINATION ${CMAKE_INSTALL_DATADIR}/wqsql/examples)
 

@@ -8,9 +8,14 @@
 # is scripts/fuzz.sh, run by hand. Warnings are errors in every build here.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-# The install test needs pkg-config, dpkg-shlibdeps (dpkg-dev) and Xlib's
-# headers (libx11-dev), which the public headers must compile after; the
-# Python test pytest, Dask and its distributed scheduler.
+# The build's packages (those of scripts/build.sh and GoogleTest); the
+# install test needs pkg-config, Xlib's headers (libx11-dev), which the
+# public headers must compile after, and what builds and checks the Debian
+# packages (dpkg-dev, debhelper, dh-python, fakeroot, lintian); the Python
+# test pytest, numpy, pandas, Dask and its distributed scheduler.
+scripts/deps.sh cmake ninja-build g++ nlohmann-json3-dev libgtest-dev libreadline-dev \
+  libsqlite3-dev sqlite3 python3-dev python3-pybind11 pybind11-dev python3-numpy python3-pandas \
+  debhelper dh-python lintian fakeroot
 scripts/deps.sh valgrind tmux less zsh python3 clang libclang-rt-14-dev mandoc pkgconf dpkg-dev \
   libx11-dev python3-pytest python3-dask python3-distributed
 scripts/check_layers.sh
@@ -18,7 +23,12 @@ scripts/check_layers.sh
 echo "== manual pages"
 mandoc -T lint -W warning docs/man/*
 
-scripts/build.sh -DWQ_WERROR=ON
+scripts/check_versions.sh
+
+# The folder of scripts/build.sh, now with the tests and debugging information.
+echo "== build"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWQ_TESTS=ON -DWQ_WERROR=ON >/dev/null
+cmake --build build -j2
 
 echo "== tests"
 ctest --test-dir build --output-on-failure -j2

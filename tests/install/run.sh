@@ -2,8 +2,9 @@
 # What a user gets: installs the build into a temporary prefix, runs the
 # installed programs on the installed sample source, builds the example
 # program on the installed store library (once through find_package(wqstore),
-# once through pkg-config), then builds the Debian package, checks its fields
-# and runs the programs unpacked from it. Nothing is installed on the system.
+# once through pkg-config), then builds the Debian packages from a clean copy
+# of the sources (tests/install/packages.sh) and checks them. Nothing is
+# installed on the system.
 #
 #   tests/install/run.sh BUILD_DIR SOURCE_DIR
 set -euo pipefail
@@ -29,13 +30,13 @@ quiet() {
 }
 
 missing=()
-for program in cmake cpack ninja g++ pkg-config dpkg-deb dpkg-shlibdeps; do
+for program in cmake ninja g++ pkg-config dpkg-buildpackage dh lintian sqlite3; do
   command -v "$program" >/dev/null || missing+=("$program")
 done
 ((${#missing[@]} == 0)) || fail "missing programs: ${missing[*]} (scripts/test.sh installs them)"
 
-version=$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' "$build/CPackConfig.cmake")
-[ -n "$version" ] || fail "no package version in $build/CPackConfig.cmake"
+version=$(sed -n 's/^project(wqsql VERSION \([0-9.]*\).*/\1/p' "$src/CMakeLists.txt")
+[ -n "$version" ] || fail "no project version in $src/CMakeLists.txt"
 soversion=${version%.*}
 [ -f "$build/dravik.rtm" ] || fail "no sample repository $build/dravik.rtm"
 
@@ -228,46 +229,7 @@ PEAK
 [ "$peak" -lt 64 ] || fail "list_classes took $peak MiB to count 10,000,000 objects"
 rm -f "$tmp/big.rtm"
 
-echo "== cpack -G DEB"
-(cd "$build" && quiet cpack -G DEB -B "$tmp/package") || fail "cpack -G DEB"
-deb=$tmp/package/wqsql_${version}_$(dpkg --print-architecture).deb
-[ -f "$deb" ] || fail "no package $(basename "$deb"); cpack made: $(ls "$tmp/package")"
-field() { dpkg-deb -f "$deb" "$1"; }
-[ "$(field Package)" = wqsql ] || fail "Package: $(field Package)"
-[ "$(field Version)" = "$version" ] || fail "Version: $(field Version)"
-depends=$(field Depends)
-for dep in libc6 libreadline8; do
-  grep -Eq "(^|, )$dep( |,|\$)" <<<"$depends" || fail "Depends lacks $dep: $depends"
-done
-for f in Maintainer Section; do
-  [ -n "$(field "$f")" ] || fail "no $f field"
-done
-[ "$(field Description | wc -l)" -gt 2 ] || fail "no long description"
-
-root=$tmp/root
-dpkg-deb -x "$deb" "$root"
-cmp -s "$root/usr/share/doc/wqsql/copyright" "$src/packaging/copyright" ||
-  fail "usr/share/doc/wqsql/copyright is not packaging/copyright"
-for p in "${programs[@]}"; do
-  [ -f "$root/usr/share/man/man1/$p.1" ] || fail "package lacks the page $p.1"
-  [ -f "$root/usr/share/bash-completion/completions/$p" ] || fail "package lacks $p's completion"
-  head -1 "$root/usr/share/zsh/vendor-completions/_$p" | grep -qx "#compdef $p" ||
-    fail "package lacks $p's zsh completion"
-done
-
-echo "== programs unpacked from the package"
-check_programs "$root/usr/bin" "$root/usr/share/wqsql" "$tmp/run-package" "$tmp/wqsql-package.out"
-diff -u <(sed 's/time: .*/time: S/' "$tmp/wqsql-prefix.out") \
-  <(sed 's/time: .*/time: S/' "$tmp/wqsql-package.out") >&2 ||
-  fail "the packaged wqsql prints other lines than the installed one"
-
-echo "== example on the packaged library, through its pkg-config file"
-pc=$(find "$root" -name wqstore.pc)
-flags=$(PKG_CONFIG_LIBDIR=$(dirname "$pc") pkg-config --cflags --libs wqstore)
-# shellcheck disable=SC2086
-g++ -std=c++17 -Wall -Wextra -Werror "$src/examples/list_classes.cc" $flags \
-  -Wl,-rpath,"$(dirname "$(dirname "$pc")")" -o "$tmp/list_classes-deb" ||
-  fail "the example does not build on the package with: $flags"
-check_classes "$tmp/list_classes-deb" "$tmp/classes.expected"
+# The Debian packages, checked and run from a throw-away root.
+. "$(dirname "$0")/packages.sh"
 
 echo "install: ok"
