@@ -7,9 +7,7 @@
 // read is a type mismatch; a reference that reads as set leads to an object
 // the repository gives back.
 //
-// The first byte chooses how the rest is taken, as for repository_fuzzer: as
-// it is, with the header and directory checksums recomputed, or with every
-// checksum recomputed.
+// The bytes are taken as every repository target takes them (fuzz_util.h).
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -19,7 +17,6 @@
 #include <string>
 
 #include "fuzz/fuzz_util.h"
-#include "store/checksums.h"
 #include "wqstore/wqstore.h"
 
 namespace {
@@ -98,11 +95,7 @@ void ReadObject(const wqstore::Repository& repo, const wqstore::ClassDef& cls,
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
-  std::string image(reinterpret_cast<const char*>(data) + 1, size - 1);
-  if (data[0] % 3 == 1) wqstore::RecomputeChecksums(&image, wqstore::Checksums::kHeaderAndDirectory);
-  if (data[0] % 3 == 2) wqstore::RecomputeChecksums(&image, wqstore::Checksums::kAll);
-  const std::string path =
-      BytesAsFile(reinterpret_cast<const uint8_t*>(image.data()), image.size());
+  const std::string path = RepositoryBytesAsFile(data, size);
   std::unique_ptr<wqstore::Repository> repo;
   const wqstore::Result opened = wqstore::Repository::Open(path, &repo);
   if (!opened.ok()) {

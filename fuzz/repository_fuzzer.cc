@@ -4,17 +4,15 @@
 // file that opens holds a control character, and a file that validates must
 // read back consistently.
 //
-// The first byte chooses how the rest is taken: as it is, or with the
-// header and directory checksums recomputed (so Open parses the tables and
-// the getters meet damaged data), or with every checksum recomputed (so
-// ValidateRepository's structural checks meet the damage).
+// The first byte chooses how the rest is taken (fuzz_util.h): as it is, or
+// with the header and directory checksums recomputed, or with every
+// checksum recomputed.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
 #include "fuzz/fuzz_util.h"
 #include "repository/store_api.h"
-#include "store/checksums.h"
 #include "store/names.h"
 
 namespace {
@@ -67,11 +65,7 @@ void ReadEverything(const awq_Database& db) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
-  std::string image(reinterpret_cast<const char*>(data) + 1, size - 1);
-  if (data[0] % 3 == 1) wqstore::RecomputeChecksums(&image, wqstore::Checksums::kHeaderAndDirectory);
-  if (data[0] % 3 == 2) wqstore::RecomputeChecksums(&image, wqstore::Checksums::kAll);
-  const std::string path =
-      BytesAsFile(reinterpret_cast<const uint8_t*>(image.data()), image.size());
+  const std::string path = RepositoryBytesAsFile(data, size);
   awq_Database db;
   if (db.Open(path.c_str(), omReadOnly, 0, false) == nullptr) {
     try {
