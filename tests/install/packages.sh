@@ -1,11 +1,12 @@
 # The Debian packages, sourced by tests/install/run.sh (which defines fail,
-# quiet, check_programs, check_classes, check_examples, and the variables
-# build, src, tmp, version, soversion, programs): builds them with
-# dpkg-buildpackage (no tests) from a copy of the sources without build
-# folders, checks them with lintian and their fields, unpacks them all into
-# one throw-away root and runs from there the shell and the tools on the
-# sample, the Python module, the SQLite extension in sqlite3 and the example
-# programs built on libwqstore-dev.
+# quiet, check_programs, check_classes, check_examples,
+# check_examples_pkgconfig, and the variables build, src, tmp, version,
+# soversion, programs): builds them with dpkg-buildpackage (no tests) from
+# a copy of the sources without build folders, checks them with lintian and
+# their fields, unpacks them all into one throw-away root and runs from
+# there the shell and the tools on the sample, the Python module, the
+# SQLite extension in sqlite3 and the example programs built on
+# libwqstore-dev.
 
 echo "== dpkg-buildpackage"
 debian_version=$(dpkg-parsechangelog -l "$src/debian/changelog" -S Version)
@@ -155,14 +156,4 @@ quiet cmake --build "$tmp/example-deb" || fail "the examples do not build on lib
 grep -q "libwqstore.so.$soversion => $root/" <<<"$(ldd "$tmp/example-deb/list_classes")" ||
   fail "list_classes does not run on the packaged shared library"
 check_examples "$tmp/example-deb" deb-cmake
-for module in wqstore wqstore-static; do
-  flags=$(PKG_CONFIG_LIBDIR="$root/$lib/pkgconfig" pkg-config --cflags --libs $module)
-  mkdir -p "$tmp/deb-$module"
-  for example in list_classes make_numbers; do
-    # shellcheck disable=SC2086  # the flags are words
-    g++ -std=c++17 -Wall -Wextra -Werror "$examples/$example.cc" $flags \
-      -Wl,-rpath,"$root/$lib" -o "$tmp/deb-$module/$example" ||
-      fail "$example does not build on libwqstore-dev with: $flags"
-  done
-  check_examples "$tmp/deb-$module" "deb-$module"
-done
+check_examples_pkgconfig "$examples" "$root/$lib" deb

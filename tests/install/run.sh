@@ -188,18 +188,26 @@ for kind in shared static; do
   check_examples "$tmp/example-$kind" "cmake-$kind"
 done
 
-echo "== examples through pkg-config, shared and static"
-for module in wqstore wqstore-static; do
-  flags=$(PKG_CONFIG_LIBDIR="$prefix/$libdir/pkgconfig" pkg-config --cflags --libs $module)
-  mkdir -p "$tmp/pc-$module"
-  for example in list_classes make_numbers; do
-    # shellcheck disable=SC2086  # the flags are words
-    g++ -std=c++17 -Wall -Wextra -Werror "$src/examples/$example.cc" $flags \
-      -Wl,-rpath,"$prefix/$libdir" -o "$tmp/pc-$module/$example" ||
-      fail "$example does not build with: $flags"
+# The examples in EXAMPLES built with the flags of the pkg-config files in
+# the library folder LIBDIR, shared and static, each checked; TAG names the
+# builds.
+check_examples_pkgconfig() {
+  local examples=$1 libdir=$2 tag=$3 module example flags
+  for module in wqstore wqstore-static; do
+    flags=$(PKG_CONFIG_LIBDIR="$libdir/pkgconfig" pkg-config --cflags --libs $module)
+    mkdir -p "$tmp/$tag-$module"
+    for example in list_classes make_numbers; do
+      # shellcheck disable=SC2086  # the flags are words
+      g++ -std=c++17 -Wall -Wextra -Werror "$examples/$example.cc" $flags \
+        -Wl,-rpath,"$libdir" -o "$tmp/$tag-$module/$example" ||
+        fail "$example ($tag) does not build with: $flags"
+    done
+    check_examples "$tmp/$tag-$module" "$tag-$module"
   done
-  check_examples "$tmp/pc-$module" "pc-$module"
-done
+}
+
+echo "== examples through pkg-config, shared and static"
+check_examples_pkgconfig "$src/examples" "$prefix/$libdir" pc
 
 echo "== the static archive links into a shared object"
 cat >"$tmp/plugin.cc" <<'PLUGIN'
