@@ -58,7 +58,8 @@ double Value(Stream& s) {
 }  // namespace
 
 Dataset::Dataset(uint64_t seed, uint32_t n, bool with_extras) : seed_(seed), n_(n) {
-  classes_.push_back({"C", 1,
+  classes_.push_back({"C",
+                      1,
                       {{"name", 3, wqTypeString},
                        {"id", 1, wqTypeInt},
                        {"value", 2, wqTypeDouble},
@@ -66,15 +67,15 @@ Dataset::Dataset(uint64_t seed, uint32_t n, bool with_extras) : seed_(seed), n_(
                        {"data", 5, wqTypeBlob}},
                       n});
   if (!with_extras) return;
-  classes_.push_back({"R", 2,
-                      {{"label", 3, wqTypeString},
-                       {"target", 1, wqTypeObjectRef},
-                       {"seq", 2, wqTypeInt}},
-                      n / 10});
+  classes_.push_back(
+      {"R",
+       2,
+       {{"label", 3, wqTypeString}, {"target", 1, wqTypeObjectRef}, {"seq", 2, wqTypeInt}},
+       n / 10});
   const MemberDef small[] = {{"title", 1, wqTypeString},
-                              {"count", 2, wqTypeInt},
-                              {"weight", 3, wqTypeDouble},
-                              {"code", 4, wqTypeChar}};
+                             {"count", 2, wqTypeInt},
+                             {"weight", 3, wqTypeDouble},
+                             {"code", 4, wqTypeChar}};
   for (int k = 0; k < kSmallClasses; ++k) {
     ClassDef c{"S" + std::to_string(k), 10 + k, {}, static_cast<uint32_t>(3 + k)};
     c.members.assign(small, small + 2 + k % 3);

@@ -182,7 +182,8 @@ TEST(BenchDataset, EveryFormHoldsTheSameRows) {
               ExpectedRows(d, ci));
   }
   // R's integer references name the rowid of the same object of C.
-  const Rows joined = Query(db, "SELECT C.name FROM R JOIN C ON C.rowid = R.target ORDER BY R.rowid");
+  const Rows joined =
+      Query(db, "SELECT C.name FROM R JOIN C ON C.rowid = R.target ORDER BY R.rowid");
   ASSERT_EQ(joined.size(), d.classes()[kClassR].object_count);
   for (uint32_t i = 0; i < joined.size(); ++i) {
     EXPECT_EQ(joined[i][0], d.MakeC(d.MakeR(i).target).name);

@@ -108,7 +108,8 @@ void WriteJson(const Dataset& d, const std::string& path) {
     const CRow r = d.MakeC(i);
     ObjectHead(f, i, ids ? CId(i) : std::string());
     f << "\"name\": " << Quoted(r.name) << ", \"id\": " << int64_t{r.id}
-      << ", \"value\": " << FormatDouble(r.value) << ", \"flag\": " << Quoted(std::string(1, r.flag))
+      << ", \"value\": " << FormatDouble(r.value)
+      << ", \"flag\": " << Quoted(std::string(1, r.flag))
       << ", \"data\": " << Quoted(Hex(r.data, sizeof r.data)) << " } }";
   }
   f << "\n    ] }";

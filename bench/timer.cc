@@ -45,7 +45,8 @@ int main(int argc, char** argv) {
       ++i;
       break;
     }
-    if (i + 1 >= argc) Die("usage: wqbench_time [--in F] [--out F] [--cwd D] [--report F] -- PROG ARG...");
+    if (i + 1 >= argc)
+      Die("usage: wqbench_time [--in F] [--out F] [--cwd D] [--report F] -- PROG ARG...");
     if (a == "--in") {
       in = argv[++i];
     } else if (a == "--out") {

@@ -32,7 +32,8 @@ std::string BytesAsFile(const uint8_t* data, size_t size) {
 std::string RepositoryBytesAsFile(const uint8_t* data, size_t size) {
   if (size == 0) return "";
   std::string image(reinterpret_cast<const char*>(data) + 1, size - 1);
-  if (data[0] % 3 == 1) wqstore::RecomputeChecksums(&image, wqstore::Checksums::kHeaderAndDirectory);
+  if (data[0] % 3 == 1)
+    wqstore::RecomputeChecksums(&image, wqstore::Checksums::kHeaderAndDirectory);
   if (data[0] % 3 == 2) wqstore::RecomputeChecksums(&image, wqstore::Checksums::kAll);
   return BytesAsFile(reinterpret_cast<const uint8_t*>(image.data()), image.size());
 }

@@ -26,12 +26,12 @@ volatile uint64_t g_sink;
 }  // namespace
 
 // Ends the run, naming the line of the check that failed.
-#define Check(ok)                                                    \
-  do {                                                               \
-    if (!(ok)) {                                                     \
+#define Check(ok)                                                       \
+  do {                                                                  \
+    if (!(ok)) {                                                        \
       std::fprintf(stderr, "public_fuzzer.cc:%d: %s\n", __LINE__, #ok); \
-      std::abort();                                                  \
-    }                                                                \
+      std::abort();                                                     \
+    }                                                                   \
   } while (0)
 
 namespace {
@@ -58,15 +58,15 @@ void ReadObject(const wqstore::Repository& repo, const wqstore::ClassDef& cls,
     std::optional<std::string_view> s;
     std::string_view bytes;
     std::optional<wqstore::ObjectId> to;
-    const wqstore::Result results[] = {o.GetInt(m, &i),    o.GetDouble(m, &d),
-                                       o.GetChar(m, &ch),  o.GetString(m, &s),
+    const wqstore::Result results[] = {o.GetInt(m, &i),      o.GetDouble(m, &d),
+                                       o.GetChar(m, &ch),    o.GetString(m, &s),
                                        o.GetBlob(m, &bytes), o.GetReference(m, &to)};
     // The read of the member's own kind answers, or finds the file damaged
     // (a string or reference leading nowhere); every other read is a type
     // mismatch.
     static constexpr wqstore::DataType kKinds[] = {
-        wqstore::DataType::kInt,  wqstore::DataType::kDouble, wqstore::DataType::kChar,
-        wqstore::DataType::kString, wqstore::DataType::kBlob, wqstore::DataType::kReference};
+        wqstore::DataType::kInt,    wqstore::DataType::kDouble, wqstore::DataType::kChar,
+        wqstore::DataType::kString, wqstore::DataType::kBlob,   wqstore::DataType::kReference};
     for (int k = 0; k < 6; k++) {
       const wqstore::Result& r = results[k];
       if (kKinds[k] == m.type()) {

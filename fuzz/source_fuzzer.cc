@@ -23,7 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string image;
   // An accepted source must always serialise.
   if (!writer->Serialize(&image).ok()) std::abort();
-  const std::string path = BytesAsFile(reinterpret_cast<const uint8_t*>(image.data()), image.size());
+  const std::string path =
+      BytesAsFile(reinterpret_cast<const uint8_t*>(image.data()), image.size());
   awq_Database db;
   if (db.Open(path.c_str(), omReadOnly, 0, false) == nullptr) std::abort();
   db.ValidateRepository();  // throws, and so fails, on an unsound build

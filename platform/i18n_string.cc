@@ -36,8 +36,8 @@ void Utf8ToLatin1(const char* text, size_t length, std::string* out) {
   }
 }
 
-I18NString::I18NString(const char* text, const char* /*charset*/, int length,
-                       void* /*converter*/, void* /*context*/) {
+I18NString::I18NString(const char* text, const char* /*charset*/, int length, void* /*converter*/,
+                       void* /*context*/) {
   if (text == nullptr) {
     text_ = "";
     length_ = 0;

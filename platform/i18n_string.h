@@ -11,8 +11,7 @@ class I18NString {
   // `text` is UTF-8; `length` -1 means zero-terminated. The character set,
   // converter and context arguments exist for callers that pass them and
   // must be null here.
-  I18NString(const char* text, const char* charset, int length, void* converter,
-             void* context);
+  I18NString(const char* text, const char* charset, int length, void* converter, void* context);
   I18NString(const I18NString&) = delete;
   I18NString& operator=(const I18NString&) = delete;
   ~I18NString();

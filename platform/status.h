@@ -27,7 +27,9 @@ class [[nodiscard]] Status {
   // Success.
   Status() = default;
   static Status OK() { return Status(); }
-  static Status Error(std::string message) { return Status(Kind::kUnspecified, std::move(message)); }
+  static Status Error(std::string message) {
+    return Status(Kind::kUnspecified, std::move(message));
+  }
   static Status Error(Kind kind, std::string message) { return Status(kind, std::move(message)); }
 
   bool ok() const { return !failed_; }
@@ -51,9 +53,9 @@ class [[nodiscard]] Status {
 };
 
 // Returns from the calling function when `expr` gives a failed status.
-#define WQ_RETURN_IF_ERROR(expr)      \
-  do {                                \
-    Status wq_status_ = (expr);       \
+#define WQ_RETURN_IF_ERROR(expr)             \
+  do {                                       \
+    Status wq_status_ = (expr);              \
     if (!wq_status_.ok()) return wq_status_; \
   } while (0)
 

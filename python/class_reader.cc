@@ -39,8 +39,7 @@ void ReadCells(const wqstore::ClassDef& cls, const std::vector<Field>& fields, S
 }
 
 // A read-only view of an int or double column of the mapped file.
-py::array FileView(const Call& call, const wqstore::ClassDef& cls, const Field& field,
-                   Span span) {
+py::array FileView(const Call& call, const wqstore::ClassDef& cls, const Field& field, Span span) {
   wqstore::ColumnView view;
   ThrowIfFailed(cls.GetColumn(field.member, &view));
   const py::dtype type(field.type == wqstore::DataType::kInt ? "<i4" : "<f8");
@@ -65,7 +64,8 @@ py::array ObjectColumn(const Call& call, const wqstore::ClassDef& cls, const Fie
   const std::vector<Field> one{field};
   std::vector<Cell> cells;
   for (int32_t at = span.begin; at < span.end;) {
-    const Span chunk{at, static_cast<int32_t>(std::min<int64_t>(span.end, int64_t{at} + kChunkCells))};
+    const Span chunk{at,
+                     static_cast<int32_t>(std::min<int64_t>(span.end, int64_t{at} + kChunkCells))};
     ReadCells(cls, one, chunk, &cells);
     for (int32_t i = 0; i < chunk.size(); ++i) {
       PyObject* value = ToPython(field.type, cells[static_cast<size_t>(i)]);
@@ -103,12 +103,12 @@ py::object ClassFrame(const Call& call, const wqstore::ClassDef& cls, Span span)
   for (const Field& field : FieldsOf(cls)) {
     columns[py::str(std::string(field.member.name()))] = ColumnArray(call, cls, field, span);
   }
-  return pandas.attr("DataFrame")(columns,
-                                  py::arg("index") = pandas.attr("RangeIndex")(span.begin, span.end));
+  return pandas.attr("DataFrame")(
+      columns, py::arg("index") = pandas.attr("RangeIndex")(span.begin, span.end));
 }
 
-py::list RowTuples(const Call& call, const wqstore::ClassDef& cls,
-                   const std::vector<Field>& fields, Span span, std::vector<Cell>* cells) {
+py::list RowTuples(const Call& call, const wqstore::ClassDef& cls, const std::vector<Field>& fields,
+                   Span span, std::vector<Cell>* cells) {
   ReadCells(cls, fields, span, cells);
   py::list rows(span.size());
   const Py_ssize_t width = static_cast<Py_ssize_t>(fields.size());
@@ -148,31 +148,33 @@ py::list ObjectDicts(const Call& call, const wqstore::ClassDef& cls, Span span) 
   const int32_t rows_per_chunk =
       std::max<int32_t>(1, kChunkCells / static_cast<int32_t>(std::max<size_t>(1, fields.size())));
   for (int32_t at = span.begin; at < span.end;) {
-  const Span chunk{at, static_cast<int32_t>(std::min<int64_t>(span.end, int64_t{at} + rows_per_chunk))};
-  ReadCells(cls, fields, chunk, &cells);
-  const Cell* row = cells.data();
-  for (int32_t i = chunk.begin; i < chunk.end; ++i, row += fields.size()) {
-    heap_places.clear();
-    for (size_t f = 0; f < fields.size(); ++f) {
-      order[f] = f;
-      const bool entry = (fields[f].type == wqstore::DataType::kString && row[f].data != nullptr) ||
-                         (fields[f].type == wqstore::DataType::kBlob && row[f].size > 0);
-      if (entry) heap_places.push_back(f);
+    const Span chunk{
+        at, static_cast<int32_t>(std::min<int64_t>(span.end, int64_t{at} + rows_per_chunk))};
+    ReadCells(cls, fields, chunk, &cells);
+    const Cell* row = cells.data();
+    for (int32_t i = chunk.begin; i < chunk.end; ++i, row += fields.size()) {
+      heap_places.clear();
+      for (size_t f = 0; f < fields.size(); ++f) {
+        order[f] = f;
+        const bool entry =
+            (fields[f].type == wqstore::DataType::kString && row[f].data != nullptr) ||
+            (fields[f].type == wqstore::DataType::kBlob && row[f].size > 0);
+        if (entry) heap_places.push_back(f);
+      }
+      heap_fields = heap_places;
+      std::stable_sort(heap_fields.begin(), heap_fields.end(),
+                       [row](size_t a, size_t b) { return row[a].data < row[b].data; });
+      for (size_t k = 0; k < heap_places.size(); ++k) order[heap_places[k]] = heap_fields[k];
+      py::dict values;
+      for (const size_t f : order) {
+        PyObject* value = ToPython(fields[f].type, row[f]);
+        if (value == nullptr) ThrowConversionFault(call.repository().path(), cls, fields[f], i);
+        py::object owned = py::reinterpret_steal<py::object>(value);
+        if (PyDict_SetItem(values.ptr(), keys[f].ptr(), value) != 0) throw py::error_already_set();
+      }
+      PyList_SET_ITEM(objects.ptr(), i - span.begin, values.release().ptr());
     }
-    heap_fields = heap_places;
-    std::stable_sort(heap_fields.begin(), heap_fields.end(),
-                     [row](size_t a, size_t b) { return row[a].data < row[b].data; });
-    for (size_t k = 0; k < heap_places.size(); ++k) order[heap_places[k]] = heap_fields[k];
-    py::dict values;
-    for (const size_t f : order) {
-      PyObject* value = ToPython(fields[f].type, row[f]);
-      if (value == nullptr) ThrowConversionFault(call.repository().path(), cls, fields[f], i);
-      py::object owned = py::reinterpret_steal<py::object>(value);
-      if (PyDict_SetItem(values.ptr(), keys[f].ptr(), value) != 0) throw py::error_already_set();
-    }
-    PyList_SET_ITEM(objects.ptr(), i - span.begin, values.release().ptr());
-  }
-  at = chunk.end;
+    at = chunk.end;
   }
   return objects;
 }

@@ -32,8 +32,8 @@ PyObject* NewClass(py::module_& m, const char* name, const char* doc, PyObject* 
 
 // Raises `cls` with `message`, its `code` attribute the code's name.
 void Raise(PyObject* cls, wqstore::Result::Code code, const std::string& message) {
-  PyObject* text = PyUnicode_DecodeUTF8(message.data(), static_cast<Py_ssize_t>(message.size()),
-                                        "replace");
+  PyObject* text =
+      PyUnicode_DecodeUTF8(message.data(), static_cast<Py_ssize_t>(message.size()), "replace");
   if (text == nullptr) return;  // the failure to make it is raised instead
   PyObject* exc = PyObject_CallOneArg(cls, text);
   Py_DECREF(text);
@@ -60,8 +60,8 @@ void DefineErrors(py::module_& m) {
                    "\"changed on disk\", \"out of memory\", \"type mismatch\").",
                    PyExc_Exception);
   not_found_error = NewClass(m, "NotFoundError", "No such repository file.", error);
-  damaged_error = NewClass(
-      m, "DamagedError", "The file breaks a rule of the repository format.", error);
+  damaged_error =
+      NewClass(m, "DamagedError", "The file breaks a rule of the repository format.", error);
   changed_error = NewClass(m, "ChangedOnDiskError",
                            "The open file was changed or cut short since it was opened.", error);
   py::register_exception_translator([](std::exception_ptr p) {

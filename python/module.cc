@@ -274,9 +274,9 @@ PYBIND11_MODULE(_wqstore, m) {
            "case; KeyError when there is none.")
       .def("__contains__", &Repository::Contains, "name"_a)
       .def("__len__", &Repository::Length, "The number of classes.")
-      .def("__iter__",
-           [](const Repository& r) { return py::iter(py::cast(r.Classes())); },
-           "Iterates the classes in stored order.")
+      .def(
+          "__iter__", [](const Repository& r) { return py::iter(py::cast(r.Classes())); },
+          "Iterates the classes in stored order.")
       .def("validate", &Repository::Validate,
            "Checks every checksum and rule of the whole file, as wqcheck does; raises "
            "DamagedError with the first fault.")
@@ -296,8 +296,7 @@ PYBIND11_MODULE(_wqstore, m) {
       "Opens a repository file read-only. Checks its header, directory and tables in time "
       "independent of the number of objects; raises NotFoundError, DamagedError or Error.");
   m.def(
-      "write",
-      [](py::object path, py::handle classes) { WriteRepository(PathOf(path), classes); },
+      "write", [](py::object path, py::handle classes) { WriteRepository(PathOf(path), classes); },
       "path"_a, "classes"_a,
       "Builds a repository from a list of class dicts and writes it to path atomically.");
 }

@@ -125,16 +125,15 @@ PyObject* ToPython(wqstore::DataType type, const Cell& cell) {
   Py_RETURN_NONE;
 }
 
-void ThrowConversionFault(const std::string& path, const wqstore::ClassDef& cls,
-                          const Field& field, int32_t position) {
+void ThrowConversionFault(const std::string& path, const wqstore::ClassDef& cls, const Field& field,
+                          int32_t position) {
   if (!PyErr_ExceptionMatches(PyExc_UnicodeDecodeError)) throw py::error_already_set();
   PyErr_Clear();
   throw StoreError(wqstore::Result::Error(
       wqstore::Result::kDamaged,
-      path + ": object " + std::to_string(position) + " of class " +
-          std::to_string(cls.number()) + " (" + std::string(cls.name()) + "), member " +
-          std::to_string(field.member.number()) + " (" + std::string(field.member.name()) +
-          "): string is not valid UTF-8"));
+      path + ": object " + std::to_string(position) + " of class " + std::to_string(cls.number()) +
+          " (" + std::string(cls.name()) + "), member " + std::to_string(field.member.number()) +
+          " (" + std::string(field.member.name()) + "): string is not valid UTF-8"));
 }
 
 py::object TypeForSource(const wqstore::Member& member) {

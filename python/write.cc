@@ -68,7 +68,7 @@ bool Utf8Of(py::handle v, std::string_view* out) {
 std::string TextOf(py::handle key) {
   std::string_view text;
   return PyUnicode_Check(key.ptr()) && Utf8Of(key, &text) ? std::string(text)
-                                                           : std::string(py::str(py::repr(key)));
+                                                          : std::string(py::str(py::repr(key)));
 }
 
 // Throws the fault of a value; `detail` as wqmake words it.
@@ -139,7 +139,8 @@ std::string NameField(const std::string& where, py::handle v) {
 std::vector<std::pair<std::string, py::handle>> Items(const std::string& where, py::handle d) {
   if (!PyDict_Check(d.ptr())) Fault(where, "expected a dict, not " + KindName(d));
   std::vector<std::pair<std::string, py::handle>> items;
-  for (auto item : py::reinterpret_borrow<py::dict>(d)) items.emplace_back(TextOf(item.first), item.second);
+  for (auto item : py::reinterpret_borrow<py::dict>(d))
+    items.emplace_back(TextOf(item.first), item.second);
   return items;
 }
 
@@ -239,14 +240,15 @@ class RepositoryBuilder {
     if (!has_number) {
       const int64_t n = classes_.empty() ? 1 : int64_t{max_class_number_} + 1;
       if (n > INT32_MAX) {
-        Fault(c.label, "no \"number\" given, and one more than the largest class number so far "
-                       "is out of range");
+        Fault(c.label,
+              "no \"number\" given, and one more than the largest class number so far "
+              "is out of range");
       }
       c.number = static_cast<int32_t>(n);
     }
     if (classes_.empty() || c.number > max_class_number_) max_class_number_ = c.number;
-    wqstore::Result added = has_size ? writer_.AddClass(name, c.number, object_size)
-                                     : writer_.AddClass(name, c.number);
+    wqstore::Result added =
+        has_size ? writer_.AddClass(name, c.number, object_size) : writer_.AddClass(name, c.number);
     // The writer's refusals of classes and members name the class.
     if (!added.ok()) ThrowInvalid(added.message());
     if (members && !members.is_none()) AddMembers(&c, members);
@@ -270,8 +272,9 @@ class RepositoryBuilder {
           label = c->label + ", member " + Quote(m.name);
         } else if (key == "type") {
           if (!TypeCode(v, &m.type_code)) {
-            Fault(label, "\"type\" must be a code 0 to 255 or one of \"string\", \"int\", "
-                         "\"double\", \"char\", \"blob\", \"ref\"");
+            Fault(label,
+                  "\"type\" must be a code 0 to 255 or one of \"string\", \"int\", "
+                  "\"double\", \"char\", \"blob\", \"ref\"");
           }
           m.type = TypeOfCode(m.type_code);
           has_type = true;
@@ -291,14 +294,17 @@ class RepositoryBuilder {
       if (!has_type) Fault(label, "missing key \"type\"");
       if (!has_number) {
         int64_t n = 1;
-        for (const MemberPlan& before : c->members) n = std::max<int64_t>(n, int64_t{before.number} + 1);
+        for (const MemberPlan& before : c->members)
+          n = std::max<int64_t>(n, int64_t{before.number} + 1);
         if (n > INT32_MAX) {
-          Fault(label, "no \"number\" given, and one more than the largest member number so "
-                       "far is out of range");
+          Fault(label,
+                "no \"number\" given, and one more than the largest member number so "
+                "far is out of range");
         }
         m.number = static_cast<int32_t>(n);
       }
-      wqstore::Result added = writer_.AddMember(c->number, m.name, m.number, m.type_code, m.nullable);
+      wqstore::Result added =
+          writer_.AddMember(c->number, m.name, m.number, m.type_code, m.nullable);
       if (!added.ok()) ThrowInvalid(added.message());
       c->by_name.emplace(m.name, static_cast<uint32_t>(c->members.size()));
       c->members.push_back(std::move(m));
@@ -329,8 +335,8 @@ class RepositoryBuilder {
       if (!seq) throw py::error_already_set();
       const Py_ssize_t n = PySequence_Fast_GET_SIZE(seq.ptr());
       if (static_cast<size_t>(n) != c.members.size()) {
-        Fault(ObjectLabel(c, ordinal), std::to_string(n) + " values for " +
-                                           std::to_string(c.members.size()) + " members");
+        Fault(ObjectLabel(c, ordinal),
+              std::to_string(n) + " values for " + std::to_string(c.members.size()) + " members");
       }
       PyObject** items = PySequence_Fast_ITEMS(seq.ptr());
       for (Py_ssize_t m = 0; m < n; ++m) {
@@ -343,8 +349,8 @@ class RepositoryBuilder {
     }
     for (uint32_t m = 0; m < c.members.size(); ++m) {
       const MemberPlan& member = c.members[m];
-      const bool can_be_null = member.type == wqstore::DataType::kString ||
-                               member.type == wqstore::DataType::kReference;
+      const bool can_be_null =
+          member.type == wqstore::DataType::kString || member.type == wqstore::DataType::kReference;
       if (can_be_null && !member.nullable && given_[m] != serial_) {
         Fault(ObjectLabel(c, ordinal),
               "no value for member " + Quote(member.name) + ", which is not nullable");
@@ -434,9 +440,9 @@ class RepositoryBuilder {
           PyErr_Clear();
           fault("expected bytes (a contiguous buffer), not " + KindName(v));
         }
-        set = writer_.SetBlob(id, member.number,
-                              std::string_view(static_cast<const char*>(view.buf),
-                                               static_cast<size_t>(view.len)));
+        set = writer_.SetBlob(
+            id, member.number,
+            std::string_view(static_cast<const char*>(view.buf), static_cast<size_t>(view.len)));
         PyBuffer_Release(&view);
         break;
       }

@@ -98,8 +98,19 @@ inline unsigned KeptDigits(unsigned digits) {
 // list of 11 indexes into the cell's source bytes below (kSrcX1, the
 // exponent's hundreds digit, is always '0' and unused).
 enum Source : unsigned char {
-  kSrcBlank, kSrcMinus, kSrcD1, kSrcD2, kSrcD3, kSrcPoint, kSrcZero,
-  kSrcE, kSrcExpSign, kSrcX1, kSrcX2, kSrcX3, kSrcCount
+  kSrcBlank,
+  kSrcMinus,
+  kSrcD1,
+  kSrcD2,
+  kSrcD3,
+  kSrcPoint,
+  kSrcZero,
+  kSrcE,
+  kSrcExpSign,
+  kSrcX1,
+  kSrcX2,
+  kSrcX3,
+  kSrcCount
 };
 constexpr int kForms = 8;
 constexpr int kDoubleCellWidth = 11;
@@ -180,7 +191,8 @@ inline G3Source SourceOf(const G3& g) {
 inline const unsigned char* LayoutOf(const G3& g) {
   const int x = g.exponent;
   const int form = x >= -4 && x < 3 ? x + 4 : 7;
-  return kDoubleLayouts.at[(form * 3 + static_cast<int>(KeptDigits(g.digits)) - 1) * 2 + g.negative];
+  return kDoubleLayouts
+      .at[(form * 3 + static_cast<int>(KeptDigits(g.digits)) - 1) * 2 + g.negative];
 }
 
 // Writes the cell of `g` byte by byte; 11 bytes.

@@ -9,8 +9,8 @@
 #include "query/cell_format.h"
 #include "query/column_display.h"
 #include "repository/connection.h"
-#include "shell/settings.h"
 #include "repository/member_reader.h"
+#include "shell/settings.h"
 
 namespace {
 

@@ -43,7 +43,8 @@ const char* awq_Database::Open(const char* path, openMode mode, int flags, bool 
 
 awq_Class awq_Database::FindClassDef(const char* name) const {
   wqstore::ClassDef found;
-  if (repo_ == nullptr || name == nullptr || *name == '\0' || !repo_->FindClass(name, &found).ok()) {
+  if (repo_ == nullptr || name == nullptr || *name == '\0' ||
+      !repo_->FindClass(name, &found).ok()) {
     return awq_Class();
   }
   return awq_Class(Access::Info(found));

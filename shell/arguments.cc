@@ -48,14 +48,9 @@ ShellArguments ReadShellArguments(int argc, const char* const* argv) {
 
 int AnswerShellArguments(const ShellArguments& arguments, bool input_is_terminal) {
   switch (arguments.request) {
-    case ShellRequest::kHelp:
-      std::fputs(kUsage, stdout);
-      return 0;
-    case ShellRequest::kVersion:
-      std::fputs("wqsql " WQ_VERSION "\n", stdout);
-      return 0;
-    case ShellRequest::kRun:
-      break;
+    case ShellRequest::kHelp: std::fputs(kUsage, stdout); return 0;
+    case ShellRequest::kVersion: std::fputs("wqsql " WQ_VERSION "\n", stdout); return 0;
+    case ShellRequest::kRun: break;
   }
   if (arguments.ignored && input_is_terminal) std::fputs(kHint, stderr);
   return -1;

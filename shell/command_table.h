@@ -14,7 +14,7 @@ struct Command {
 };
 
 inline constexpr Command CommandTable[] = {
-    {"connect", RunConnect}, {"descr", RunDescr}, {"exit", StopShell}, {"help", RunHelp},
+    {"connect", RunConnect}, {"descr", RunDescr}, {"exit", StopShell},   {"help", RunHelp},
     {"?", RunHelp},          {"quit", StopShell}, {"select", RunSelect}, {"set", RunSet},
 };
 inline constexpr size_t kCommandCount = std::size(CommandTable);

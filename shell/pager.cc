@@ -23,8 +23,8 @@ namespace {
 constexpr char kDefaultPager[] = "less";
 constexpr char kDefaultPagerCommand[] = "less -SRFX";
 
-pid_t g_pid = -1;  // the running pager
-int g_pipe = -1;   // its input, which the output goes to
+pid_t g_pid = -1;            // the running pager
+int g_pipe = -1;             // its input, which the output goes to
 bool g_unavailable = false;  // it could not be started: tables go to the terminal
 
 // Whether `name` is an executable file in a folder of PATH.

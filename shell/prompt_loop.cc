@@ -31,8 +31,8 @@ void RunPromptLoop() {
   for (;;) {
     const LineRead read = ReadPromptedLine("wq> ", &line);
     if (read == LineRead::kEnd) break;
-    const bool stop = read == LineRead::kTooLong ? RejectLine("line too long")
-                                                 : ExecuteCommand(line.c_str());
+    const bool stop =
+        read == LineRead::kTooLong ? RejectLine("line too long") : ExecuteCommand(line.c_str());
     out::Flush();
     if (stop) return;
   }

@@ -104,8 +104,7 @@ std::string Unquote(std::string_view arg) {
 // The table's declaration, or the reason the class cannot be one: a member
 // whose name SQLite keeps for itself, or two that would be the same column.
 bool Declaration(const ClassTable& t, std::string* sql, std::string* error) {
-  const std::string where =
-      t.repo->path() + ": class " + Quoted(t.cls.name(), '"') + ": member ";
+  const std::string where = t.repo->path() + ": class " + Quoted(t.cls.name(), '"') + ": member ";
   std::unordered_map<std::string, std::string_view> seen;
   *sql = "CREATE TABLE x(";
   for (const Column& column : t.columns) {
@@ -147,7 +146,8 @@ int Connect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_v
       return SQLITE_ERROR;
     };
     if (argc != 5) {
-      return fail("wqstore takes two arguments, the file and the class: USING wqstore(FILE, CLASS)");
+      return fail(
+          "wqstore takes two arguments, the file and the class: USING wqstore(FILE, CLASS)");
     }
     auto table = std::make_unique<ClassTable>();
     table->name = argv[2];
@@ -332,10 +332,9 @@ int Filter(sqlite3_vtab_cursor* cursor, int plan, const char*, int argc, sqlite3
     const unsigned char* text = sqlite3_value_text(v);
     wqstore::ObjectId id;
     if (text != nullptr &&
-        wqstore::ObjectId::Parse(
-            std::string_view(reinterpret_cast<const char*>(text),
-                             static_cast<size_t>(sqlite3_value_bytes(v))),
-            &id)
+        wqstore::ObjectId::Parse(std::string_view(reinterpret_cast<const char*>(text),
+                                                  static_cast<size_t>(sqlite3_value_bytes(v))),
+                                 &id)
             .ok() &&
         id.class_number == t.cls.number()) {
       if (id.position > lo) lo = id.position;

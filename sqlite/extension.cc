@@ -28,6 +28,7 @@ extern "C" [[gnu::visibility("default")]] int sqlite3_wqstore_init(
   }
   int rc = wqsqlite::RegisterClassTables(db, pool);
   if (rc == SQLITE_OK) rc = wqsqlite::RegisterCatalogTables(db, pool);
-  if (rc != SQLITE_OK) *error = sqlite3_mprintf("wqstore: cannot register its modules: %s", sqlite3_errstr(rc));
+  if (rc != SQLITE_OK)
+    *error = sqlite3_mprintf("wqstore: cannot register its modules: %s", sqlite3_errstr(rc));
   return rc;
 }

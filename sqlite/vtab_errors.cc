@@ -18,8 +18,8 @@ void ResultError(sqlite3_context* context, const wqstore::Repository& repo,
                  const wqstore::Result& result) {
   const std::string& m = result.message();
   const std::string& path = repo.path();
-  const bool named = m.size() > path.size() && m.compare(0, path.size(), path) == 0 &&
-                     m[path.size()] == ':';
+  const bool named =
+      m.size() > path.size() && m.compare(0, path.size(), path) == 0 && m[path.size()] == ':';
   const std::string text = named ? m : path + ": " + m;
   sqlite3_result_error(context, text.data(), static_cast<int>(text.size()));
 }

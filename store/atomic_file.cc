@@ -34,8 +34,8 @@ Status CheckLinkOwner(const std::string& link, const struct stat& link_info) {
   if (::stat(FolderOf(link).c_str(), &folder) != 0) return Status::OK();  // the walk fails later
   if ((folder.st_mode & (S_ISVTX | S_IWOTH)) != (S_ISVTX | S_IWOTH)) return Status::OK();
   if (link_info.st_uid == folder.st_uid || link_info.st_uid == ::geteuid()) return Status::OK();
-  return Status::Error("not following the symbolic link " + ShownPath(link) + ": it belongs to uid " +
-                       Num(static_cast<uint32_t>(link_info.st_uid)) +
+  return Status::Error("not following the symbolic link " + ShownPath(link) +
+                       ": it belongs to uid " + Num(static_cast<uint32_t>(link_info.st_uid)) +
                        ", neither this user nor the owner of its sticky world-writable folder");
 }
 
@@ -91,8 +91,8 @@ Status AtomicFile::Create(const std::string& path, std::unique_ptr<AtomicFile>* 
   WQ_RETURN_IF_ERROR(FollowLinks(path, &f->target_));
   // A refusal names the file a link leads to.
   auto refuse = [&](const std::string& why) {
-    return Status::Error(f->target_ == path ? why
-                                            : "the link leads to " + ShownPath(f->target_) + ": " + why);
+    return Status::Error(
+        f->target_ == path ? why : "the link leads to " + ShownPath(f->target_) + ": " + why);
   };
   struct stat st;
   if (::stat(f->target_.c_str(), &st) == 0) {

@@ -12,10 +12,10 @@
 // A symbolic link at the target is followed: the file it names is replaced
 // and the link stays a link. As the kernel does for its own opens, a link
 // in a sticky world-writable folder (/tmp) that belongs neither to the
-// folder's owner nor to the user running the process is refused. An existing target keeps its permission bits
-// and, where the process may set them, its owner and group; a new one gets
-// 0666 less the umask. A target that exists and is not a regular file, or
-// that the process may not write, is refused and left alone.
+// folder's owner nor to the user running the process is refused. An existing target keeps its
+// permission bits and, where the process may set them, its owner and group; a new one gets 0666
+// less the umask. A target that exists and is not a regular file, or that the process may not
+// write, is refused and left alone.
 #ifndef WQSQL_STORE_ATOMIC_FILE_H_
 #define WQSQL_STORE_ATOMIC_FILE_H_
 
@@ -63,9 +63,9 @@ class AtomicFile {
   // OK, or the failure of a write with errno `err`.
   Status Written(int err) const;
 
-  std::string target_;  // the file replaced, symbolic links followed
-  std::string folder_;  // the target's
-  std::string temp_;    // the temporary file's name; empty while unnamed
+  std::string target_;   // the file replaced, symbolic links followed
+  std::string folder_;   // the target's
+  std::string temp_;     // the temporary file's name; empty while unnamed
   bool exists_ = false;  // the target existed when the file was created
   int fd_ = -1;          // -1 once closed
   bool unnamed_ = false;

@@ -27,8 +27,7 @@ class MappedFile {
   // Opens and maps `path` and sets *file. A failure says why, e.g. "cannot
   // open file: No such file or directory". Without `guard` the mapping is
   // read unguarded: a read past a shrunken end raises SIGBUS.
-  static Status Open(const std::string& path, std::unique_ptr<MappedFile>* file,
-                     bool guard = true);
+  static Status Open(const std::string& path, std::unique_ptr<MappedFile>* file, bool guard = true);
 
   ~MappedFile();
   MappedFile(const MappedFile&) = delete;

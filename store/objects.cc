@@ -33,14 +33,13 @@ Result FieldFor(const ClassInfo* c, uint32_t position, const MemberInfo* m, Valu
                 const unsigned char** field) {
   if (c == nullptr) return NoObject();
   if (m == nullptr || m < c->members || m >= c->members + c->member_count) {
-    return Result::Error(Result::kInvalidArgument,
-                         "member does not belong to " + ClassText(c));
+    return Result::Error(Result::kInvalidArgument, "member does not belong to " + ClassText(c));
   }
   const ValueKind kind = KindOf(m->type);
   if (kind != want) {
-    return Result::Error(Result::kTypeMismatch,
-                         MemberText(m) + " of " + ClassText(c) + " is " +
-                             ValueKindPhrase(kind) + ", not " + ValueKindPhrase(want));
+    return Result::Error(Result::kTypeMismatch, MemberText(m) + " of " + ClassText(c) + " is " +
+                                                    ValueKindPhrase(kind) + ", not " +
+                                                    ValueKindPhrase(want));
   }
   *field = c->Record(position) + m->field_offset;
   return Result::Ok();
@@ -55,8 +54,8 @@ Result FieldByNumber(const ClassInfo* c, uint32_t position, int32_t number, Valu
 }
 
 Result Damaged(const ClassInfo* c, uint32_t position, const std::string& what) {
-  return Result::Error(Result::kDamaged, "object " + std::to_string(position) + " of " +
-                                             ClassText(c) + ": " + what);
+  return Result::Error(Result::kDamaged,
+                       "object " + std::to_string(position) + " of " + ClassText(c) + ": " + what);
 }
 
 // The readers of each kind, on a field already found.
@@ -69,8 +68,9 @@ Result ReadString(const ClassInfo* c, uint32_t position, const unsigned char* f,
   }
   size_t length;
   const char* s = c->reader->HeapString(off, &length);
-  if (s == nullptr) return Damaged(c, position, "string at heap offset " + std::to_string(off) +
-                                                    " is outside the heap");
+  if (s == nullptr)
+    return Damaged(c, position,
+                   "string at heap offset " + std::to_string(off) + " is outside the heap");
   *value = std::string_view(s, length);
   return Result::Ok();
 }
@@ -91,8 +91,9 @@ Result ReadReference(const ClassInfo* c, uint32_t position, const unsigned char*
   if (ci == format::kUnsetIndex) return Result::Ok();
   const Reader& reader = *c->reader;
   if (ci >= reader.class_count() || oi >= reader.class_at(ci).object_count) {
-    return Damaged(c, position, "reference to object " + std::to_string(oi) + " of class index " +
-                                    std::to_string(ci) + ", which the file does not hold");
+    return Damaged(c, position,
+                   "reference to object " + std::to_string(oi) + " of class index " +
+                       std::to_string(ci) + ", which the file does not hold");
   }
   *target_class = &reader.class_at(ci);
   *target_position = oi;
@@ -233,60 +234,60 @@ ObjectId Object::id() const {
   return ObjectId{c_ != nullptr ? c_->number : 0, static_cast<int32_t>(position_)};
 }
 
-#define WQSTORE_READERS(Key, Find, key_arg)                                                  \
-  Result Object::GetInt(Key member, int32_t* value) const {                                 \
-    const unsigned char* f;                                                                 \
-    Result r = Find(c_, position_, key_arg, ValueKind::kInt, &f);                           \
-    if (r.ok()) *value = DecodeSigned32(f);                                                 \
-    return r;                                                                               \
-  }                                                                                         \
-  Result Object::GetDouble(Key member, double* value) const {                               \
-    const unsigned char* f;                                                                 \
-    Result r = Find(c_, position_, key_arg, ValueKind::kDouble, &f);                        \
-    if (r.ok()) *value = DecodeDouble(f);                                                   \
-    return r;                                                                               \
-  }                                                                                         \
-  Result Object::GetChar(Key member, unsigned char* value) const {                          \
-    const unsigned char* f;                                                                 \
-    Result r = Find(c_, position_, key_arg, ValueKind::kChar, &f);                          \
-    if (r.ok()) *value = f[0];                                                              \
-    return r;                                                                               \
-  }                                                                                         \
-  Result Object::GetString(Key member, std::optional<std::string_view>* value) const {      \
-    const unsigned char* f;                                                                 \
-    Result r = Find(c_, position_, key_arg, ValueKind::kString, &f);                        \
-    return r.ok() ? ReadString(c_, position_, f, value) : r;                                \
-  }                                                                                         \
-  Result Object::GetBlob(Key member, std::string_view* bytes) const {                       \
-    const unsigned char* f;                                                                 \
-    Result r = Find(c_, position_, key_arg, ValueKind::kBlob, &f);                          \
-    return r.ok() ? ReadBlob(c_, f, bytes) : r;                                             \
-  }                                                                                         \
-  Result Object::GetReference(Key member, std::optional<ObjectId>* target) const {          \
-    const unsigned char* f;                                                                 \
-    Result r = Find(c_, position_, key_arg, ValueKind::kRef, &f);                           \
-    if (!r.ok()) return r;                                                                  \
-    const ClassInfo* tc;                                                                    \
-    uint32_t tp = 0;                                                                        \
-    r = ReadReference(c_, position_, f, &tc, &tp);                                          \
-    if (r.ok()) {                                                                           \
-      if (tc == nullptr) {                                                                  \
-        *target = std::nullopt;                                                             \
-      } else {                                                                              \
-        *target = ObjectId{tc->number, static_cast<int32_t>(tp)};                           \
-      }                                                                                     \
-    }                                                                                       \
-    return r;                                                                               \
-  }                                                                                         \
-  Result Object::GetReferencedObject(Key member, Object* target) const {                    \
-    const unsigned char* f;                                                                 \
-    Result r = Find(c_, position_, key_arg, ValueKind::kRef, &f);                           \
-    if (!r.ok()) return r;                                                                  \
-    const ClassInfo* tc;                                                                    \
-    uint32_t tp = 0;                                                                        \
-    r = ReadReference(c_, position_, f, &tc, &tp);                                          \
-    if (r.ok()) *target = tc != nullptr ? Object(tc, tp) : Object();                        \
-    return r;                                                                               \
+#define WQSTORE_READERS(Key, Find, key_arg)                                            \
+  Result Object::GetInt(Key member, int32_t* value) const {                            \
+    const unsigned char* f;                                                            \
+    Result r = Find(c_, position_, key_arg, ValueKind::kInt, &f);                      \
+    if (r.ok()) *value = DecodeSigned32(f);                                            \
+    return r;                                                                          \
+  }                                                                                    \
+  Result Object::GetDouble(Key member, double* value) const {                          \
+    const unsigned char* f;                                                            \
+    Result r = Find(c_, position_, key_arg, ValueKind::kDouble, &f);                   \
+    if (r.ok()) *value = DecodeDouble(f);                                              \
+    return r;                                                                          \
+  }                                                                                    \
+  Result Object::GetChar(Key member, unsigned char* value) const {                     \
+    const unsigned char* f;                                                            \
+    Result r = Find(c_, position_, key_arg, ValueKind::kChar, &f);                     \
+    if (r.ok()) *value = f[0];                                                         \
+    return r;                                                                          \
+  }                                                                                    \
+  Result Object::GetString(Key member, std::optional<std::string_view>* value) const { \
+    const unsigned char* f;                                                            \
+    Result r = Find(c_, position_, key_arg, ValueKind::kString, &f);                   \
+    return r.ok() ? ReadString(c_, position_, f, value) : r;                           \
+  }                                                                                    \
+  Result Object::GetBlob(Key member, std::string_view* bytes) const {                  \
+    const unsigned char* f;                                                            \
+    Result r = Find(c_, position_, key_arg, ValueKind::kBlob, &f);                     \
+    return r.ok() ? ReadBlob(c_, f, bytes) : r;                                        \
+  }                                                                                    \
+  Result Object::GetReference(Key member, std::optional<ObjectId>* target) const {     \
+    const unsigned char* f;                                                            \
+    Result r = Find(c_, position_, key_arg, ValueKind::kRef, &f);                      \
+    if (!r.ok()) return r;                                                             \
+    const ClassInfo* tc;                                                               \
+    uint32_t tp = 0;                                                                   \
+    r = ReadReference(c_, position_, f, &tc, &tp);                                     \
+    if (r.ok()) {                                                                      \
+      if (tc == nullptr) {                                                             \
+        *target = std::nullopt;                                                        \
+      } else {                                                                         \
+        *target = ObjectId{tc->number, static_cast<int32_t>(tp)};                      \
+      }                                                                                \
+    }                                                                                  \
+    return r;                                                                          \
+  }                                                                                    \
+  Result Object::GetReferencedObject(Key member, Object* target) const {               \
+    const unsigned char* f;                                                            \
+    Result r = Find(c_, position_, key_arg, ValueKind::kRef, &f);                      \
+    if (!r.ok()) return r;                                                             \
+    const ClassInfo* tc;                                                               \
+    uint32_t tp = 0;                                                                   \
+    r = ReadReference(c_, position_, f, &tc, &tp);                                     \
+    if (r.ok()) *target = tc != nullptr ? Object(tc, tp) : Object();                   \
+    return r;                                                                          \
   }
 
 WQSTORE_READERS(int32_t, FieldByNumber, member)

@@ -50,13 +50,13 @@ struct Writer::Rep {
     Result found = FindClass(o.class_number, &c);
     if (!found.ok()) return found;
     if (o.position < 0 || static_cast<uint32_t>(o.position) >= w.object_count(c->index)) {
-      return Result::Error(Result::kNotFound, "class \"" + c->name + "\" has no object " +
-                                                  std::to_string(o.position));
+      return Result::Error(Result::kNotFound,
+                           "class \"" + c->name + "\" has no object " + std::to_string(o.position));
     }
     auto m = c->members.find(member);
     if (m == c->members.end()) {
-      return Result::Error(Result::kNotFound, "class \"" + c->name + "\" has no member " +
-                                                  std::to_string(member));
+      return Result::Error(Result::kNotFound,
+                           "class \"" + c->name + "\" has no member " + std::to_string(member));
     }
     const ValueKind have = m->second.kind;
     // Null is a value of strings and references alike.
@@ -101,8 +101,8 @@ Result Writer::AddClass(std::string_view name, int32_t number, int32_t object_si
   return Result::Ok();
 }
 
-Result Writer::AddMember(int32_t class_number, std::string_view name, int32_t number,
-                         int type_code, bool nullable) {
+Result Writer::AddMember(int32_t class_number, std::string_view name, int32_t number, int type_code,
+                         bool nullable) {
   ClassSlot* c;
   Result found = rep_->FindClass(class_number, &c);
   if (!found.ok()) return found;
@@ -125,13 +125,13 @@ Result Writer::AddObject(int32_t class_number, ObjectId* id) {
 }
 
 // Each setter: the target checked, then the writer's own setter.
-#define WQSTORE_SETTER(Name, Kind, Arg, Call)                   \
+#define WQSTORE_SETTER(Name, Kind, Arg, Call)                        \
   Result Writer::Name(const ObjectId& object, int32_t member, Arg) { \
-    ObjectRef ref;                                              \
-    uint32_t m;                                                 \
-    Result target = rep_->Target(object, member, Kind, &ref, &m); \
-    if (!target.ok()) return target;                            \
-    return Refused(Call);                                       \
+    ObjectRef ref;                                                   \
+    uint32_t m;                                                      \
+    Result target = rep_->Target(object, member, Kind, &ref, &m);    \
+    if (!target.ok()) return target;                                 \
+    return Refused(Call);                                            \
   }
 
 WQSTORE_SETTER(SetString, ValueKind::kString, std::string_view utf8,
@@ -162,17 +162,19 @@ Result Writer::SetReference(const ObjectId& object, int32_t member, const Object
   if (!found.ok()) return found;
   if (target.position < 0 ||
       static_cast<uint32_t>(target.position) >= rep_->w.object_count(tc->index)) {
-    return Result::Error(Result::kNotFound, "reference to object " + target.ToString() +
-                                                ", which has not been added");
+    return Result::Error(Result::kNotFound,
+                         "reference to object " + target.ToString() + ", which has not been added");
   }
-  return Refused(rep_->w.SetRef(ref, m, ObjectRef{tc->index, static_cast<uint32_t>(target.position)}));
+  return Refused(
+      rep_->w.SetRef(ref, m, ObjectRef{tc->index, static_cast<uint32_t>(target.position)}));
 }
 
 int32_t Writer::class_count() const { return static_cast<int32_t>(rep_->w.class_count()); }
 
 int32_t Writer::object_count(int32_t class_number) const {
   auto it = rep_->classes.find(class_number);
-  return it == rep_->classes.end() ? 0 : static_cast<int32_t>(rep_->w.object_count(it->second.index));
+  return it == rep_->classes.end() ? 0
+                                   : static_cast<int32_t>(rep_->w.object_count(it->second.index));
 }
 
 Result Writer::Commit(const std::string& path) {

@@ -51,8 +51,7 @@ const MemberInfo* ClassInfo::FindMemberSlow(int32_t member_number) const {
   return &members[it->member];
 }
 
-Status Reader::Open(const std::string& path, std::unique_ptr<Reader>* reader,
-                    bool guard_mapping) {
+Status Reader::Open(const std::string& path, std::unique_ptr<Reader>* reader, bool guard_mapping) {
   std::unique_ptr<Reader> r(new Reader());
   WQ_RETURN_IF_ERROR(MappedFile::Open(path, &r->file_, guard_mapping));
   Status parsed = r->ParseHeader();
@@ -161,7 +160,7 @@ Status Reader::ParseDirectory() {
   // whatever the file holds later.
   uint64_t name_bytes = 0;
   auto check_name = [this, names, names_length, &name_bytes](const auto& where, uint32_t off,
-                                                              uint32_t len, const char* kind) {
+                                                             uint32_t len, const char* kind) {
     auto unterminated = [&] {
       return Status::Error(where() + "name at offset " + Num(off) + " with length " + Num(len) +
                            " is not a NUL-terminated name inside the names area");
@@ -251,8 +250,8 @@ Status Reader::ParseDirectory() {
     }
     c.data_offset = DecodeFixed64(e + kClassDataOffset);
     if (c.data_offset != next_data) {
-      return Status::Error(where() + "object data at offset " + Num(c.data_offset) +
-                           ", expected " + Num(next_data));
+      return Status::Error(where() + "object data at offset " + Num(c.data_offset) + ", expected " +
+                           Num(next_data));
     }
     const uint64_t data_length = uint64_t{c.object_count} * c.record_size;
     if (data_length > heap_offset_ - next_data) {
@@ -354,9 +353,9 @@ const ClassInfo* Reader::FindByNumber(int32_t number) const {
 }
 
 const ClassInfo* Reader::FindByName(std::string_view name) const {
-  auto it = std::lower_bound(
-      by_name_.begin(), by_name_.end(), name,
-      [this](uint32_t c, std::string_view n) { return NameOf(classes_[c]) < n; });
+  auto it =
+      std::lower_bound(by_name_.begin(), by_name_.end(), name,
+                       [this](uint32_t c, std::string_view n) { return NameOf(classes_[c]) < n; });
   if (it != by_name_.end() && NameOf(classes_[*it]) == name) return &classes_[*it];
   for (const ClassInfo& c : classes_) {
     if (EqualsIgnoreCase(std::string_view(c.name, c.name_length), name)) return &c;

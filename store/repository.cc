@@ -79,8 +79,8 @@ Result Repository::GetObject(const ObjectId& id, Object* object) const {
                                                 " has " + std::to_string(cls.object_count()) +
                                                 " objects");
   }
-  *object = internal::Access::ObjectAt(internal::Access::Info(cls),
-                                       static_cast<uint32_t>(id.position));
+  *object =
+      internal::Access::ObjectAt(internal::Access::Info(cls), static_cast<uint32_t>(id.position));
   return Result::Ok();
 }
 

@@ -401,8 +401,8 @@ Status CheckFile(const Reader& reader, const ValidateBuffers& buffers,
     // Whole blocks per read; a block bigger than the buffer is read in place.
     plan.in_place =
         uint64_t{std::min(plan.per_block, c.object_count)} * c.record_size > data_buffer;
-    plan.per_read = plan.per_block *
-                    static_cast<uint32_t>(std::max<uint64_t>(1, data_buffer / block_bytes));
+    plan.per_read =
+        plan.per_block * static_cast<uint32_t>(std::max<uint64_t>(1, data_buffer / block_bytes));
     if (plan.in_place) continue;
     for (uint32_t first = 0; first < c.object_count; first += plan.per_read) {
       const uint32_t in_read = std::min(plan.per_read, c.object_count - first);
@@ -444,8 +444,7 @@ Status CheckFile(const Reader& reader, const ValidateBuffers& buffers,
           const unsigned char* block = records + size_t{done} * c.record_size;
           for (const FieldCheck& k : checks) {
             uint32_t bad = count;
-            WQ_RETURN_IF_ERROR(
-                CheckFieldRun(reader, k, block, c.record_size, count, &heap, &bad));
+            WQ_RETURN_IF_ERROR(CheckFieldRun(reader, k, block, c.record_size, count, &heap, &bad));
             if (bad != count) {
               fault = Status::Error(DescribeFieldFault(reader, c, first + done + bad, *k.member));
               break;

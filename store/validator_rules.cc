@@ -74,29 +74,27 @@ Status CheckEntries(const char* kind, const std::vector<Entry>& entries,
   order->resize(bad_name);
   for (uint32_t i = 0; i < bad_name; i++) (*order)[i] = i;
   uint32_t number_first = 0;
-  const size_t number_repeat = FirstRepeat(order, [&entries](uint32_t a, uint32_t b) {
-    return entries[a].number < entries[b].number;
-  }, &number_first);
+  const size_t number_repeat = FirstRepeat(
+      order, [&entries](uint32_t a, uint32_t b) { return entries[a].number < entries[b].number; },
+      &number_first);
   // Names of the entries before both.
   const size_t before = std::min(bad_name, number_repeat);
   order->resize(before);
   for (uint32_t i = 0; i < before; i++) (*order)[i] = i;
   uint32_t name_first = 0;
-  const size_t name_repeat = FirstRepeat(order, [&entries](uint32_t a, uint32_t b) {
-    return entries[a].name < entries[b].name;
-  }, &name_first);
+  const size_t name_repeat = FirstRepeat(
+      order, [&entries](uint32_t a, uint32_t b) { return entries[a].name < entries[b].name; },
+      &name_first);
 
   if (name_repeat < before) {
     const Entry& e = entries[name_repeat];
     return Status::Error(label(name_repeat) + ": " + kind + " name " + std::string(e.name) +
-                         " is also used by " + kind + " entry " +
-                         Num(entries[name_first].index));
+                         " is also used by " + kind + " entry " + Num(entries[name_first].index));
   }
   if (number_repeat < bad_name) {
     const Entry& e = entries[number_repeat];
     return Status::Error(label(number_repeat) + ": " + kind + " number " + Num(e.number) +
-                         " is also used by " + kind + " entry " +
-                         Num(entries[number_first].index));
+                         " is also used by " + kind + " entry " + Num(entries[number_first].index));
   }
   if (bad_name < n) return Status::Error(label(bad_name) + ": name " + why.message());
   return Status::OK();
@@ -105,8 +103,7 @@ Status CheckEntries(const char* kind, const std::vector<Entry>& entries,
 }  // namespace
 
 std::string ClassLabel(const ClassInfo& c) {
-  return "class " + Num(c.number) + " (" + ShownName(std::string_view(c.name, c.name_length)) +
-         ")";
+  return "class " + Num(c.number) + " (" + ShownName(std::string_view(c.name, c.name_length)) + ")";
 }
 
 Status CheckDirectoryRules(const Reader& reader) {

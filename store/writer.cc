@@ -61,8 +61,8 @@ struct FieldSlot {
 };
 
 // Why FindField found no field: the first of its checks that fails.
-__attribute__((noinline, cold)) Status FieldError(const WriterState& s, ObjectRef o, uint32_t member,
-                                                  ValueKind kind, bool null) {
+__attribute__((noinline, cold)) Status FieldError(const WriterState& s, ObjectRef o,
+                                                  uint32_t member, ValueKind kind, bool null) {
   WriterClass* c = nullptr;
   WQ_RETURN_IF_ERROR(FindClass(s, o.cls, &c));
   if (o.obj >= c->object_count) {
@@ -149,7 +149,8 @@ Status RepositoryWriter::AddClass(std::string_view name, int32_t number, bool ha
   }
   if (state_->classes.size() >= kMaxClassCount) return Status::Error("too many classes");
   if (state_->names_length + name.size() + 1 > kMaxNamesLength) {
-    return Status::Error("class " + Quoted(name) + ": names of classes and members too long in total");
+    return Status::Error("class " + Quoted(name) +
+                         ": names of classes and members too long in total");
   }
   if (!state_->classes.empty()) {
     // The class before usually has all its members now: the slack of its
@@ -221,7 +222,8 @@ Status RepositoryWriter::AddMember(uint32_t cls, std::string_view name, int32_t 
                          " bytes, too large to be the class's object size");
   }
   if (state_->names_length + name.size() + 1 > kMaxNamesLength) {
-    return Status::Error(what + " " + Quoted(name) + ": names of classes and members too long in total");
+    return Status::Error(what + " " + Quoted(name) +
+                         ": names of classes and members too long in total");
   }
   WriterMember m{std::string(name), number,   static_cast<uint8_t>(type),
                  KindOf(type),      nullable, c->record_size};
@@ -352,15 +354,15 @@ Status RepositoryWriter::SetRef(ObjectRef o, uint32_t member, ObjectRef target) 
 bool RepositoryWriter::HasClassName(std::string_view name) const {
   const WriterState& s = *state_;
   return s.class_names.Find(NameHash(0, name), [&](uint64_t e) {
-           return s.classes[e]->name == name;
-         }) != OpenIndex<uint32_t>::kNone;
+    return s.classes[e]->name == name;
+  }) != OpenIndex<uint32_t>::kNone;
 }
 
 bool RepositoryWriter::HasClassNumber(int32_t number) const {
   const WriterState& s = *state_;
   return s.class_numbers.Find(NumberHash(0, number), [&](uint64_t e) {
-           return s.classes[e]->number == number;
-         }) != OpenIndex<uint32_t>::kNone;
+    return s.classes[e]->number == number;
+  }) != OpenIndex<uint32_t>::kNone;
 }
 
 uint32_t RepositoryWriter::class_count() const {

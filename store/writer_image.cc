@@ -50,9 +50,7 @@ class FileSink {
  public:
   explicit FileSink(AtomicFile* file) : file_(file) {}
   Status Append(const void* p, size_t n) { return file_->Append(p, n); }
-  Status WriteAt(uint64_t offset, const void* p, size_t n) {
-    return file_->WriteAt(offset, p, n);
-  }
+  Status WriteAt(uint64_t offset, const void* p, size_t n) { return file_->WriteAt(offset, p, n); }
 
  private:
   AtomicFile* file_;
@@ -196,7 +194,8 @@ Status CheckRequiredValues(const WriterClass& c, const unsigned char* records, u
       if (null) {
         return Status::Error(Status::Kind::kInvalidArgument,
                              "class " + Quoted(c.name) + ", object " + Num(first + k) +
-                             ", member " + Quoted(m.name) + " does not allow null but has no value");
+                                 ", member " + Quoted(m.name) +
+                                 " does not allow null but has no value");
       }
     }
   }

@@ -61,7 +61,7 @@ struct WriterState {
   OpenIndex<uint64_t> member_names;
   OpenIndex<uint64_t> member_numbers;
   uint64_t member_total = 0;
-  uint64_t names_length = 0;  // of all names, each with its NUL
+  uint64_t names_length = 0;          // of all names, each with its NUL
   std::unique_ptr<SpillBuffer> heap;  // starts with the reserved zero bytes
   // The record of a new object of class blank_class (~0: none yet).
   std::vector<unsigned char> blank;

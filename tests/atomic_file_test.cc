@@ -181,8 +181,8 @@ TEST(AtomicFile, KeepsModeAndOwner) {
   struct Case {
     const char* name;
     bool exists;
-    mode_t mode;   // of the existing file, or the umask for a new one
-    uid_t owner;   // of the existing file
+    mode_t mode;  // of the existing file, or the umask for a new one
+    uid_t owner;  // of the existing file
     mode_t expect;
   };
   const Case cases[] = {

@@ -43,8 +43,9 @@ double FromBits(uint64_t bits) {
 }
 
 TEST(CellFormatNumbers, IntMatchesPrintf) {
-  std::vector<int32_t> values = {0, 1, -1, 9, 10, -9, -10, 99, 100, 999999999, 1000000000,
-                                 -999999999, -1000000000, 2147483647, -2147483647 - 1};
+  std::vector<int32_t> values = {0,          1,          -1,          9,          10,
+                                 -9,         -10,        99,          100,        999999999,
+                                 1000000000, -999999999, -1000000000, 2147483647, -2147483647 - 1};
   for (int64_t p = 1; p <= 1000000000; p *= 10) {
     for (int64_t d : {-1, 0, 1}) {
       values.push_back(static_cast<int32_t>(p + d));
@@ -69,12 +70,13 @@ TEST(CellFormatNumbers, IntMatchesPrintf) {
 TEST(CellFormatNumbers, DoubleEdgeCases) {
   const double inf = std::numeric_limits<double>::infinity();
   const double nan = std::numeric_limits<double>::quiet_NaN();
-  std::vector<double> values = {0.0, -0.0, inf, -inf, nan, -nan, DBL_MAX, -DBL_MAX, DBL_MIN,
-                                DBL_TRUE_MIN, -DBL_TRUE_MIN, DBL_MIN / 3, 9.995, 9.9949999,
-                                999.5, 999.4999999, 1000.5, 0.0001, 0.00009995, 0.000099949,
-                                1e-5, 1e15, 1e16, 1e22, 1e23, 1e24, 1e25, 1e-20, 1e-21, 1e-22,
-                                1.125, 1.135, 0.125, 1235.0, 1245.0, 100.0, 99.95, 99.949,
-                                123456.0, 0.5, 2.0 / 3.0, 1e100, 1.23456e-300, 5e-324};
+  std::vector<double> values = {
+      0.0,       -0.0,         inf,           -inf,        nan,   -nan,      DBL_MAX,  -DBL_MAX,
+      DBL_MIN,   DBL_TRUE_MIN, -DBL_TRUE_MIN, DBL_MIN / 3, 9.995, 9.9949999, 999.5,    999.4999999,
+      1000.5,    0.0001,       0.00009995,    0.000099949, 1e-5,  1e15,      1e16,     1e22,
+      1e23,      1e24,         1e25,          1e-20,       1e-21, 1e-22,     1.125,    1.135,
+      0.125,     1235.0,       1245.0,        100.0,       99.95, 99.949,    123456.0, 0.5,
+      2.0 / 3.0, 1e100,        1.23456e-300,  5e-324};
   // Every rounding boundary (half-way between two 3-digit values) at the
   // magnitudes the fast path takes and a little beyond, with neighbours.
   for (int e = -27; e <= 27; ++e) {
@@ -123,12 +125,32 @@ TEST(CellFormatNumbers, RandomDoublesMatchPrintf) {
 // ISO-8859-1 (with the C1 controls), characters beyond it, and every kind of
 // broken sequence. No zero byte: the store's text ends at one.
 std::string RandomText(std::mt19937_64& rng) {
-  static const char* const kPieces[] = {
-      "\xC2\x80", "\xC2\x9F", "\xC2\xA0", "\xC3\xA9", "\xC3\xBF", "\xC2\x85",  // U+0080..U+00FF
-      "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\xDF\xBF",                           // beyond it
-      "\xC0\xAF", "\xC1\xBF", "\xE0\x80\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xF5",
-      "\xFF", "\x80", "\xBF", "\xC3", "\xE2\x82", "\xF0\x9F\x98", "\t", "\n", "\x1B", "\x7F",
-      "\x01"};
+  static const char* const kPieces[] = {"\xC2\x80",
+                                        "\xC2\x9F",
+                                        "\xC2\xA0",
+                                        "\xC3\xA9",
+                                        "\xC3\xBF",
+                                        "\xC2\x85",  // U+0080..U+00FF
+                                        "\xE2\x82\xAC",
+                                        "\xF0\x9F\x98\x80",
+                                        "\xDF\xBF",  // beyond it
+                                        "\xC0\xAF",
+                                        "\xC1\xBF",
+                                        "\xE0\x80\x80",
+                                        "\xED\xA0\x80",
+                                        "\xF4\x90\x80\x80",
+                                        "\xF5",
+                                        "\xFF",
+                                        "\x80",
+                                        "\xBF",
+                                        "\xC3",
+                                        "\xE2\x82",
+                                        "\xF0\x9F\x98",
+                                        "\t",
+                                        "\n",
+                                        "\x1B",
+                                        "\x7F",
+                                        "\x01"};
   constexpr size_t kPieceCount = sizeof kPieces / sizeof kPieces[0];
   std::string t;
   const size_t parts = rng() % 24;
@@ -161,8 +183,8 @@ TEST(CellFormatText, FusedConversionMatchesTheSteps) {
   const ConsoleCodeset saved = GetConsoleCodeset();
   std::mt19937_64 rng(5);
   char cell[kMaxCellRoom];
-  for (ConsoleCodeset cs : {ConsoleCodeset::kUtf8, ConsoleCodeset::kLatin1,
-                            ConsoleCodeset::kAscii}) {
+  for (ConsoleCodeset cs :
+       {ConsoleCodeset::kUtf8, ConsoleCodeset::kLatin1, ConsoleCodeset::kAscii}) {
     SetConsoleCodeset(cs);
     for (int i = 0; i < 40000; ++i) {
       const std::string text = RandomText(rng);
@@ -181,8 +203,8 @@ TEST(CellFormatText, FusedConversionMatchesTheSteps) {
 class PageEnd {
  public:
   PageEnd() : page_(static_cast<size_t>(sysconf(_SC_PAGESIZE))) {
-    void* base = mmap(nullptr, 2 * page_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
-                      -1, 0);
+    void* base =
+        mmap(nullptr, 2 * page_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     EXPECT_NE(base, MAP_FAILED);
     base_ = static_cast<char*>(base);
     EXPECT_EQ(mprotect(base_ + page_, page_, PROT_NONE), 0);
@@ -213,14 +235,20 @@ TEST(CellFormatText, KnownLengthMatchesCountedText) {
   struct Case {
     std::string bytes;  // the stored bytes; the length given is their size
   };
-  std::vector<Case> cases = {{""}, {"a"}, {std::string("ab\0cd", 5)}, {std::string("\0", 1)},
-                             {long_ascii}, {long_ascii.substr(0, 75)}, {long_ascii.substr(0, 74)},
+  std::vector<Case> cases = {{""},
+                             {"a"},
+                             {std::string("ab\0cd", 5)},
+                             {std::string("\0", 1)},
+                             {long_ascii},
+                             {long_ascii.substr(0, 75)},
+                             {long_ascii.substr(0, 74)},
                              {long_ascii.substr(0, 80) + std::string(1, '\0') + "tail"},
                              {std::string(30, 'y') + std::string(1, '\0') + std::string(60, 'z')},
-                             {"caf\xC3\xA9 " + long_ascii}, {"tab\there"}};
+                             {"caf\xC3\xA9 " + long_ascii},
+                             {"tab\there"}};
   for (int i = 0; i < 20000; ++i) cases.push_back({RandomText(rng)});
-  for (ConsoleCodeset cs : {ConsoleCodeset::kUtf8, ConsoleCodeset::kLatin1,
-                            ConsoleCodeset::kAscii}) {
+  for (ConsoleCodeset cs :
+       {ConsoleCodeset::kUtf8, ConsoleCodeset::kLatin1, ConsoleCodeset::kAscii}) {
     SetConsoleCodeset(cs);
     for (const Case& c : cases) {
       const std::string stored = c.bytes + std::string(1, '\0');
@@ -255,8 +283,8 @@ TEST(CellFormatText, PrintableWordTest) {
   // Two bad bytes next to each other can hide each other in a borrow.
   for (int b = 0; b < 256; ++b) {
     for (int c = 0; c < 256; c += 5) {
-      const uint64_t w = 0x4141414141410000ull | (static_cast<uint64_t>(c) << 8) |
-                         static_cast<uint64_t>(b);
+      const uint64_t w =
+          0x4141414141410000ull | (static_cast<uint64_t>(c) << 8) | static_cast<uint64_t>(b);
       const bool want = b >= 0x20 && b <= 0x7E && c >= 0x20 && c <= 0x7E;
       EXPECT_EQ(AllPrintableAscii(w), want) << b << " " << c;
     }

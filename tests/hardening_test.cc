@@ -8,8 +8,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <fstream>
 #include <cstdio>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -35,8 +35,8 @@ using wqtest::WriteFile;
 // hostile input must not crash it.
 std::string RunShell(const TempFolder& folder, const std::string& input) {
   WriteFile(folder.File("input"), input);
-  EXPECT_EQ(RunCommand("cd '" + folder.path() + "' && LC_ALL=C.UTF-8 '" WQSQL_PATH
-                       "' < input > output 2>/dev/null"),
+  EXPECT_EQ(RunCommand("cd '" + folder.path() +
+                       "' && LC_ALL=C.UTF-8 '" WQSQL_PATH "' < input > output 2>/dev/null"),
             0);
   return ReadFile(folder.File("output"));
 }
@@ -73,10 +73,10 @@ TEST(Hardening, HostileContentStaysInItsCells) {
   const uint32_t label = w.AddMember(h, "label", 3, wqTypeString, true);
   const uint32_t next = w.AddMember(h, "next", 4, wqTypeObjectRef, true);
   const char* const texts[] = {
-      "\x1b[2J\x1b[31mred alert",  // clear the screen, then colour
-      "line one\nline two\r\n",    // a row split in three
-      "tab\there\x7f\xc2\x85",     // tab, DEL and a C1 control
-      "\x1b]0;title\x07",          // set the window title
+      "\x1b[2J\x1b[31mred alert",    // clear the screen, then colour
+      "line one\nline two\r\n",      // a row split in three
+      "tab\there\x7f\xc2\x85",       // tab, DEL and a C1 control
+      "\x1b]0;title\x07",            // set the window title
       "M\xc3\xbcller \xe2\x82\xac",  // text outside ISO-8859-1
   };
   std::vector<ObjectRef> objs;
@@ -114,8 +114,8 @@ TEST(Hardening, HostileContentStaysInItsCells) {
   const std::string long_column((1 << 20) - 20, 'c');
   const std::string long_line = "select " + long_column + " from Hostile\n";
   const std::string out =
-      RunShell(folder, "connect h.rtm\nselect * from Hostile\nselect * from Wide\n" +
-                                  long_line + "help\nselect * from sys$tablestats\n");
+      RunShell(folder, "connect h.rtm\nselect * from Hostile\nselect * from Wide\n" + long_line +
+                           "help\nselect * from sys$tablestats\n");
   EXPECT_FALSE(HasControl(out));
 
   const std::vector<std::string> lines = Lines(out);
@@ -181,8 +181,7 @@ TEST(HardeningSlow, CorruptionSweepOfTheSample) {
     std::string img = image;
     img[at] = static_cast<char>(img[at] ^ 0x20);
     WriteFile(bad, img);
-    const std::string out =
-        RunShell(folder, "connect dravik.rtm\nselect * from sys$tablestats\n");
+    const std::string out = RunShell(folder, "connect dravik.rtm\nselect * from sys$tablestats\n");
     const bool refused = out.find("*E* error connecting to repository\n") != std::string::npos;
     const bool found = out.find("**Exception: repository dravik.rtm: ") != std::string::npos;
     EXPECT_TRUE(refused || found) << "offset " << at << ":\n" << out;
@@ -192,12 +191,13 @@ TEST(HardeningSlow, CorruptionSweepOfTheSample) {
 
 // A large source, so that wqmake runs long enough to be killed mid-way.
 std::string BigSource(const char* tag, int objects) {
-  std::string s = "{\"classes\":[{\"name\":\"C\",\"members\":[{\"name\":\"s\",\"type\":\"string\"},"
-                  "{\"name\":\"n\",\"type\":\"int\"}],\"objects\":[";
+  std::string s =
+      "{\"classes\":[{\"name\":\"C\",\"members\":[{\"name\":\"s\",\"type\":\"string\"},"
+      "{\"name\":\"n\",\"type\":\"int\"}],\"objects\":[";
   for (int i = 0; i < objects; ++i) {
     if (i > 0) s += ',';
-    s += "{\"values\":{\"s\":\"" + std::string(tag) + std::to_string(i) + "\",\"n\":" +
-         std::to_string(i) + "}}";
+    s += "{\"values\":{\"s\":\"" + std::string(tag) + std::to_string(i) +
+         "\",\"n\":" + std::to_string(i) + "}}";
   }
   return s + "]}]}";
 }
@@ -304,8 +304,8 @@ TEST(HardeningTest, ObjectsInAHoleTakeNoMemory) {
   WriteFile(folder.File("input"),
             "set verbose off\nconnect sparse.rtm\nselect * from sys$tablestats\n"
             "descr Nothing\nexit\n");
-  ASSERT_EQ(RunCommand("cd '" + folder.path() + "' && ulimit -v 524288 && '" WQSQL_PATH
-                       "' < input > output 2>&1"),
+  ASSERT_EQ(RunCommand("cd '" + folder.path() +
+                       "' && ulimit -v 524288 && '" WQSQL_PATH "' < input > output 2>&1"),
             0);
   const std::string out = ReadFile(folder.File("output"));
   EXPECT_NE(out.find(" 134217728 Nothing\n"), std::string::npos) << out;

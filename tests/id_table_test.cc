@@ -35,7 +35,8 @@ TEST(WqmakeIdTable, MapsManyIdsThroughGrowth) {
   wqsource::IdTable table(source.text);
   bool inserted = false;
   for (uint32_t k = 0; k < n; ++k) {
-    ASSERT_TRUE(table.Insert(ids[k], source.tokens[k], wqstore::ObjectRef{k % 7, k}, &inserted).ok());
+    ASSERT_TRUE(
+        table.Insert(ids[k], source.tokens[k], wqstore::ObjectRef{k % 7, k}, &inserted).ok());
     ASSERT_TRUE(inserted);
   }
   ASSERT_TRUE(table.Insert("id123", source.tokens[n], wqstore::ObjectRef{0, 0}, &inserted).ok());

@@ -35,8 +35,9 @@ TEST(LongLines, SkippedAndReported) {
     std::string output;  // after the first prompt, timing masked
   };
   const std::string too_long = "*E* line too long\ncommand took: # sec\nwq> ";
-  const std::string help = "wqsql valid commands: connect descr exit help ? quit select set \n"
-                           "command took: # sec\nwq> ";
+  const std::string help =
+      "wqsql valid commands: connect descr exit help ? quit select set \n"
+      "command took: # sec\nwq> ";
   const std::string not_connected = "*E* not connected to a repository\ncommand took: # sec\nwq> ";
   const std::string end = "**Exception: no repository is open";  // no dravik.rtm here
   const Case cases[] = {

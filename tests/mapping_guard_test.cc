@@ -111,8 +111,9 @@ TEST(MappingGuard, OtherFaultsGoWhereTheyWentBefore) {
   const TempFolder folder;
   EXPECT_EXIT(OwnHandlerKeepsItsFaults(folder.path()), testing::ExitedWithCode(0), "");
   // Killed by SIGBUS, or reported and ended by a sanitizer's handler.
-  EXPECT_EXIT(UnguardedFaultStillEnds(folder.path()),
-              [](int status) { return !(WIFEXITED(status) && WEXITSTATUS(status) == 0); }, "");
+  EXPECT_EXIT(
+      UnguardedFaultStillEnds(folder.path()),
+      [](int status) { return !(WIFEXITED(status) && WEXITSTATUS(status) == 0); }, "");
 }
 
 }  // namespace

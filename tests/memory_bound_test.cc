@@ -21,9 +21,9 @@
 #include <string>
 
 #include "tests/memory_sampler.h"
-#include "tools/id_table.h"
 #include "tests/test_util.h"
 #include "tests/tool_run.h"
+#include "tools/id_table.h"
 
 namespace {
 
@@ -94,8 +94,8 @@ uint64_t FileSize(const std::string& path) {
 std::string Figures(const char* what, const SampledRun& run) {
   char text[256];
   std::snprintf(text, sizeof text, "%s: peak RssAnon %s (VmHWM %s), %.1f s, %llu samples", what,
-                Mebibytes(run.peak_rss_anon).c_str(), Mebibytes(run.peak_rss).c_str(),
-                run.seconds, (unsigned long long)run.samples);
+                Mebibytes(run.peak_rss_anon).c_str(), Mebibytes(run.peak_rss).c_str(), run.seconds,
+                (unsigned long long)run.samples);
   return text;
 }
 
@@ -137,8 +137,8 @@ TEST_F(MemoryBoundSlow, MakeAndDumpOfMillionsOfObjects) {
   ASSERT_EQ(make.status, 0) << make.err;
   std::remove(source.c_str());  // room for the dump
 
-  const wqtest::ToolResult check = wqtest::RunTool(std::string(WQCHECK_PATH) + " " +
-                                                   wqtest::Quote(repo));
+  const wqtest::ToolResult check =
+      wqtest::RunTool(std::string(WQCHECK_PATH) + " " + wqtest::Quote(repo));
   EXPECT_EQ(check.status, 0) << check.out << check.err;
 
   const std::string dump_rule = "128 MiB + " + std::to_string(objects) + " bits";
@@ -156,8 +156,8 @@ TEST_F(MemoryBoundSlow, MakeAndDumpOfMillionsOfObjects) {
   ASSERT_EQ(to_file.status, 0) << to_file.err;
 
   const std::string remade = folder_.File("remade.rtm");
-  const wqtest::ToolResult again = wqtest::RunTool(std::string(WQMAKE_PATH) + " " +
-                                                   wqtest::Quote(dump) + " " + wqtest::Quote(remade));
+  const wqtest::ToolResult again = wqtest::RunTool(
+      std::string(WQMAKE_PATH) + " " + wqtest::Quote(dump) + " " + wqtest::Quote(remade));
   ASSERT_EQ(again.status, 0) << again.err;
   EXPECT_EQ(wqtest::RunCommand("cmp -s " + wqtest::Quote(repo) + " " + wqtest::Quote(remade)), 0)
       << "the dump built again differs from the repository";

@@ -99,8 +99,7 @@ SampledRun RunSampled(const std::vector<std::string>& argv, const std::string& o
   }
   int wstatus = 0;
   ::waitpid(pid, &wstatus, 0);
-  run.seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   if (WIFEXITED(wstatus)) {
     run.status = WEXITSTATUS(wstatus);
   } else if (WIFSIGNALED(wstatus)) {

@@ -13,8 +13,8 @@
 namespace wqtest {
 
 struct SampledRun {
-  int status = -1;  // the exit status, or 128 + the signal that ended it
-  std::string err;  // standard error
+  int status = -1;             // the exit status, or 128 + the signal that ended it
+  std::string err;             // standard error
   uint64_t peak_rss_anon = 0;  // bytes, the largest RssAnon sampled
   uint64_t peak_rss = 0;       // bytes, VmHWM at the last sample that had it
   uint64_t samples = 0;        // how many samples were read

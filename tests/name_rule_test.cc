@@ -31,7 +31,8 @@ std::string PatchedImage(const std::string& class_name, const std::string& membe
   auto put = [&image](const std::string& placeholder, const std::string& name) {
     const size_t at = image.find(placeholder);
     EXPECT_LE(name.size(), placeholder.size());
-    image.replace(at, placeholder.size(), name + std::string(placeholder.size() - name.size(), 'x'));
+    image.replace(at, placeholder.size(),
+                  name + std::string(placeholder.size() - name.size(), 'x'));
   };
   put("CLASSNAME", class_name);
   put("membername", member_name);
@@ -66,12 +67,18 @@ TEST(NameRule, OpenRefusesControlAndInvisibleCharacters) {
       {"Part\r", "membername", "class entry 0: name control character at byte 4"},
       {"CLASSNAME", "a\nb", "member entry 0 (class entry 0): name control character at byte 1"},
       {"CLASSNAME", "del\x7F", "member entry 0 (class entry 0): name control character at byte 3"},
-      {"CLASSNAME", "csi\xC2\x9B" "2J", "member entry 0 (class entry 0): name control character at "
-                                        "byte 3"},
+      {"CLASSNAME",
+       "csi\xC2\x9B"
+       "2J",
+       "member entry 0 (class entry 0): name control character at "
+       "byte 3"},
       {"bad\xFF", "membername", "class entry 0: name invalid UTF-8 at byte 3"},
-      {"\xE2\x80\xAE" "traP", "membername",
-       "class entry 0: name invisible formatting character U+202E at byte 0"},
-      {"CLASSNAME", "Pa\xF3\xA0\x81\xB2" "rt",
+      {"\xE2\x80\xAE"
+       "traP",
+       "membername", "class entry 0: name invisible formatting character U+202E at byte 0"},
+      {"CLASSNAME",
+       "Pa\xF3\xA0\x81\xB2"
+       "rt",
        "member entry 0 (class entry 0): name invisible formatting character U+E0072 at byte 2"},
   };
   for (const Case& c : cases) {
@@ -101,18 +108,34 @@ TEST(NameRule, HiddenCharactersAreRefused) {
     std::string why;
   };
   const Case cases[] = {
-      {"a\xC2\xA0" "b", "blank character U+00A0 at byte 1"},
+      {"a\xC2\xA0"
+       "b",
+       "blank character U+00A0 at byte 1"},
       {"ab\xE3\x80\x80", "blank character U+3000 at byte 2"},
       {"ab\xE2\x80\xA8", "blank character U+2028 at byte 2"},  // a line separator
-      {"\xE2\x80\xAE" "ab", "invisible formatting character U+202E at byte 0"},
-      {"a\xE2\x80\x8B" "b", "invisible formatting character U+200B at byte 1"},
-      {"\xEF\xBB\xBF" "ab", "invisible formatting character U+FEFF at byte 0"},
+      {"\xE2\x80\xAE"
+       "ab",
+       "invisible formatting character U+202E at byte 0"},
+      {"a\xE2\x80\x8B"
+       "b",
+       "invisible formatting character U+200B at byte 1"},
+      {"\xEF\xBB\xBF"
+       "ab",
+       "invisible formatting character U+FEFF at byte 0"},
       {"Part\xD8\x9C", "invisible formatting character U+061C at byte 4"},
-      {"Pa\xF3\xA0\x81\xB2" "rt", "invisible formatting character U+E0072 at byte 2"},
-      {"Pa\xC2\xAD" "rt", "invisible formatting character U+00AD at byte 2"},
-      {"P\xCD\x8F" "art", "invisible formatting character U+034F at byte 1"},
+      {"Pa\xF3\xA0\x81\xB2"
+       "rt",
+       "invisible formatting character U+E0072 at byte 2"},
+      {"Pa\xC2\xAD"
+       "rt",
+       "invisible formatting character U+00AD at byte 2"},
+      {"P\xCD\x8F"
+       "art",
+       "invisible formatting character U+034F at byte 1"},
       {"Part\xEF\xB8\x8F", "invisible formatting character U+FE0F at byte 4"},
-      {"Par\xE2\x81\xA6" "t", "invisible formatting character U+2066 at byte 3"},
+      {"Par\xE2\x81\xA6"
+       "t",
+       "invisible formatting character U+2066 at byte 3"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.why);
@@ -134,14 +157,14 @@ TEST(NameRule, HiddenCharactersAreRefused) {
     wqtest::WriteFile(path, PatchedImage(c.name, "membername"));
     awq_Database db;
     EXPECT_EQ(db.Open(path.c_str(), omReadOnly, 0, false) != nullptr, blank);
-    EXPECT_EQ(ValidationError(path), blank ? "repository " + path + ": class entry 0: name " + c.why
-                                           : "no repository is open (" + path +
-                                                 ": class entry 0: name " + c.why + ")");
+    EXPECT_EQ(ValidationError(path),
+              blank ? "repository " + path + ": class entry 0: name " + c.why
+                    : "no repository is open (" + path + ": class entry 0: name " + c.why + ")");
     wqtest::WriteFile(path, PatchedImage("CLASSNAME", c.name));
     EXPECT_EQ(ValidationError(path),
               blank ? "repository " + path + ": class 1 (CLASSNAME), member entry 0: name " + c.why
-                    : "no repository is open (" + path +
-                          ": member entry 0 (class entry 0): name " + c.why + ")");
+                    : "no repository is open (" + path + ": member entry 0 (class entry 0): name " +
+                          c.why + ")");
   }
 }
 
@@ -151,9 +174,14 @@ TEST(NameRule, MessagesShowHiddenCharacters) {
   const TempFolder folder;
   const std::string path = folder.File("r.rtm");
   RepositoryWriter w;
-  EXPECT_EQ(w.AddClass("a\xE2\x80\xAE" "b\x1B", 1, false, 0, nullptr).message(),
+  EXPECT_EQ(w.AddClass("a\xE2\x80\xAE"
+                       "b\x1B",
+                       1, false, 0, nullptr)
+                .message(),
             "class name \"a?b?\": invisible formatting character U+202E at byte 1");
-  wqtest::WriteFile(path, PatchedImage("a\xE2\x80\xAE" "b", "membername"));
+  wqtest::WriteFile(path, PatchedImage("a\xE2\x80\xAE"
+                                       "b",
+                                       "membername"));
   EXPECT_EQ(ValidationError(path), "no repository is open (" + path +
                                        ": class entry 0: name invisible formatting character "
                                        "U+202E at byte 1)");

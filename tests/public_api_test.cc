@@ -219,10 +219,17 @@ TEST(PublicApiTest, ObjectIdsAreWrittenAndReadAsWqdumpWritesThem) {
     ObjectId id;
   };
   const Case cases[] = {
-      {"12:0", true, {12, 0}},        {"-3:7", true, {-3, 7}},    {"0:2147483647", true, {0, INT32_MAX}},
-      {"12", false, {}},              {"12:", false, {}},         {":3", false, {}},
-      {"12:-1", false, {}},           {"1:2:3", false, {}},       {"1 :2", false, {}},
-      {"1:99999999999", false, {}},   {"a:1", false, {}},
+      {"12:0", true, {12, 0}},
+      {"-3:7", true, {-3, 7}},
+      {"0:2147483647", true, {0, INT32_MAX}},
+      {"12", false, {}},
+      {"12:", false, {}},
+      {":3", false, {}},
+      {"12:-1", false, {}},
+      {"1:2:3", false, {}},
+      {"1 :2", false, {}},
+      {"1:99999999999", false, {}},
+      {"a:1", false, {}},
   };
   for (const Case& c : cases) {
     ObjectId id{99, 99};
@@ -342,7 +349,8 @@ TEST(PublicApiTest, WriterTakesTheNumbersReadersUse) {
       {"member number taken", w.AddMember(70, "col", 3, DataType::kInt, false),
        Result::kInvalidArgument},
   };
-  for (const Case& c : refused) EXPECT_EQ(c.got.code(), c.code) << c.what << ": " << c.got.ToString();
+  for (const Case& c : refused)
+    EXPECT_EQ(c.got.code(), c.code) << c.what << ": " << c.got.ToString();
   std::string image;
   ASSERT_TRUE(w.Serialize(&image).ok());
   const Result committed = w.Commit(path);

@@ -73,7 +73,9 @@ void ExpectValues(const awq_Object& obj, const std::vector<Member>& members, con
         break;
       }
       case 2: EXPECT_EQ(obj.GetIntProperty(m.number), given ? v.get<int>() : 0) << at; break;
-      case 3: EXPECT_EQ(obj.GetDoubleProperty(m.number), given ? v.get<double>() : 0.0) << at; break;
+      case 3:
+        EXPECT_EQ(obj.GetDoubleProperty(m.number), given ? v.get<double>() : 0.0) << at;
+        break;
       case 4: {
         int want = 0;
         if (given && v.is_number()) want = v.get<int>();

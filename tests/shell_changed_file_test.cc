@@ -90,9 +90,8 @@ TEST(ShellChangedFile, BetweenCommands) {
        },
        false, true},
   };
-  const char* const commands[] = {"select * from sys$tables", "descr Part",
-                                  "select * from Part", "select * from sys$tablestats",
-                                  "select n, name from Part"};
+  const char* const commands[] = {"select * from sys$tables", "descr Part", "select * from Part",
+                                  "select * from sys$tablestats", "select n, name from Part"};
   for (const Change& change : changes) {
     for (const char* command : commands) {
       SCOPED_TRACE(std::string(change.name) + ": " + command);
@@ -213,7 +212,8 @@ TEST(ShellChangedFile, NamesStayThoseConnectChecked) {
   // Names read past their end would make the output endless: it is read
   // only up to a little more than it should be.
   const std::string expected = listing + kChanged + "big.rtm\nwq> ";
-  while (out.size() <= expected.size() && (out.size() < 4 || out.substr(out.size() - 4) != "wq> ")) {
+  while (out.size() <= expected.size() &&
+         (out.size() < 4 || out.substr(out.size() - 4) != "wq> ")) {
     const std::string more = shell.ReadAtLeast(1);
     if (more.empty()) break;  // the shell ended
     out += more;

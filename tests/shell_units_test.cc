@@ -38,10 +38,10 @@ TEST(Tokenizer, DelimiterSetsChangeBetweenCalls) {
     const char* line;
     std::vector<Step> steps;
   } cases[] = {
-      {"select a,b , c from T\n", {{C, "select"}, {L, "a"}, {L, "b"}, {L, "c"}, {L, "from"},
-                                   {C, "T"}, {C, nullptr}}},
-      {"select *;from;sys$tables", {{C, "select"}, {L, "*"}, {C, "from"}, {C, "sys$tables"},
-                                    {C, nullptr}}},
+      {"select a,b , c from T\n",
+       {{C, "select"}, {L, "a"}, {L, "b"}, {L, "c"}, {L, "from"}, {C, "T"}, {C, nullptr}}},
+      {"select *;from;sys$tables",
+       {{C, "select"}, {L, "*"}, {C, "from"}, {C, "sys$tables"}, {C, nullptr}}},
       // The class name is read under the command delimiters: its comma stays.
       {"select a from x,y", {{C, "select"}, {L, "a"}, {L, "from"}, {C, "x,y"}, {C, nullptr}}},
       {" \t;;\n", {{C, nullptr}}},
@@ -69,15 +69,15 @@ TEST(Keywords, CaseFoldingIsAsciiOnly) {
   EXPECT_TRUE(EqualsIgnoreCase("FROM", "from"));
   EXPECT_FALSE(EqualsIgnoreCase("fro", "from"));
   EXPECT_FALSE(EqualsIgnoreCase("\xC3\x89", "\xC3\xA9"));  // É and é differ
-  EXPECT_FALSE(EqualsIgnoreCase("[", "{"));                  // not letters
+  EXPECT_FALSE(EqualsIgnoreCase("[", "{"));                // not letters
 }
 
 TEST(SeparatorRule, TokenToCharacter) {
   const struct {
     const char* token;
     char want;
-  } cases[] = {{",", ','}, {"'x'", 'x'}, {"\"x\"", 'x'}, {"abc", 'a'}, {"\"", '"'},
-               {"'", '\''}, {"''", '\''}, {"x'", 'x'}};
+  } cases[] = {{",", ','},  {"'x'", 'x'}, {"\"x\"", 'x'}, {"abc", 'a'},
+               {"\"", '"'}, {"'", '\''},  {"''", '\''},   {"x'", 'x'}};
   for (const auto& c : cases) EXPECT_EQ(SeparatorFromToken(c.token), c.want) << c.token;
 }
 
@@ -202,13 +202,13 @@ TEST(Completion, CandidatesByPlaceOnTheLine) {
   ConnectRepository(wqtest::SampleRepository());
   ASSERT_TRUE(IsConnected());
   using Words = std::vector<std::string>;
-  const Words tables = {"Supplier",     "Warehouse", "Part",    "Assembly",   "AssemblyLine",
-                        "Note",         "Shipment",  "Archive", "sys$tables", "sys$tablestats"};
+  const Words tables = {"Supplier", "Warehouse", "Part",    "Assembly",   "AssemblyLine",
+                        "Note",     "Shipment",  "Archive", "sys$tables", "sys$tablestats"};
   // Every class's members, each name once, before a class is named.
-  const Words members = {"code",     "rating",   "name",     "city",     "country",  "capacity",
-                         "partNo",   "weight",   "supplier", "grade",    "drawing",  "storedAt",
-                         "seq",      "revision", "mass",     "title",    "parent",   "legacyKey",
-                         "assembly", "part",     "quantity", "position", "text",     "about",
+  const Words members = {"code",     "rating",   "name",       "city",     "country", "capacity",
+                         "partNo",   "weight",   "supplier",   "grade",    "drawing", "storedAt",
+                         "seq",      "revision", "mass",       "title",    "parent",  "legacyKey",
+                         "assembly", "part",     "quantity",   "position", "text",    "about",
                          "written",  "priority", "attachment", "origin"};
   const struct {
     std::string line;  // the cursor is at its end
@@ -304,8 +304,8 @@ TEST(CellFormat, Numbers) {
   const struct {
     double v;
     const char* want;
-  } doubles[] = {{1.5, "        1.5"}, {1234567.0, "   1.23e+06"}, {0.0001234, "   0.000123"},
-                 {-0.5, "       -0.5"}, {100.0, "        100"}, {2.0 / 3.0, "      0.667"}};
+  } doubles[] = {{1.5, "        1.5"},  {1234567.0, "   1.23e+06"}, {0.0001234, "   0.000123"},
+                 {-0.5, "       -0.5"}, {100.0, "        100"},     {2.0 / 3.0, "      0.667"}};
   for (const auto& d : doubles) {
     EXPECT_EQ(Cell([&](char* p) { return PutDoubleCell(p, d.v); }), d.want) << d.v;
   }
@@ -315,8 +315,9 @@ TEST(CellFormat, CharBlobAndText) {
   const struct {
     char c;
     const char* want;
-  } chars[] = {{'Y', "Y"}, {0, " "}, {static_cast<char>(233), " "}, {'\x1B', "?"},
-               {'\x7F', "?"}, {'\x1F', "?"}, {' ', " "}, {'~', "~"}};
+  } chars[] = {{'Y', "Y"},    {0, " "},      {static_cast<char>(233), " "},
+               {'\x1B', "?"}, {'\x7F', "?"}, {'\x1F', "?"},
+               {' ', " "},    {'~', "~"}};
   for (const auto& c : chars) {
     EXPECT_EQ(Cell([&](char* p) { return PutCharCell(p, c.c); }), c.want) << int(c.c);
   }
@@ -325,8 +326,9 @@ TEST(CellFormat, CharBlobAndText) {
   const struct {
     int32_t len;
     const char* want;
-  } blobs[] = {{0, ""}, {1, "01"}, {3, "01 ab ff"}, {6, "01 ab ff 00 10 7f"},
-               {10, "01 ab ff 00 10 7f"}, {-1, ""}};
+  } blobs[] = {
+      {0, ""}, {1, "01"}, {3, "01 ab ff"}, {6, "01 ab ff 00 10 7f"}, {10, "01 ab ff 00 10 7f"},
+      {-1, ""}};
   for (const auto& b : blobs) {
     const std::string want = std::string(18 - std::strlen(b.want), ' ') + b.want;
     EXPECT_EQ(Cell([&](char* p) { return PutBlobCell(p, bytes, b.len); }), want) << b.len;
@@ -341,11 +343,20 @@ TEST(CellFormat, CharBlobAndText) {
 TEST(CellFormat, Utf8PrefixNeverSplitsASequence) {
   size_t chars = 0;
   // "Größe": G r ö ß e, with ö and ß two bytes each.
-  EXPECT_EQ(Utf8PrefixBytes("Gr\xC3\xB6\xC3\x9F" "e", 3, &chars), 4u);
+  EXPECT_EQ(Utf8PrefixBytes("Gr\xC3\xB6\xC3\x9F"
+                            "e",
+                            3, &chars),
+            4u);
   EXPECT_EQ(chars, 3u);
-  EXPECT_EQ(Utf8PrefixBytes("Gr\xC3\xB6\xC3\x9F" "e", 10, &chars), 7u);
+  EXPECT_EQ(Utf8PrefixBytes("Gr\xC3\xB6\xC3\x9F"
+                            "e",
+                            10, &chars),
+            7u);
   EXPECT_EQ(chars, 5u);
-  EXPECT_EQ(Utf8PrefixBytes("\xE2\x82\xAC" "x", 1, &chars), 3u);  // the euro sign whole
+  EXPECT_EQ(Utf8PrefixBytes("\xE2\x82\xAC"
+                            "x",
+                            1, &chars),
+            3u);  // the euro sign whole
   EXPECT_EQ(Utf8PrefixBytes("objectnumber", 10, &chars), 10u);
 }
 
@@ -355,14 +366,18 @@ TEST(I18NString, Utf8ToLatin1) {
     const char* want;
   } cases[] = {
       {"plain", "plain"},
-      {"M\xC3\xBCller", "M\xFCller"},           // ü is in ISO-8859-1
-      {"\xE2\x82\xAC" "5", "?5"},                // the euro sign is not
-      {"\xF0\x9F\x98\x80", "?"},                 // nor is an emoji
-      {"a\xFF" "b", "a?b"},                      // invalid byte
-      {"\xC3", "?"},                             // truncated sequence
-      {"\xC0\xAF", "??"},                        // overlong form
-      {"\xED\xA0\x80", "???"},                   // surrogate
-      {"\xC2\x85", "\x85"},                      // a C1 control survives; the console stops it
+      {"M\xC3\xBCller", "M\xFCller"},  // ü is in ISO-8859-1
+      {"\xE2\x82\xAC"
+       "5",
+       "?5"},                     // the euro sign is not
+      {"\xF0\x9F\x98\x80", "?"},  // nor is an emoji
+      {"a\xFF"
+       "b",
+       "a?b"},                  // invalid byte
+      {"\xC3", "?"},            // truncated sequence
+      {"\xC0\xAF", "??"},       // overlong form
+      {"\xED\xA0\x80", "???"},  // surrogate
+      {"\xC2\x85", "\x85"},     // a C1 control survives; the console stops it
   };
   for (const auto& c : cases) {
     I18NString s(c.in, nullptr, -1, nullptr, nullptr);
@@ -381,8 +396,9 @@ TEST(Console, ConversionByCodeset) {
   } cases[] = {
       {ConsoleCodeset::kUtf8, "a?[1m??\xC3\xA9\xC3\xBF??"},
       {ConsoleCodeset::kLatin1, "a?[1m??\xE9\xFF??"},
-      {ConsoleCodeset::kAscii, "a?[1m????"
-                               "??"},
+      {ConsoleCodeset::kAscii,
+       "a?[1m????"
+       "??"},
   };
   for (const auto& c : cases) {
     SetConsoleCodeset(c.cs);

@@ -79,8 +79,8 @@ std::string Read(const std::vector<SourceClass>& classes, const SourceLimits& li
   for (size_t ci = 0; ci < classes.size(); ci++) {
     const SourceClass& c = classes[ci];
     definitions.BeginClass(class_places[ci].open);
-    Status s = definitions.ClassField(wqsource::kClassName, text_value(c.name),
-                                      class_places[ci].name);
+    Status s =
+        definitions.ClassField(wqsource::kClassName, text_value(c.name), class_places[ci].name);
     if (s.ok() && c.has_object_size) {
       Scalar size;
       size.kind = Scalar::kInt;
@@ -114,8 +114,8 @@ SourceLimits Limits(void (*lower)(SourceLimits*)) {
 
 TEST(SourceLimits, RefusedWhereTheSourcePassesThem) {
   // Type codes: 1 string (8 bytes), 2 int (4), 3 double (8), 4 char (1), 7 none (0).
-  const std::vector<SourceClass> twenty_bytes = {
-      {"A", {{"i", 2}, {"d", 3}, {"x", 7}, {"s", 1}}}, {"B", {{"s", 1}, {"d", 3}, {"i", 2}}}};
+  const std::vector<SourceClass> twenty_bytes = {{"A", {{"i", 2}, {"d", 3}, {"x", 7}, {"s", 1}}},
+                                                 {"B", {{"s", 1}, {"d", 3}, {"i", 2}}}};
   struct Case {
     const char* what;
     SourceLimits limits;
@@ -135,12 +135,15 @@ TEST(SourceLimits, RefusedWhereTheSourcePassesThem) {
        twenty_bytes,
        "src.json:11:1: class \"B\", member \"i\": more than 6 members in all classes"},
       {"classes at the limit", Limits([](SourceLimits* l) { l->classes = 2; }), twenty_bytes, ""},
-      {"one class too many", Limits([](SourceLimits* l) { l->classes = 2; }),
+      {"one class too many",
+       Limits([](SourceLimits* l) { l->classes = 2; }),
        {{"A", {}}, {"B", {}}, {"C", {}}},
        "src.json:6:1: class \"C\": more than 2 classes"},
       // "Alpha" and "bb" with their NULs take 9 bytes, "c" two more.
-      {"names at the limit", Limits([](SourceLimits* l) { l->names_length = 11; }),
-       {{"Alpha", {{"bb", 2}, {"c", 2}}}}, ""},
+      {"names at the limit",
+       Limits([](SourceLimits* l) { l->names_length = 11; }),
+       {{"Alpha", {{"bb", 2}, {"c", 2}}}},
+       ""},
       {"a member name past the names limit",
        Limits([](SourceLimits* l) { l->names_length = 10; }),
        {{"Alpha", {{"bb", 2}, {"c", 2}}}},
@@ -153,7 +156,8 @@ TEST(SourceLimits, RefusedWhereTheSourcePassesThem) {
        "NULs, more than the 10 a repository holds"},
       {"a defaulted object size at the limit",
        Limits([](SourceLimits* l) { l->defaulted_object_size = 12; }),
-       {{"A", {{"d", 3}, {"i", 2}}}}, ""},
+       {{"A", {{"d", 3}, {"i", 2}}}},
+       ""},
       {"a record too big for a defaulted object size",
        Limits([](SourceLimits* l) { l->defaulted_object_size = 11; }),
        {{"A", {{"d", 3}, {"i", 2}}}},
@@ -161,7 +165,8 @@ TEST(SourceLimits, RefusedWhereTheSourcePassesThem) {
        "range of one"},
       {"a big record with its object size given",
        Limits([](SourceLimits* l) { l->defaulted_object_size = 11; }),
-       {{"A", {{"d", 3}, {"i", 2}}, true}}, ""},
+       {{"A", {{"d", 3}, {"i", 2}}, true}},
+       ""},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Read(c.classes, c.limits), c.expect) << c.what;

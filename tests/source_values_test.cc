@@ -278,7 +278,9 @@ TEST(SourceValues, QuoteEscapesControlsAndCutsByCharacters) {
       {"", 60, "\"\""},
       {"a\"b\\c", 60, "\"a\\\"b\\\\c\""},
       {"a\tb\x01\x7f", 60, "\"a\\u0009b\\u0001\\u007f\""},
-      {"a\xC2\x85" "b", 60, "\"a\\u0085b\""},       // C1 control
+      {"a\xC2\x85"
+       "b",
+       60, "\"a\\u0085b\""},                       // C1 control
       {"M\xC3\xBCller", 60, "\"M\xC3\xBCller\""},  // kept as it is
       {"\xC3\xA9\xC3\xA9\xC3\xA9", 2, "\"\xC3\xA9\xC3\xA9...\""},
       {"abc", 3, "\"abc\""},
@@ -325,8 +327,10 @@ TEST(SourceValues, PositionsCountLinesAndCharacters) {
       {"{}", 0, 1, 1},
       {"{\n  x", 4, 2, 3},
       {"a\n\nb", 3, 3, 1},
-      {"\xC3\xBC\xE2\x82\xAC" "x", 5, 1, 3},  // two characters of two and three bytes
-      {"ab", 99, 1, 3},                       // past the end: the end
+      {"\xC3\xBC\xE2\x82\xAC"
+       "x",
+       5, 1, 3},         // two characters of two and three bytes
+      {"ab", 99, 1, 3},  // past the end: the end
       // A sequence that the byte at the offset cuts short counts as one.
       {"\"a\xE2\x82\"", 4, 1, 4},
       {"\"\xF0\x90\x80x", 4, 1, 3},

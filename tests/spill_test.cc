@@ -174,15 +174,16 @@ TEST(WqmakeSpillSlow, ResolvesMoreForwardReferencesThanItKeeps) {
     if (i + 1 < n) source += ", \"values\": {\"next\": \"o" + std::to_string(i + 1) + "\"}";
     source += i + 1 < n ? "},\n" : "}\n";
   }
-  for (uint32_t i = 0; i + 1 < n; ++i) ASSERT_TRUE(w.SetRef(ObjectRef{0, i}, 0, ObjectRef{0, i + 1}).ok());
+  for (uint32_t i = 0; i + 1 < n; ++i)
+    ASSERT_TRUE(w.SetRef(ObjectRef{0, i}, 0, ObjectRef{0, i + 1}).ok());
   source += "]}]}\n";
   std::string expected;
   ASSERT_TRUE(w.Serialize(&expected).ok());
   wqtest::TempFolder dir;
   wqtest::WriteFile(dir.File("chain.json"), source);
-  const wqtest::ToolResult made = wqtest::RunTool(std::string(WQMAKE_PATH) + " " +
-                                                  wqtest::Quote(dir.File("chain.json")) + " " +
-                                                  wqtest::Quote(dir.File("chain.rtm")));
+  const wqtest::ToolResult made =
+      wqtest::RunTool(std::string(WQMAKE_PATH) + " " + wqtest::Quote(dir.File("chain.json")) + " " +
+                      wqtest::Quote(dir.File("chain.rtm")));
   ASSERT_EQ(made.status, 0) << made.err;
   EXPECT_TRUE(wqtest::ReadFile(dir.File("chain.rtm")) == expected);
 }

@@ -178,8 +178,8 @@ TEST(StoreHandlesSlow, BigListAndHeapBeyondTheWindow) {
   }
   EXPECT_NE(expected.find("invalid UTF-8"), std::string::npos) << expected;
   EXPECT_GT(img.size() - heap, size_t{16} << 20);
-  for (const ValidateBuffers& b : {ValidateBuffers{4096, 8192, 1024, 2048},
-                                   ValidateBuffers{100000, 65536, 4096, 0}}) {
+  for (const ValidateBuffers& b :
+       {ValidateBuffers{4096, 8192, 1024, 2048}, ValidateBuffers{100000, 65536, 4096, 0}}) {
     EXPECT_EQ(Validate(*db.reader(), path, b).message(), expected);
   }
 }

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "repository/store_api.h"
 #include "repository/member_reader.h"
+#include "repository/store_api.h"
 #include "tests/checked_writer.h"
 #include "tests/test_util.h"
 
@@ -69,8 +69,8 @@ TEST(MemberReaderTest, ReadsWhatTheGettersRead) {
       const MemberReader r(cls, member);
       for (size_t i = 0; i < objects.size(); ++i) {
         const awq_Object& o = objects[i];
-        SCOPED_TRACE("class " + std::string(cls.GetName()) + " member " +
-                     std::to_string(member) + " object " + std::to_string(i));
+        SCOPED_TRACE("class " + std::string(cls.GetName()) + " member " + std::to_string(member) +
+                     " object " + std::to_string(i));
         size_t length = 12345;
         const char* s = r.String(o, &length);
         const char* want = o.GetStringProperty(member);

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/utf8.h"
 #include "store/byte_chunks.h"
 #include "store/crc32c.h"
-#include "platform/utf8.h"
 #include "store/names.h"
 
 namespace wqstore {

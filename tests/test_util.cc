@@ -49,8 +49,8 @@ const char* SampleSource() { return WQ_SOURCE_DIR "/examples/dravik.json"; }
 
 std::string RunShell(const std::string& folder, const std::string& input) {
   WriteFile(folder + "/.input", input);
-  RunCommand("cd '" + folder + "' && LC_ALL=C.UTF-8 '" WQSQL_PATH
-             "' < .input > .output 2>/dev/null");
+  RunCommand("cd '" + folder +
+             "' && LC_ALL=C.UTF-8 '" WQSQL_PATH "' < .input > .output 2>/dev/null");
   std::string out = ReadFile(folder + "/.output");
   std::remove((folder + "/.input").c_str());
   std::remove((folder + "/.output").c_str());

@@ -12,12 +12,12 @@
 
 #include <algorithm>
 #include <chrono>
-#include <fstream>
-#include <functional>
-#include <thread>
 #include <cstdint>
 #include <cstring>
+#include <fstream>
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "store/writer.h"
@@ -111,14 +111,14 @@ TEST(WqdumpNaN, SourceKeepsTheBits) {
 
   const ToolResult dump = RunTool(Quote(kDump) + " " + Quote(t.File("n.rtm")));
   ASSERT_EQ(dump.status, 0) << dump.err;
-  for (const char* text : {"\"v\": \"NaN:fff8000000000000\"", "\"v\": \"NaN\"",
-                           "\"v\": \"NaN:7ff0000000000001\"", "\"v\": \"NaN:ffffffffffffffff\"",
-                           "\"v\": \"NaN:7ff800000000beef\""}) {
+  for (const char* text :
+       {"\"v\": \"NaN:fff8000000000000\"", "\"v\": \"NaN\"", "\"v\": \"NaN:7ff0000000000001\"",
+        "\"v\": \"NaN:ffffffffffffffff\"", "\"v\": \"NaN:7ff800000000beef\""}) {
     EXPECT_NE(dump.out.find(text), std::string::npos) << text << " in " << dump.out;
   }
   wqtest::WriteFile(t.File("n.json"), dump.out);
-  const ToolResult make = RunTool(Quote(kMake) + " " + Quote(t.File("n.json")) + " " +
-                                  Quote(t.File("m.rtm")));
+  const ToolResult make =
+      RunTool(Quote(kMake) + " " + Quote(t.File("n.json")) + " " + Quote(t.File("m.rtm")));
   ASSERT_EQ(make.status, 0) << make.err;
   EXPECT_TRUE(ReadFile(t.File("m.rtm")) == ReadFile(t.File("n.rtm")));
 
@@ -130,13 +130,14 @@ TEST(WqdumpNaN, SourceKeepsTheBits) {
 
   // Upper-case digits read too; bits of no NaN, or too few digits, do not.
   const std::pair<std::string, bool> texts[] = {
-      {"NaN:FFF8000000000000", true}, {"NaN:7ff0000000000000", false},
-      {"NaN:0000000000000000", false}, {"NaN:fff8", false}, {"NaN:fff80000000000000", false},
-      {"nan", false}};
+      {"NaN:FFF8000000000000", true},   {"NaN:7ff0000000000000", false},
+      {"NaN:0000000000000000", false},  {"NaN:fff8", false},
+      {"NaN:fff80000000000000", false}, {"nan", false}};
   for (const auto& text : texts) {
     const std::string err = wqtest::MakeRepository(
         R"({"classes": [{"name": "D", "members": [{"name": "v", "type": "double"}],
-            "objects": [{"values": {"v": ")" + text.first + R"("}}]}]})",
+            "objects": [{"values": {"v": ")" +
+            text.first + R"("}}]}]})",
         t.File("x.rtm"));
     EXPECT_EQ(err.empty(), text.second) << text.first << ": " << err;
   }
@@ -243,7 +244,8 @@ TEST(ToolsChangedFile, DuringCheckAndDump) {
   const Change changes[] = {
       {"rewritten in place", [&] { RewriteInPlace(repo); }},
       {"cut short", [&] { ASSERT_EQ(truncate(repo.c_str(), 4096), 0); }},
-      {"copied over", [&] { ASSERT_EQ(wqtest::RunCommand("cp " + Quote(copy) + " " + Quote(repo)), 0); }},
+      {"copied over",
+       [&] { ASSERT_EQ(wqtest::RunCommand("cp " + Quote(copy) + " " + Quote(repo)), 0); }},
   };
   const std::string out = t.File("out.txt"), err = t.File("err.txt"), dumped = t.File("d.json");
   for (const Change& change : changes) {
@@ -294,10 +296,13 @@ TEST(ToolMessages, FileNamesShownSafely) {
   const Case cases[] = {
       {"plain \xC3\xA9 name.rtm", "plain \xC3\xA9 name.rtm"},
       {"t\x1b]0;owned\x07.rtm", "$'t\\e]0;owned\\a.rtm'"},
-      {"x.rtm: ok (1 class, 1 object, 1 byte)\nbad.rtm", "$'x.rtm: ok (1 class, 1 object, 1 byte)\\nbad.rtm'"},
+      {"x.rtm: ok (1 class, 1 object, 1 byte)\nbad.rtm",
+       "$'x.rtm: ok (1 class, 1 object, 1 byte)\\nbad.rtm'"},
       {"\xff\x01 .rtm", "$'\\xff\\x01 .rtm'"},
       {"it's \\ \xE2\x80\xAE.rtm", "$'it\\'s \\\\ \\u202e.rtm'"},
-      {"\xC2\x9B" "1m.rtm", "$'\\u009b1m.rtm'"},
+      {"\xC2\x9B"
+       "1m.rtm",
+       "$'\\u009b1m.rtm'"},
   };
   for (size_t i = 0; i < sizeof cases / sizeof cases[0]; i++) {
     const Case& c = cases[i];
@@ -324,9 +329,9 @@ TEST(ToolMessages, FileNamesShownSafely) {
     EXPECT_EQ(lines[i].rfind(cases[i].shown + ": ", 0), 0u) << lines[i];
   }
   // The README's cron filter leaves exactly the three damaged files.
-  const ToolResult cron = RunTool(
-      "cd " + Quote(t.path()) + " && " + Quote(kCheck) + args +
-      " | grep -Ev ': ok \\([0-9]+ class(es)?, [0-9]+ objects?, [0-9]+ bytes?\\)$'");
+  const ToolResult cron =
+      RunTool("cd " + Quote(t.path()) + " && " + Quote(kCheck) + args +
+              " | grep -Ev ': ok \\([0-9]+ class(es)?, [0-9]+ objects?, [0-9]+ bytes?\\)$'");
   EXPECT_EQ(std::count(cron.out.begin(), cron.out.end(), '\n'), 3) << cron.out;
 
   // The other tools' messages.
@@ -338,13 +343,14 @@ TEST(ToolMessages, FileNamesShownSafely) {
   };
   const Message messages[] = {
       {Quote(kMake) + " " + Quote(bad + ".json") + " x.rtm",
-       "wqmake: cannot read " + shown.substr(0, shown.size() - 1) + ".json': No such file or directory\n"},
+       "wqmake: cannot read " + shown.substr(0, shown.size() - 1) +
+           ".json': No such file or directory\n"},
       {Quote(kDump) + " " + Quote(bad + ".rtm"),
-       "wqdump: " + shown.substr(0, shown.size() - 1) + ".rtm': cannot open file: No such file or directory\n"},
+       "wqdump: " + shown.substr(0, shown.size() - 1) +
+           ".rtm': cannot open file: No such file or directory\n"},
       {Quote(kDump) + " -o " + Quote(bad + "/d.json") + " " + Quote(cases[0].name),
        "wqdump: cannot write " + shown.substr(0, shown.size() - 1) +
-           "/d.json': cannot create temporary file in " + shown +
-           ": No such file or directory\n"},
+           "/d.json': cannot create temporary file in " + shown + ": No such file or directory\n"},
       {Quote(kDump) + " --format csv --class " + Quote(bad) + " " + Quote(cases[0].name),
        "wqdump: " + cases[0].shown + ": no class named " + shown + "\n"},
   };
@@ -428,7 +434,8 @@ int FeedWqmake(const TempFolder& t, const std::string& head, char fill, uint64_t
     close(pipe_fds[1]);
     const int e = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     dup2(e, 2);
-    execl(kMake.c_str(), kMake.c_str(), "-", t.File("fed.rtm").c_str(), static_cast<char*>(nullptr));
+    execl(kMake.c_str(), kMake.c_str(), "-", t.File("fed.rtm").c_str(),
+          static_cast<char*>(nullptr));
     _exit(127);
   }
   close(pipe_fds[0]);
@@ -437,7 +444,8 @@ int FeedWqmake(const TempFolder& t, const std::string& head, char fill, uint64_t
   *accepted = 0;
   while (*accepted < limit) {
     if (piece.empty()) piece.assign(1 << 16, fill);
-    const ssize_t n = write(pipe_fds[1], piece.data(), std::min<uint64_t>(piece.size(), limit - *accepted));
+    const ssize_t n =
+        write(pipe_fds[1], piece.data(), std::min<uint64_t>(piece.size(), limit - *accepted));
     if (n <= 0) break;
     *accepted += static_cast<uint64_t>(n);
     piece.erase(0, static_cast<size_t>(n));
@@ -492,20 +500,23 @@ TEST(WqmakeStandardInput, CheckedWhileCopied) {
   for (int pad = 0; pad < 10; pad++) {
     const std::string source = "{\"classes\": [{\"name\": \"A\"," + std::string(pad, ' ') +
                                "\"members\": [{\"name\": \"s\", \"type\": \"string\"}], "
-                               "\"objects\": [{\"values\": {\"s\": \"" + text + "\"}}]}]}";
+                               "\"objects\": [{\"values\": {\"s\": \"" +
+                               text + "\"}}]}]}";
     wqtest::WriteFile(t.File("m.json"), source);
-    const ToolResult r = RunTool(Quote(kMake) + " - " + Quote(t.File("m.rtm")) + " <" +
-                                 Quote(t.File("m.json")));
+    const ToolResult r =
+        RunTool(Quote(kMake) + " - " + Quote(t.File("m.rtm")) + " <" + Quote(t.File("m.json")));
     ASSERT_EQ(r.status, 0) << pad << ": " << r.err;
-    ASSERT_EQ(RunTool(Quote(kMake) + " " + Quote(t.File("m.json")) + " " + Quote(t.File("f.rtm"))).status, 0);
+    ASSERT_EQ(
+        RunTool(Quote(kMake) + " " + Quote(t.File("m.json")) + " " + Quote(t.File("f.rtm"))).status,
+        0);
     EXPECT_TRUE(ReadFile(t.File("m.rtm")) == ReadFile(t.File("f.rtm"))) << pad;
   }
 
   // No room for the copy: the reason, and where the room was looked for.
   wqtest::WriteFile(t.File("big.json"), "{\"classes\": [" + std::string(3 << 20, ' ') + "]}");
-  const ToolResult full = RunTool("trap '' XFSZ; ulimit -f 1024; TMPDIR=" + Quote(t.path()) +
-                                  " exec " + Quote(kMake) + " - " + Quote(t.File("b.rtm")) +
-                                  " <" + Quote(t.File("big.json")));
+  const ToolResult full =
+      RunTool("trap '' XFSZ; ulimit -f 1024; TMPDIR=" + Quote(t.path()) + " exec " + Quote(kMake) +
+              " - " + Quote(t.File("b.rtm")) + " <" + Quote(t.File("big.json")));
   EXPECT_EQ(full.status, 1);
   EXPECT_EQ(full.err, "wqmake: cannot read standard input: cannot write a scratch file in " +
                           t.path() + ": File too large (TMPDIR chooses the folder)\n");

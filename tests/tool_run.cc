@@ -73,9 +73,7 @@ std::string ApiView(const std::string& path) {
             v += s == nullptr ? "null" : "\"" + std::string(s) + "\"";
             break;
           }
-          case wqstore::ValueKind::kInt:
-            v += std::to_string(o.GetIntProperty(n));
-            break;
+          case wqstore::ValueKind::kInt: v += std::to_string(o.GetIntProperty(n)); break;
           case wqstore::ValueKind::kDouble: {
             const double d = o.GetDoubleProperty(n);
             uint64_t bits;
@@ -95,12 +93,8 @@ std::string ApiView(const std::string& path) {
             v += "blob " + Hex(data, static_cast<size_t>(size));
             break;
           }
-          case wqstore::ValueKind::kRef:
-            v += Target(o.GetObjectRefProperty(n));
-            break;
-          case wqstore::ValueKind::kNone:
-            v += "-";
-            break;
+          case wqstore::ValueKind::kRef: v += Target(o.GetObjectRefProperty(n)); break;
+          case wqstore::ValueKind::kNone: v += "-"; break;
         }
       }
       v += "\n";

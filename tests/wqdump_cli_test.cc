@@ -192,10 +192,18 @@ TEST(WqdumpAllClasses, FileNames) {
     const char* name;
     const char* file;
   } cases[] = {
-      {"Part", "Part.csv"},       {".", "%2E.csv"},           {"..", "%2E..csv"},
-      {".x.y", "%2Ex.y.csv"},     {"a/b", "a%2Fb.csv"},       {"/", "%2F.csv"},
-      {"50%", "50%25.csv"},       {"%2F", "%252F.csv"},       {"a.b", "a.b.csv"},
-      {"\xC3\x9C", "%C3%9C.csv"}, {"a\x7F\x01~", "a%7F%01~.csv"}, {"x y", "x y.csv"},
+      {"Part", "Part.csv"},
+      {".", "%2E.csv"},
+      {"..", "%2E..csv"},
+      {".x.y", "%2Ex.y.csv"},
+      {"a/b", "a%2Fb.csv"},
+      {"/", "%2F.csv"},
+      {"50%", "50%25.csv"},
+      {"%2F", "%252F.csv"},
+      {"a.b", "a.b.csv"},
+      {"\xC3\x9C", "%C3%9C.csv"},
+      {"a\x7F\x01~", "a%7F%01~.csv"},
+      {"x y", "x y.csv"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(wqtools::ClassFileName(c.name, wqtools::TableFormat::kCsv), c.file) << c.name;
@@ -262,7 +270,8 @@ TEST(WqdumpAllClasses, FolderWrittenWholeOrNotAtAll) {
   const std::string long_name(300, 'L');
   ASSERT_EQ(wqtest::MakeRepository(
                 R"({"classes": [{"name": "A", "members": [{"name": "v", "type": "int"}]},
-                    {"name": ")" + long_name + R"(", "members": [{"name": "v", "type": "int"}]}]})",
+                    {"name": ")" +
+                    long_name + R"(", "members": [{"name": "v", "type": "int"}]}]})",
                 t.File("long.rtm")),
             "");
   TempFolder parent;

@@ -83,7 +83,8 @@ std::string ValueSource(const std::string& values) {
     {"name": "d", "type": "double"}, {"name": "c", "type": "char"},
     {"name": "b", "type": "blob"}, {"name": "r", "type": "ref"},
     {"name": "x", "type": 7}],
-  "objects": [{"id": "p1", "values": {)" + values + "}}]}]}";
+  "objects": [{"id": "p1", "values": {)" +
+         values + "}}]}]}";
 }
 
 // The same class with its objects before its members, so they are buffered.
@@ -124,10 +125,12 @@ TEST(WqmakeSource, RejectsFaultsWithPositionAndContext) {
        "class \"A\": unknown key \"colour\""},
       {"class duplicate key", Classes(R"({"name": "A", `"name": "B"})"), "duplicate key \"name\""},
       {"class missing name", Classes(R"(`{"number": 1})"), "class #1: missing key \"name\""},
-      {"class name number", Classes(R"({"name": `5})"), "\"name\" must be a string, not an integer"},
+      {"class name number", Classes(R"({"name": `5})"),
+       "\"name\" must be a string, not an integer"},
       {"class name empty", Classes(R"({"name": `""})"), "class name \"\" is empty"},
       {"class name blank", Classes(R"({"name": `"a b"})"), "contains a blank"},
-      {"class name tab", Classes(R"({"name": `"a\tb"})"), "class name \"a\\u0009b\" contains a tab"},
+      {"class name tab", Classes(R"({"name": `"a\tb"})"),
+       "class name \"a\\u0009b\" contains a tab"},
       {"class name semicolon", Classes(R"({"name": `"a;b"})"), "contains a semicolon"},
       {"class name comma", Classes(R"({"name": `"a,b"})"), "contains a comma"},
       {"class name newline", Classes(R"({"name": `"a\nb"})"), "contains a newline"},
@@ -138,7 +141,8 @@ TEST(WqmakeSource, RejectsFaultsWithPositionAndContext) {
       {"class SYS$TableStats", Classes(R"({"name": `"SYS$TableStats"})"), "is reserved"},
       {"class duplicate name", Classes(R"({"name": "A"}, {"name": `"A"})"),
        "duplicate class name \"A\""},
-      {"class duplicate number", Classes(R"({"name": "A", "number": 3}, {"name": "B", "number": `3})"),
+      {"class duplicate number",
+       Classes(R"({"name": "A", "number": 3}, {"name": "B", "number": `3})"),
        "class \"B\": duplicate class number 3"},
       {"class number taken by default", Classes(R"({"name": "A"}, {"name": "B", "number": `1})"),
        "duplicate class number 1"},
@@ -153,18 +157,22 @@ TEST(WqmakeSource, RejectsFaultsWithPositionAndContext) {
        "class \"B\": no \"number\" given"},
       {"objectSize too small", Classes(R"({"name": "A", "objectSize": `-2147483649})"),
        "\"objectSize\" out of range"},
-      {"members not array", Classes(R"({"name": "A", "members": `{}})"), "\"members\" must be an array"},
-      {"objects not array", Classes(R"({"name": "A", "objects": `3})"), "\"objects\" must be an array"},
+      {"members not array", Classes(R"({"name": "A", "members": `{}})"),
+       "\"members\" must be an array"},
+      {"objects not array", Classes(R"({"name": "A", "objects": `3})"),
+       "\"objects\" must be an array"},
       // Members.
       {"member not object", Classes(R"({"name": "A", "members": [`"x"]})"),
        "class \"A\": each member must be a JSON object, not a string"},
       {"member missing name", Classes(R"({"name": "A", "members": [`{"type": 1}]})"),
        "class \"A\", member #1: missing key \"name\""},
-      {"member missing type", Classes(R"({"name": "A", "members": [{"name": "a", "type": 1}, `{"name": "b"}]})"),
+      {"member missing type",
+       Classes(R"({"name": "A", "members": [{"name": "a", "type": 1}, `{"name": "b"}]})"),
        "class \"A\", member \"b\": missing key \"type\""},
       {"member unknown key", Classes(R"({"name": "A", "members": [{"name": "a", `"size": 4}]})"),
        "member \"a\": unknown key \"size\""},
-      {"member type name", Classes(R"({"name": "A", "members": [{"name": "a", "type": `"integer"}]})"),
+      {"member type name",
+       Classes(R"({"name": "A", "members": [{"name": "a", "type": `"integer"}]})"),
        "\"type\" must be a code 0 to 255"},
       {"member type 256", Classes(R"({"name": "A", "members": [{"name": "a", "type": `256}]})"),
        "\"type\" must be a code 0 to 255"},
@@ -173,7 +181,8 @@ TEST(WqmakeSource, RejectsFaultsWithPositionAndContext) {
       {"member name blank", Classes(R"({"name": "A", "members": [{"name": `"a b", "type": 1}]})"),
        "class \"A\": member name \"a b\" contains a blank"},
       {"member duplicate name",
-       Classes(R"({"name": "A", "members": [{"name": "a", "type": 1}, {"name": `"a", "type": 2}]})"),
+       Classes(
+           R"({"name": "A", "members": [{"name": "a", "type": 1}, {"name": `"a", "type": 2}]})"),
        "class \"A\": duplicate member name \"a\""},
       {"member duplicate number",
        Classes(R"({"name": "A", "members": [{"name": "a", "type": 1, "number": 2},
@@ -193,7 +202,8 @@ TEST(WqmakeSource, RejectsFaultsWithPositionAndContext) {
       // Objects.
       {"object not object", Classes(R"({"name": "A", "objects": [`5]})"),
        "class \"A\": each object must be a JSON object"},
-      {"object unknown key", Classes(R"({"name": "A", "members": [], "objects": [{`"ident": "x"}]})"),
+      {"object unknown key",
+       Classes(R"({"name": "A", "members": [], "objects": [{`"ident": "x"}]})"),
        "class \"A\", object #1: unknown key \"ident\""},
       {"object id number", Classes(R"({"name": "A", "members": [], "objects": [{"id": `7}]})"),
        "\"id\" must be a string, not an integer"},
@@ -204,7 +214,8 @@ TEST(WqmakeSource, RejectsFaultsWithPositionAndContext) {
        Classes(R"({"name": "A", "members": [], "objects": [{"id": "x"}]},
                   {"name": "B", "members": [], "objects": [{"id": `"x"}]})"),
        "class \"B\", object #1: duplicate object id \"x\""},
-      {"values not object", Classes(R"({"name": "A", "members": [], "objects": [{"values": `[]}]})"),
+      {"values not object",
+       Classes(R"({"name": "A", "members": [], "objects": [{"values": `[]}]})"),
        "\"values\" must be a JSON object, not an array"},
       {"required string missing",
        Classes(R"({"name": "A", "members": [{"name": "n", "type": "string", "nullable": false}],
@@ -219,18 +230,23 @@ TEST(WqmakeSource, RejectsFaultsWithPositionAndContext) {
                   "objects": [{"values": {"r": `null}}]})"),
        "member \"r\": null given for a member that is not nullable"},
       // Values by member type.
-      {"string given number", ValueSource(R"("s": `5)"), "\"s\": expected a string or null, not an integer"},
-      {"string with NUL", ValueSource(R"("s": `"a\u0000b")"), "\"s\": a string value cannot hold U+0000"},
+      {"string given number", ValueSource(R"("s": `5)"),
+       "\"s\": expected a string or null, not an integer"},
+      {"string with NUL", ValueSource(R"("s": `"a\u0000b")"),
+       "\"s\": a string value cannot hold U+0000"},
       {"int given float", ValueSource(R"("i": `1.0)"),
        "\"i\": expected an integer, not a number with a fraction or exponent"},
-      {"int given exponent", ValueSource(R"("i": `1e3)"), "\"i\": expected an integer, not a number"},
+      {"int given exponent", ValueSource(R"("i": `1e3)"),
+       "\"i\": expected an integer, not a number"},
       {"int too big", ValueSource(R"("i": `2147483648)"), "\"i\": integer out of range"},
       {"int too small", ValueSource(R"("i": `-2147483649)"), "\"i\": integer out of range"},
-      {"int beyond 64 bits", ValueSource(R"("i": `99999999999999999999)"), "\"i\": integer out of range"},
+      {"int beyond 64 bits", ValueSource(R"("i": `99999999999999999999)"),
+       "\"i\": integer out of range"},
       {"int given string", ValueSource(R"("i": `"5")"), "\"i\": expected an integer, not a string"},
       {"int given null", ValueSource(R"("i": `null)"), "\"i\": expected an integer, not null"},
       {"int given array", ValueSource(R"("i": `[1])"), "\"i\": expected an integer, not an array"},
-      {"double given bool", ValueSource(R"("d": `true)"), "\"d\": expected a number, not a boolean"},
+      {"double given bool", ValueSource(R"("d": `true)"),
+       "\"d\": expected a number, not a boolean"},
       {"double given a string", ValueSource(R"("d": `"infinity")"),
        "\"d\": expected a number, not a string"},
       {"double overflows", ValueSource(R"("d": `1e999)"), "number out of range"},
@@ -244,18 +260,23 @@ TEST(WqmakeSource, RejectsFaultsWithPositionAndContext) {
        "number out of range"},
       {"class number underflows", Classes(R"({"name": "A", "number": `1e-400})"),
        "number out of range"},
-      {"char code 256", ValueSource(R"("c": `256)"), "\"c\": character code out of range (0 to 255)"},
+      {"char code 256", ValueSource(R"("c": `256)"),
+       "\"c\": character code out of range (0 to 255)"},
       {"char code negative", ValueSource(R"("c": `-1)"), "\"c\": character code out of range"},
       {"char two letters", ValueSource(R"("c": `"ab")"), "\"c\": expected a one-character string"},
       {"char beyond U+00FF", ValueSource(R"("c": `"€")"), "\"c\": expected a one-character string"},
       {"char given float", ValueSource(R"("c": `65.0)"),
        "\"c\": expected a character code or a one-character string"},
       {"blob odd digits", ValueSource(R"("b": `"abc")"), "\"b\": blob has an odd number"},
-      {"blob bad digit", ValueSource(R"("b": `"0g")"), "\"b\": blob character 2 is not a hexadecimal"},
+      {"blob bad digit", ValueSource(R"("b": `"0g")"),
+       "\"b\": blob character 2 is not a hexadecimal"},
       {"blob given number", ValueSource(R"("b": `12)"), "\"b\": expected a string of hexadecimal"},
-      {"ref given number", ValueSource(R"("r": `5)"), "\"r\": expected an object id (a string) or null"},
-      {"ref to unknown id", ValueSource(R"("r": `"nobody")"), "\"r\": unknown object id \"nobody\""},
-      {"value for code 7", ValueSource(R"("x": `null)"), "\"x\": a member of type code 7 takes no value"},
+      {"ref given number", ValueSource(R"("r": `5)"),
+       "\"r\": expected an object id (a string) or null"},
+      {"ref to unknown id", ValueSource(R"("r": `"nobody")"),
+       "\"r\": unknown object id \"nobody\""},
+      {"value for code 7", ValueSource(R"("x": `null)"),
+       "\"x\": a member of type code 7 takes no value"},
       {"unknown member", ValueSource(R"("s": "a", `"colour": 1)"),
        "class \"Part\", object \"p1\": unknown member \"colour\""},
       {"member differs in case", ValueSource(R"(`"S": "a")"), "unknown member \"S\""},
@@ -265,14 +286,16 @@ TEST(WqmakeSource, RejectsFaultsWithPositionAndContext) {
        "\"i\": expected an integer, not a string"},
       {"buffered nested value skipped", BufferedValueSource(R"("i": `{"a": [1, {}]}, "s": "x")"),
        "\"i\": expected an integer, not an object"},
-      {"buffered unknown member", BufferedValueSource(R"("s": "x", `"q": 1)"), "unknown member \"q\""},
-      {"buffered duplicate key", BufferedValueSource(R"("s": "x", `"s": "y")"), "duplicate key \"s\""},
-      {"buffered unknown ref", BufferedValueSource(R"("r": `"p2")"), "\"r\": unknown object id \"p2\""},
+      {"buffered unknown member", BufferedValueSource(R"("s": "x", `"q": 1)"),
+       "unknown member \"q\""},
+      {"buffered duplicate key", BufferedValueSource(R"("s": "x", `"s": "y")"),
+       "duplicate key \"s\""},
+      {"buffered unknown ref", BufferedValueSource(R"("r": `"p2")"),
+       "\"r\": unknown object id \"p2\""},
       {"buffered duplicate id",
        Classes(R"({"name": "A", "objects": [{"id": "x"}, {"id": `"x"}], "members": []})"),
        "class \"A\", object #2: duplicate object id \"x\""},
-      {"buffered required missing",
-       Classes(R"({"name": "A", "objects": [`{"values": {}}],
+      {"buffered required missing", Classes(R"({"name": "A", "objects": [`{"values": {}}],
                   "members": [{"name": "n", "type": "ref", "nullable": false}]})"),
        "object #1: no value for member \"n\", which is not nullable"},
       // A number after the objects sends the build through its careful pass,
@@ -358,8 +381,8 @@ TEST(WqmakeSource, BuildsEveryTypeAndDefault) {
     int type;
     bool nullable;
   };
-  const MemberWant want[] = {{"s", 1, 1, true}, {"i", 5, 2, true},  {"d", 6, 3, true},
-                             {"c", -3, 4, true}, {"b", 7, 5, true}, {"r", 8, 6, false},
+  const MemberWant want[] = {{"s", 1, 1, true},  {"i", 5, 2, true},   {"d", 6, 3, true},
+                             {"c", -3, 4, true}, {"b", 7, 5, true},   {"r", 8, 6, false},
                              {"R", 9, 8, true},  {"x", 10, 11, true}, {"t", 0, 3, true}};
   awq_autovector<awq_ClassProperty> members = classes[0].GetMembers();
   ASSERT_EQ(members.size(), 9);
@@ -595,8 +618,8 @@ TEST(WqmakeTool, PrintsNothingOrOneLine) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const std::string cmd = std::string(WQMAKE_PATH) + " " + c.args + " >" + dir.File("out") +
-                            " 2>" + dir.File("err");
+    const std::string cmd =
+        std::string(WQMAKE_PATH) + " " + c.args + " >" + dir.File("out") + " 2>" + dir.File("err");
     EXPECT_EQ(wqtest::RunCommand(cmd), c.status);
     EXPECT_EQ(ReadFile(dir.File("out")), "");
     EXPECT_EQ(ReadFile(dir.File("err")), c.err);
@@ -631,12 +654,13 @@ TEST(WqmakeTool, StandardInputBuildsWhatTheFileBuilds) {
   std::string objects;
   for (int k = 0; k < 5000; ++k) {
     objects += std::string(k == 0 ? "" : ",\n") + R"({"id": "o)" + std::to_string(k) +
-               R"(", "values": {"name": "object number )" + std::to_string(k) +
-               R"(", "next": "o)" + std::to_string((k + 1) % 5000) + R"("}})";
+               R"(", "values": {"name": "object number )" + std::to_string(k) + R"(", "next": "o)" +
+               std::to_string((k + 1) % 5000) + R"("}})";
   }
   const std::string source =
       Classes(R"({"name": "A", "members": [{"name": "name", "type": "string"},
-                 {"name": "next", "type": "ref"}], "objects": [)" + objects + "]}");
+                 {"name": "next", "type": "ref"}], "objects": [)" +
+              objects + "]}");
   ASSERT_GT(source.size(), size_t{1} << 17);
   WriteFile(dir.File("src.json"), source);
   WriteFile(dir.File("headed.json"), "a line before the source\n" + source);

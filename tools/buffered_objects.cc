@@ -72,9 +72,9 @@ Status BufferedObjects::Replay(const ClassState& c,
     for (uint64_t k = 0; k < b.value_count; ++k) {
       const Value& v = values_[next_value++];
       if (member_of[v.name] < 0) {
-        return source.FaultAt(v.offset - v.key_delta, ClassLabel(c) + ", " + ObjectLabel(name) +
-                                                          ": unknown member " +
-                                                          Quote(names_[v.name]));
+        return source.FaultAt(
+            v.offset - v.key_delta,
+            ClassLabel(c) + ", " + ObjectLabel(name) + ": unknown member " + Quote(names_[v.name]));
       }
       const uint32_t m = static_cast<uint32_t>(member_of[v.name]);
       builder.Give(m);

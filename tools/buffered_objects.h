@@ -57,9 +57,9 @@ class BufferedObjects {
 
   std::vector<std::string> names_;  // the keys of "values", each once
   std::unordered_map<std::string, uint32_t> name_index_;
-  std::string key_text_;            // a key being looked up
-  std::vector<uint64_t> given_;     // per name: serial_ of the last object giving it
-  uint64_t serial_ = 0;             // counts objects
+  std::string key_text_;         // a key being looked up
+  std::vector<uint64_t> given_;  // per name: serial_ of the last object giving it
+  uint64_t serial_ = 0;          // counts objects
   std::vector<Object> objects_;
   std::vector<Value> values_;
 };

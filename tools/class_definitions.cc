@@ -5,8 +5,8 @@
 #include <utility>
 
 #include "platform/text.h"
-#include "store/scan.h"
 #include "store/names.h"
+#include "store/scan.h"
 #include "tools/shell_names.h"
 #include "tools/value_conversion.h"
 
@@ -41,8 +41,8 @@ Status ClassDefinitions::ClassField(ClassKey key, const Scalar& v, size_t at) {
       const char* fault = ShellTypableNameFault(v.s);
       if (fault != nullptr) return source_.FaultAt(at, "class name " + Quote(v.s) + " " + fault);
       if (wqstore::IsCatalogueTableName(v.s)) {
-        return source_.FaultAt(at, "class name " + Quote(v.s) +
-                                       " is reserved for a catalogue table");
+        return source_.FaultAt(at,
+                               "class name " + Quote(v.s) + " is reserved for a catalogue table");
       }
       if (writer_.HasClassName(v.s)) {
         return source_.FaultAt(at, "duplicate class name " + Quote(v.s));
@@ -67,16 +67,15 @@ Status ClassDefinitions::ClassField(ClassKey key, const Scalar& v, size_t at) {
       c.has_object_size = true;
       return Status::OK();
     }
-    default:
-      return Status::OK();  // members and objects are the reader's
+    default: return Status::OK();  // members and objects are the reader's
   }
 }
 
 Status ClassDefinitions::Flush() {
   ClassState& c = current();
   if (classes_.size() > limits_.classes) {
-    return source_.FaultAt(c.offset, ClassLabel(c) + ": more than " + Num(limits_.classes) +
-                                         " classes");
+    return source_.FaultAt(c.offset,
+                           ClassLabel(c) + ": more than " + Num(limits_.classes) + " classes");
   }
   if (!c.has_number) {
     const int64_t n = any_class_ ? int64_t{max_class_number_} + 1 : 1;
@@ -92,8 +91,8 @@ Status ClassDefinitions::Flush() {
   Status added = writer_.AddClass(c.name, c.number, c.has_object_size, c.object_size, nullptr);
   for (size_t m = 0; added.ok() && m < c.members.size(); ++m) {
     const MemberDef& def = c.members[m];
-    added = writer_.AddMember(current_index(), def.name, def.number, def.type, def.nullable,
-                              nullptr);
+    added =
+        writer_.AddMember(current_index(), def.name, def.number, def.type, def.nullable, nullptr);
   }
   if (!added.ok()) return source_.FaultAt(c.offset, ClassLabel(c) + ": " + added.message());
   for (uint32_t m = 0; m < c.members.size(); ++m) {
@@ -113,8 +112,10 @@ Status ClassDefinitions::EndClass() {
   // Only now is it sure that no "objectSize" comes: it defaults to the
   // record size, which must then be in its range.
   if (!c.has_object_size && record_size_ > limits_.defaulted_object_size) {
-    return source_.FaultAt(c.offset, ClassLabel(c) + ": no \"objectSize\" given, and its record "
-                                         "size " + Num(record_size_) + " is out of range of one");
+    return source_.FaultAt(c.offset, ClassLabel(c) +
+                                         ": no \"objectSize\" given, and its record "
+                                         "size " +
+                                         Num(record_size_) + " is out of range of one");
   }
   return Status::OK();
 }
@@ -158,8 +159,8 @@ Status ClassDefinitions::MemberField(MemberKey key, const Scalar& v, size_t at) 
       const Status number = ToInt32Field(v, "number", &member_.number);
       if (!number.ok()) return source_.FaultAt(at, where + number.message());
       if (member_numbers_.count(member_.number) != 0) {
-        return source_.FaultAt(at, ClassLabel(c) + ": duplicate member number " +
-                                       Num(member_.number));
+        return source_.FaultAt(at,
+                               ClassLabel(c) + ": duplicate member number " + Num(member_.number));
       }
       return Status::OK();
     }
@@ -172,8 +173,8 @@ Status ClassDefinitions::MemberField(MemberKey key, const Scalar& v, size_t at) 
 }
 
 Status ClassDefinitions::MemberFault(const std::string& detail) const {
-  return source_.FaultAt(member_offset_, ClassLabel(current()) + ", " + MemberLabel() + ": " +
-                                             detail);
+  return source_.FaultAt(member_offset_,
+                         ClassLabel(current()) + ", " + MemberLabel() + ": " + detail);
 }
 
 Status ClassDefinitions::EndMember(uint32_t seen) {

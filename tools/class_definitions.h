@@ -14,11 +14,11 @@
 #include <vector>
 
 #include "platform/status.h"
+#include "store/scan.h"
+#include "store/writer.h"
 #include "tools/class_model.h"
 #include "tools/json_scalar.h"
 #include "tools/source_faults.h"
-#include "store/scan.h"
-#include "store/writer.h"
 
 namespace wqsource {
 
@@ -91,9 +91,9 @@ class ClassDefinitions {
   const SourceText& source_;
   wqstore::RepositoryWriter& writer_;
   const SourceLimits limits_;
-  uint64_t names_length_ = 0;   // of the names read so far, each with its NUL
-  uint64_t member_total_ = 0;   // of all classes read so far
-  uint64_t record_size_ = 0;    // the current class's, from its members so far
+  uint64_t names_length_ = 0;  // of the names read so far, each with its NUL
+  uint64_t member_total_ = 0;  // of all classes read so far
+  uint64_t record_size_ = 0;   // the current class's, from its members so far
   ClassList classes_;
   // The current class's members by name and its member numbers; class
   // names and numbers are the writer's to check.

@@ -7,8 +7,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
 #include <deque>
+#include <string>
 #include <vector>
 
 namespace wqsource {

@@ -51,15 +51,9 @@ void WriteValue(const Reader& reader, const Column& col, const unsigned char* re
       JsonString(out, s, n);
       return;
     }
-    case ValueKind::kInt:
-      WriteNumber(out, wqstore::IntField(record, m));
-      return;
-    case ValueKind::kDouble:
-      WriteDouble(out, wqstore::DoubleField(record, m), true, true);
-      return;
-    case ValueKind::kChar:
-      WriteNumber(out, wqstore::CharField(record, m));
-      return;
+    case ValueKind::kInt: WriteNumber(out, wqstore::IntField(record, m)); return;
+    case ValueKind::kDouble: WriteDouble(out, wqstore::DoubleField(record, m), true, true); return;
+    case ValueKind::kChar: WriteNumber(out, wqstore::CharField(record, m)); return;
     case ValueKind::kBlob: {
       int32_t size = 0;
       const unsigned char* data = nullptr;
@@ -69,11 +63,8 @@ void WriteValue(const Reader& reader, const Column& col, const unsigned char* re
       out.Put('"');
       return;
     }
-    case ValueKind::kRef:
-      WriteRef(reader, record, m, true, out);
-      return;
-    case ValueKind::kNone:
-      return;
+    case ValueKind::kRef: WriteRef(reader, record, m, true, out); return;
+    case ValueKind::kNone: return;
   }
 }
 

@@ -42,12 +42,8 @@ void WriteValue(const Reader& reader, const Column& col, const unsigned char* re
       }
       return;
     }
-    case ValueKind::kInt:
-      WriteNumber(out, wqstore::IntField(record, m));
-      return;
-    case ValueKind::kDouble:
-      WriteDouble(out, wqstore::DoubleField(record, m), json);
-      return;
+    case ValueKind::kInt: WriteNumber(out, wqstore::IntField(record, m)); return;
+    case ValueKind::kDouble: WriteDouble(out, wqstore::DoubleField(record, m), json); return;
     case ValueKind::kChar: {
       char text[2];
       const size_t n = Latin1CharText(wqstore::CharField(record, m), text);
@@ -67,9 +63,7 @@ void WriteValue(const Reader& reader, const Column& col, const unsigned char* re
       if (json) out.Put('"');
       return;
     }
-    case ValueKind::kRef:
-      WriteRef(reader, record, m, json, out);
-      return;
+    case ValueKind::kRef: WriteRef(reader, record, m, json, out); return;
     case ValueKind::kNone:
       if (json) out.Text("null");
       return;

@@ -53,8 +53,8 @@ Status IdTable::Insert(std::string_view id, size_t token, wqstore::ObjectRef obj
   if ((size_ >> kBlockShift) == blocks_.size()) {
     blocks_.emplace_back(new Entry[size_t{1} << kBlockShift]);
   }
-  At(size_) = Entry{plain ? token + 1 : token | kEscaped, static_cast<uint32_t>(id.size()), h,
-                    object};
+  At(size_) =
+      Entry{plain ? token + 1 : token | kEscaped, static_cast<uint32_t>(id.size()), h, object};
   slots_[s] = Slot(h, size_);
   ++size_;
   *inserted = true;

@@ -44,8 +44,7 @@ inline bool IsInteger(Scalar::Kind k) {
 // The kind of a number literal the parser gives as a double: an integer
 // beyond 64 bits when the literal has no fraction or exponent.
 inline Scalar::Kind FloatKind(std::string_view literal) {
-  return literal.find_first_of(".eE") == std::string_view::npos ? Scalar::kBigInt
-                                                                 : Scalar::kFloat;
+  return literal.find_first_of(".eE") == std::string_view::npos ? Scalar::kBigInt : Scalar::kFloat;
 }
 
 // Whether a number literal names a value other than zero: a digit other than

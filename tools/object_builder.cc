@@ -16,8 +16,8 @@ Status ObjectBuilder::AddObject(const ClassState& c, uint32_t cls, const ObjectN
   ++serial_;
   const Status added = writer_.AddObject(cls, o);
   if (added.ok()) return added;
-  return source_.FaultAtToken(offset, ClassLabel(c) + ", " + ObjectLabel(name) + ": " +
-                                          added.message());
+  return source_.FaultAtToken(offset,
+                              ClassLabel(c) + ", " + ObjectLabel(name) + ": " + added.message());
 }
 
 Status ObjectBuilder::MapId(const ClassState& c, const ObjectName& name, std::string_view id,
@@ -25,14 +25,14 @@ Status ObjectBuilder::MapId(const ClassState& c, const ObjectName& name, std::st
   bool inserted;
   WQ_RETURN_IF_ERROR(ids_.Insert(id, source_.TokenStart(offset), o, &inserted));
   if (inserted) return Status::OK();
-  return source_.FaultAtToken(offset, ClassLabel(c) + ", " + ObjectLabel(name) +
-                                          ": duplicate object id " + Quote(id));
+  return source_.FaultAtToken(
+      offset, ClassLabel(c) + ", " + ObjectLabel(name) + ": duplicate object id " + Quote(id));
 }
 
 // Each case keeps its statuses local and returns a fresh one, which costs
 // less than moving a status along: this runs for every value of a source.
-Status ObjectBuilder::SetValue(const ClassState& c, const ObjectName& name, ObjectRef o,
-                               uint32_t m, const Scalar& v, size_t from) {
+Status ObjectBuilder::SetValue(const ClassState& c, const ObjectName& name, ObjectRef o, uint32_t m,
+                               const Scalar& v, size_t from) {
   const MemberDef& def = c.members[m];
   switch (wqstore::KindOf(def.type)) {
     case ValueKind::kString: {
@@ -65,10 +65,8 @@ Status ObjectBuilder::SetValue(const ClassState& c, const ObjectName& name, Obje
       if (!converted.ok()) return ValueFault(c, name, m, from, converted);
       return Written(writer_.SetBlob(o, m, blob_.data(), blob_.size()), c, name, m, from);
     }
-    case ValueKind::kRef:
-      return SetReference(c, name, o, m, v, from);
-    default:
-      return ValueFault(c, name, m, from, NoValueForType(def.type));
+    case ValueKind::kRef: return SetReference(c, name, o, m, v, from);
+    default: return ValueFault(c, name, m, from, NoValueForType(def.type));
   }
 }
 
@@ -140,8 +138,8 @@ Status ObjectBuilder::ResolveOne(const ClassList& classes, const PendingRef& p) 
   ObjectName name;
   name.ordinal = p.source.obj + 1;
   name.has_id = ids_.FindIdOf(p.source, &name.id);
-  return source_.FaultAt(p.offset, ValueLabel(classes[p.source.cls], name, p.member) + ": " +
-                                       set.message());
+  return source_.FaultAt(p.offset,
+                         ValueLabel(classes[p.source.cls], name, p.member) + ": " + set.message());
 }
 
 }  // namespace wqsource

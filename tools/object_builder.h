@@ -74,20 +74,20 @@ class ObjectBuilder {
   Status SpillPending();
   Status ResolveOne(const ClassList& classes, const PendingRef& p);
 
-  Status SetReference(const ClassState& c, const ObjectName& name, wqstore::ObjectRef o,
-                      uint32_t m, const Scalar& v, size_t from);
+  Status SetReference(const ClassState& c, const ObjectName& name, wqstore::ObjectRef o, uint32_t m,
+                      const Scalar& v, size_t from);
   // OK when the writer took the value, else its failure as a fault of the
   // value.
   Status Written(const Status& written, const ClassState& c, const ObjectName& name, uint32_t m,
                  size_t from) const;
   [[gnu::cold]] [[gnu::noinline]] Status ValueFault(const ClassState& c, const ObjectName& name,
-                                                     uint32_t m, size_t from,
-                                                     const Status& detail) const;
+                                                    uint32_t m, size_t from,
+                                                    const Status& detail) const;
 
   const SourceText& source_;
   wqstore::RepositoryWriter& writer_;
   IdTable ids_;
-  std::vector<PendingRef> pending_;               // the latest, in source order
+  std::vector<PendingRef> pending_;                // the latest, in source order
   std::unique_ptr<wqstore::ScratchFile> spilled_;  // the earlier ones
   uint64_t spilled_count_ = 0;
   OneValue reread_;

@@ -32,7 +32,17 @@ namespace {
 
 using wqstore::ObjectRef;
 
-enum class Ctx : uint8_t { kRoot, kTop, kClasses, kClass, kMembers, kMember, kObjects, kObject, kValues };
+enum class Ctx : uint8_t {
+  kRoot,
+  kTop,
+  kClasses,
+  kClass,
+  kMembers,
+  kMember,
+  kObjects,
+  kObject,
+  kValues
+};
 
 // Keys of the top level and of an object, by index, as ClassKey and
 // MemberKey are for classes and members.
@@ -149,13 +159,13 @@ class SourceReader : public ScalarEvents<SourceReader> {
 
   // A fault at the current key of `f`: `what` and the key.
   [[gnu::cold]] [[gnu::noinline]] Status KeyFault(const Frame& f, const char* what,
-                                                   std::string_view k) const {
+                                                  std::string_view k) const {
     return source_.FaultAtToken(f.key_from, Where(f.ctx) + what + Quote(k));
   }
   // A fault at this event's value in context `ctx`: `what` and the kind of
   // the value.
   [[gnu::cold]] [[gnu::noinline]] Status KindFault(Ctx ctx, const char* what,
-                                                    const Scalar& v) const {
+                                                   const Scalar& v) const {
     return source_.FaultAt(TokenStart(), Where(ctx) + what + KindName(v.kind));
   }
 
@@ -217,8 +227,10 @@ class SourceReader : public ScalarEvents<SourceReader> {
     switch (f.ctx) {
       case Ctx::kRoot:
         if (v.kind != Scalar::kObject) {
-          return KindFault(Ctx::kRoot, "the source must be a JSON object with the key "
-                                       "\"classes\", not ", v);
+          return KindFault(Ctx::kRoot,
+                           "the source must be a JSON object with the key "
+                           "\"classes\", not ",
+                           v);
         }
         top_offset_ = TokenStart();
         frames_.push_back(Frame{Ctx::kTop});
@@ -302,8 +314,7 @@ class SourceReader : public ScalarEvents<SourceReader> {
         }
         c.buffering = true;
         return Status::OK();
-      default:
-        return definitions_.ClassField(static_cast<ClassKey>(f.field), v, TokenStart());
+      default: return definitions_.ClassField(static_cast<ClassKey>(f.field), v, TokenStart());
     }
   }
 
@@ -318,8 +329,8 @@ class SourceReader : public ScalarEvents<SourceReader> {
     if (!c.has_name) return source_.FaultAt(c.offset, ClassLabel(c) + ": missing key \"name\"");
     if (!c.flushed) {
       WQ_RETURN_IF_ERROR(Flush());
-      WQ_RETURN_IF_ERROR(buffer_.Replay(c, definitions_.member_by_name(), definitions_.current_index(),
-                                     source_, builder_));
+      WQ_RETURN_IF_ERROR(buffer_.Replay(c, definitions_.member_by_name(),
+                                        definitions_.current_index(), source_, builder_));
     }
     buffer_.Clear();
     return definitions_.EndClass();
@@ -337,8 +348,7 @@ class SourceReader : public ScalarEvents<SourceReader> {
     }
     object_from_ = token_from_;
     next_guess_ = 0;
-    return builder_.AddObject(c, definitions_.current_index(), object_name_, token_from_,
-                              &object_);
+    return builder_.AddObject(c, definitions_.current_index(), object_name_, token_from_, &object_);
   }
 
   Status ObjectValue(Frame& f, const Scalar& v) {

@@ -4,8 +4,8 @@
 #define WQSQL_TOOLS_SOURCE_READER_H_
 
 #include "platform/status.h"
-#include "tools/source_faults.h"
 #include "store/writer.h"
+#include "tools/source_faults.h"
 
 namespace wqsource {
 

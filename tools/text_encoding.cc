@@ -53,27 +53,13 @@ void JsonString(TextSink& out, const char* s, size_t n) {
       }
       *p++ = '\\';
       switch (c) {
-        case '"':
-          *p++ = '"';
-          break;
-        case '\\':
-          *p++ = '\\';
-          break;
-        case '\n':
-          *p++ = 'n';
-          break;
-        case '\r':
-          *p++ = 'r';
-          break;
-        case '\t':
-          *p++ = 't';
-          break;
-        case '\b':
-          *p++ = 'b';
-          break;
-        case '\f':
-          *p++ = 'f';
-          break;
+        case '"': *p++ = '"'; break;
+        case '\\': *p++ = '\\'; break;
+        case '\n': *p++ = 'n'; break;
+        case '\r': *p++ = 'r'; break;
+        case '\t': *p++ = 't'; break;
+        case '\b': *p++ = 'b'; break;
+        case '\f': *p++ = 'f'; break;
         default:
           *p++ = 'u';
           *p++ = '0';

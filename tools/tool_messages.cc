@@ -43,10 +43,8 @@ int AnswerSharedOption(int code, const char* tool, const char* synopsis, const c
       std::fputs(synopsis, stdout);
       std::fputs(help, stdout);
       return 0;
-    case 'V':
-      return PrintVersion(tool);
-    default:
-      return ReportUsageError(tool, OptionError(code, optopt, argv[optind - 1]), synopsis);
+    case 'V': return PrintVersion(tool);
+    default: return ReportUsageError(tool, OptionError(code, optopt, argv[optind - 1]), synopsis);
   }
 }
 

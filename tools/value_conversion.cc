@@ -41,8 +41,7 @@ Status CharCodeOutOfRange() { return Status::Error("character code out of range 
 
 Status BadBlob(std::string_view text, size_t bad) {
   if (bad == text.size()) return Status::Error("blob has an odd number of hexadecimal digits");
-  return Status::Error("blob character " + Num(uint64_t{bad + 1}) +
-                       " is not a hexadecimal digit");
+  return Status::Error("blob character " + Num(uint64_t{bad + 1}) + " is not a hexadecimal digit");
 }
 
 }  // namespace value_faults
@@ -61,8 +60,9 @@ Status ToInt32Field(const Scalar& v, const char* key, int32_t* out) {
 Status ToTypeCode(const Scalar& v, int* out) {
   const int code = v.kind == Scalar::kString ? wqstore::DataTypeCodeOfName(v.s) : ByteCode(v);
   if (code < 0) {
-    return Status::Error("\"type\" must be a code 0 to 255 or one of \"string\", \"int\", "
-                         "\"double\", \"char\", \"blob\", \"ref\"");
+    return Status::Error(
+        "\"type\" must be a code 0 to 255 or one of \"string\", \"int\", "
+        "\"double\", \"char\", \"blob\", \"ref\"");
   }
   *out = code;
   return Status::OK();
@@ -118,7 +118,6 @@ bool NonFiniteDouble(std::string_view name, double* out) {
 Status NoValueForType(int type) {
   return Status::Error("a member of type code " + Num(int32_t{type}) + " takes no value");
 }
-
 
 bool DecodeHex(std::string_view text, std::vector<uint8_t>& out, size_t& bad) {
   // Pairs are decoded straight into the sized vector; on the first faulty

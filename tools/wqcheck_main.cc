@@ -101,14 +101,9 @@ int main(int argc, char** argv) {
     const int c = getopt_long(argc, argv, "+:hV", kLong, nullptr);
     if (c == -1) break;
     switch (c) {
-      case 'q':
-        o.quick = true;
-        break;
-      case 's':
-        o.stats = true;
-        break;
-      default:
-        return wqtools::AnswerSharedOption(c, kTool, kSynopsis, kHelp, argv);
+      case 'q': o.quick = true; break;
+      case 's': o.stats = true; break;
+      default: return wqtools::AnswerSharedOption(c, kTool, kSynopsis, kHelp, argv);
     }
   }
   if (optind == argc) return wqtools::ReportUsageError(kTool, "no repository given", kSynopsis);

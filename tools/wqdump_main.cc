@@ -64,11 +64,13 @@ struct Options {
 
 // Fills *o from the command line; returns -1 to go on, or the exit status.
 int ParseOptions(int argc, char** argv, Options* o) {
-  static const option kLong[] = {
-      {"format", required_argument, nullptr, 'f'}, {"class", required_argument, nullptr, 'c'},
-      {"output", required_argument, nullptr, 'o'}, {"help", no_argument, nullptr, 'h'},
-      {"version", no_argument, nullptr, 'V'},      {"all-classes", no_argument, nullptr, 'a'},
-      {nullptr, 0, nullptr, 0}};
+  static const option kLong[] = {{"format", required_argument, nullptr, 'f'},
+                                 {"class", required_argument, nullptr, 'c'},
+                                 {"output", required_argument, nullptr, 'o'},
+                                 {"help", no_argument, nullptr, 'h'},
+                                 {"version", no_argument, nullptr, 'V'},
+                                 {"all-classes", no_argument, nullptr, 'a'},
+                                 {nullptr, 0, nullptr, 0}};
   opterr = 0;
   for (;;) {
     const int c = getopt_long(argc, argv, "+:o:hV", kLong, nullptr);
@@ -91,14 +93,9 @@ int ParseOptions(int argc, char** argv, Options* o) {
         o->has_class = true;
         o->class_name = optarg;
         break;
-      case 'o':
-        o->output = optarg;
-        break;
-      case 'a':
-        o->all_classes = true;
-        break;
-      default:
-        return wqtools::AnswerSharedOption(c, kTool, kSynopsis, kHelp, argv);
+      case 'o': o->output = optarg; break;
+      case 'a': o->all_classes = true; break;
+      default: return wqtools::AnswerSharedOption(c, kTool, kSynopsis, kHelp, argv);
     }
   }
   if (optind == argc) return wqtools::ReportUsageError(kTool, "no repository given", kSynopsis);
@@ -108,9 +105,10 @@ int ParseOptions(int argc, char** argv, Options* o) {
   }
   o->repo = argv[optind];
   if (o->format == Format::kSource && (o->has_class || o->all_classes)) {
-    return wqtools::ReportUsageError(
-        kTool, std::string(o->has_class ? "--class" : "--all-classes") +
-                   " goes with --format csv or jsonl", kSynopsis);
+    return wqtools::ReportUsageError(kTool,
+                                     std::string(o->has_class ? "--class" : "--all-classes") +
+                                         " goes with --format csv or jsonl",
+                                     kSynopsis);
   }
   if (o->has_class && o->all_classes) {
     return wqtools::ReportUsageError(kTool, "--class or --all-classes, not both", kSynopsis);
@@ -149,9 +147,8 @@ int Dump(const Options& o) {
     cls = reader->FindByName(o.class_name);
     if (cls == nullptr) {
       const std::string shown = ShownPath(o.class_name);
-      return wqtools::ReportError(
-          kTool, repo + ": no class named " +
-                     (shown == o.class_name ? "\"" + shown + "\"" : shown));
+      return wqtools::ReportError(kTool, repo + ": no class named " +
+                                             (shown == o.class_name ? "\"" + shown + "\"" : shown));
     }
   }
 
@@ -171,13 +168,9 @@ int Dump(const Options& o) {
     if (!created.ok()) return wqtools::ReportError(kTool, created.message());
   }
   switch (o.format) {
-    case Format::kSource:
-      wqtools::WriteSource(*reader, *sink);
-      break;
+    case Format::kSource: wqtools::WriteSource(*reader, *sink); break;
     case Format::kCsv:
-    case Format::kJsonLines:
-      wqtools::WriteTable(*reader, *cls, table, *sink);
-      break;
+    case Format::kJsonLines: wqtools::WriteTable(*reader, *cls, table, *sink); break;
   }
   // A file cut short or rewritten while it was dumped gave zeros or another
   // file's bytes: the dump is refused, and -o leaves its target as it was.

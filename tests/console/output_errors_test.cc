@@ -42,8 +42,8 @@ void MakeBigTable(const wqtest::TempFolder& folder, int rows) {
                      R"({"name": "name", "type": "string", "number": 1},)"
                      R"({"name": "n", "type": "int", "number": 2}], "objects": [)";
   for (int i = 0; i < rows; ++i) {
-    json += (i > 0 ? ",\n" : "") + std::string(R"({"values": {"name": "name)") +
-            std::to_string(i) + R"(", "n": )" + std::to_string(i) + "}}";
+    json += (i > 0 ? ",\n" : "") + std::string(R"({"values": {"name": "name)") + std::to_string(i) +
+            R"(", "n": )" + std::to_string(i) + "}}";
   }
   json += "]}]}";
   ASSERT_EQ(wqtest::MakeRepository(json, folder.File("big.rtm")), "");
@@ -66,9 +66,9 @@ TEST(OutputErrors, BigTableArrivesWholeEverywhere) {
   std::string outputs[2];
   const char* const kTargets[] = {"> out", "| cat > out"};
   for (int k = 0; k < 2; ++k) {
-    ASSERT_EQ(wqtest::RunCommand("cd '" + folder.path() + "' && '" WQSQL_PATH "' < in " +
-                                 kTargets[k]),
-              0);
+    ASSERT_EQ(
+        wqtest::RunCommand("cd '" + folder.path() + "' && '" WQSQL_PATH "' < in " + kTargets[k]),
+        0);
     std::string out = wqtest::ReadFile(folder.File("out"));
     const size_t underline = out.find("==========|==========\n");
     ASSERT_NE(underline, std::string::npos) << kTargets[k];
@@ -94,7 +94,7 @@ TEST(OutputErrors, BigTableToFullDiskOrGoneReader) {
   EXPECT_EQ(wqtest::ReadFile(folder.File("err")),
             "wqsql: cannot write output: No space left on device\n");
   wqtest::RunCommand(cd + "{ '" WQSQL_PATH
-                     "' < in 2> err; echo $? > status; } | head -c 1 > /dev/null");
+                          "' < in 2> err; echo $? > status; } | head -c 1 > /dev/null");
   EXPECT_EQ(wqtest::ReadFile(folder.File("status")), "0\n");
   EXPECT_EQ(wqtest::ReadFile(folder.File("err")), "");
 }

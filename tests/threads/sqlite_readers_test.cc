@@ -104,8 +104,7 @@ TEST(SqliteReaders, EightConnectionsReadOneFileAtOnce) {
         return;
       }
       char* error = nullptr;
-      const std::string create =
-          "create virtual table nodes using wqstore('" + path + "', Node)";
+      const std::string create = "create virtual table nodes using wqstore('" + path + "', Node)";
       if (sqlite3_exec(db, create.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
         faults[t] = std::string("create: ") + (error != nullptr ? error : "?");
         sqlite3_free(error);
