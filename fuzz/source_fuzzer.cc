@@ -12,7 +12,7 @@
 #include "platform/status.h"
 #include "repository/store_api.h"
 #include "store/writer.h"
-#include "tools/json_source.h"
+#include "tools/make/json_source.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);

@@ -13,7 +13,7 @@
 #include "shell/console_paste.h"
 #include "shell/file_completion.h"
 #include "shell/line_reader.h"
-#include "tests/test_util.h"
+#include "tests/support/test_util.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <regex>
 #include <string>
 
-#include "tests/test_util.h"
+#include "tests/support/test_util.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "tests/test_util.h"
+#include "tests/support/test_util.h"
 #include "wqstore/wqstore.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "tests/test_util.h"
+#include "tests/support/test_util.h"
 #include "wqstore/wqstore.h"
 
 extern "C" int sqlite3_wqstore_init(sqlite3* db, char** error, const sqlite3_api_routines* api);
