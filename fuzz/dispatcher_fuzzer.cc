@@ -8,7 +8,7 @@
 #include <string>
 
 #include "fuzz/fuzz_util.h"
-#include "platform/output.h"
+#include "terminal/output.h"
 #include "repository/connection.h"
 #include "shell/shell.h"
 

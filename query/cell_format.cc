@@ -12,7 +12,7 @@
 #endif
 
 #include "platform/ascii.h"
-#include "platform/console.h"
+#include "terminal/console.h"
 
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,
               "the integer cell builds its digits in little-endian words");

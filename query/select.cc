@@ -4,7 +4,7 @@
 #include "query/select.h"
 
 #include "platform/ascii.h"
-#include "platform/output.h"
+#include "terminal/output.h"
 #include "query/table_printer.h"
 #include "repository/connection.h"
 

@@ -4,8 +4,8 @@
 
 #include <memory>
 
-#include "platform/interrupt.h"
-#include "platform/output.h"
+#include "terminal/interrupt.h"
+#include "terminal/output.h"
 #include "query/cell_format.h"
 #include "query/column_display.h"
 #include "repository/connection.h"

@@ -1,8 +1,8 @@
 // The listings of the two pseudo tables, one line per class.
 #include "repository/catalogue.h"
 
-#include "platform/interrupt.h"
-#include "platform/output.h"
+#include "terminal/interrupt.h"
+#include "terminal/output.h"
 #include "repository/class_description.h"
 #include "repository/connection.h"
 

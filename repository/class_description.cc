@@ -1,7 +1,7 @@
 // The class summary and member table of `descr`, and the member statistics.
 #include "repository/class_description.h"
 
-#include "platform/output.h"
+#include "terminal/output.h"
 #include "repository/connection.h"
 
 MemberStats ComputeMemberStats(awq_Class classDef) {

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/hnta_config.h"
-#include "platform/output.h"
+#include "terminal/hnta_config.h"
+#include "terminal/output.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "platform/ascii.h"
-#include "platform/output.h"
+#include "terminal/output.h"
 #include "query/select.h"
 #include "repository/catalogue.h"
 #include "repository/class_description.h"

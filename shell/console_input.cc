@@ -17,7 +17,7 @@
 #include <readline/history.h>
 #include <readline/readline.h>
 
-#include "platform/interrupt.h"
+#include "terminal/interrupt.h"
 #include "shell/completion.h"
 #include "shell/console_paste.h"
 #include "shell/console_signals.h"

@@ -11,7 +11,7 @@
 
 #include <readline/readline.h>
 
-#include "platform/interrupt.h"
+#include "terminal/interrupt.h"
 #include "shell/console_input.h"
 #include "shell/line_reader.h"
 

@@ -2,9 +2,9 @@
 // runs its handler, waits for the pager when the command's table went
 // through one, then prints the timing line when verbose is on; RejectLine,
 // the same for a line that is not run.
-#include "platform/clock.h"
-#include "platform/interrupt.h"
-#include "platform/output.h"
+#include "terminal/clock.h"
+#include "terminal/interrupt.h"
+#include "terminal/output.h"
 #include "shell/command_table.h"
 #include "shell/pager.h"
 #include "shell/settings.h"

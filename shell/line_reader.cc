@@ -7,7 +7,7 @@
 
 #include <cstring>
 
-#include "platform/output.h"
+#include "terminal/output.h"
 #include "shell/console_input.h"
 
 namespace {

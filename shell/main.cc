@@ -7,8 +7,8 @@
 #include <exception>
 #include <string>
 
-#include "platform/console.h"
-#include "platform/output.h"
+#include "terminal/console.h"
+#include "terminal/output.h"
 #include "repository/connection.h"
 #include "shell/arguments.h"
 #include "shell/console_input.h"

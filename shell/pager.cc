@@ -15,7 +15,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/output.h"
+#include "terminal/output.h"
 #include "platform/text.h"
 
 namespace {

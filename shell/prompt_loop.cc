@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "platform/clock.h"
-#include "platform/output.h"
+#include "terminal/clock.h"
+#include "terminal/output.h"
 #include "repository/store_api.h"
 #include "shell/line_reader.h"
 

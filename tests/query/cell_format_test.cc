@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "platform/ascii.h"
-#include "platform/console.h"
-#include "platform/i18n_string.h"
+#include "terminal/console.h"
+#include "terminal/i18n_string.h"
 #include "query/cell_format.h"
 
 namespace {

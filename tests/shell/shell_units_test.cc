@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "platform/ascii.h"
-#include "platform/console.h"
-#include "platform/i18n_string.h"
-#include "platform/output.h"
+#include "terminal/console.h"
+#include "terminal/i18n_string.h"
+#include "terminal/output.h"
 #include "query/cell_format.h"
 #include "query/column_display.h"
 #include "repository/connection.h"

@@ -1,5 +1,5 @@
 // Console codeset detection and the conversions of cell text.
-#include "platform/console.h"
+#include "terminal/console.h"
 
 #include <langinfo.h>
 

@@ -1,5 +1,5 @@
 // UTF-8 to ISO-8859-1 conversion behind I18NString.
-#include "platform/i18n_string.h"
+#include "terminal/i18n_string.h"
 
 #include <cstdint>
 #include <cstring>

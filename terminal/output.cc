@@ -1,6 +1,6 @@
 // The output buffer, its flushing to standard output or a redirected
 // target, the report of a failed write, and the text and number writers.
-#include "platform/output.h"
+#include "terminal/output.h"
 
 #include <errno.h>
 #include <fcntl.h>

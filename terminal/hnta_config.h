@@ -1,7 +1,7 @@
 // Stand-in for the configuration start-up of the utility library: the shell
 // calls HNTAConfig::Initialize before every open of a repository.
-#ifndef WQSQL_PLATFORM_HNTA_CONFIG_H_
-#define WQSQL_PLATFORM_HNTA_CONFIG_H_
+#ifndef WQSQL_TERMINAL_HNTA_CONFIG_H_
+#define WQSQL_TERMINAL_HNTA_CONFIG_H_
 
 class HNTAConfig {
  public:
@@ -9,4 +9,4 @@ class HNTAConfig {
   static void Initialize();
 };
 
-#endif  // WQSQL_PLATFORM_HNTA_CONFIG_H_
+#endif  // WQSQL_TERMINAL_HNTA_CONFIG_H_

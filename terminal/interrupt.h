@@ -1,7 +1,7 @@
 // Ctrl-C while a command runs: the handler only raises a flag, and the
 // long-running loops (table rows, catalogue classes) stop at the next step.
-#ifndef WQSQL_PLATFORM_INTERRUPT_H_
-#define WQSQL_PLATFORM_INTERRUPT_H_
+#ifndef WQSQL_TERMINAL_INTERRUPT_H_
+#define WQSQL_TERMINAL_INTERRUPT_H_
 
 // Installs the SIGINT handler. Only the interactive console does this; with
 // piped input Ctrl-C ends the process as usual.
@@ -14,4 +14,4 @@ unsigned InterruptCount();
 // Prints "*E* interrupted" and clears the flag.
 void ReportInterrupted();
 
-#endif  // WQSQL_PLATFORM_INTERRUPT_H_
+#endif  // WQSQL_TERMINAL_INTERRUPT_H_

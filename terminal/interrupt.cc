@@ -1,10 +1,10 @@
 // The SIGINT flag and count, the handler and the report of an interrupted
 // command.
-#include "platform/interrupt.h"
+#include "terminal/interrupt.h"
 
 #include <signal.h>
 
-#include "platform/output.h"
+#include "terminal/output.h"
 
 namespace {
 volatile sig_atomic_t g_interrupted = 0;

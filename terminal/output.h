@@ -4,8 +4,8 @@
 // The bytes are the same either way. A table may be sent to a pager instead:
 // the table printer announces each table's size, and a hook the shell sets
 // may redirect the output to the pager's pipe for the rest of the command.
-#ifndef WQSQL_PLATFORM_OUTPUT_H_
-#define WQSQL_PLATFORM_OUTPUT_H_
+#ifndef WQSQL_TERMINAL_OUTPUT_H_
+#define WQSQL_TERMINAL_OUTPUT_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -84,4 +84,4 @@ inline void EndLineAt(char* p) {
 
 }  // namespace out
 
-#endif  // WQSQL_PLATFORM_OUTPUT_H_
+#endif  // WQSQL_TERMINAL_OUTPUT_H_

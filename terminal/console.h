@@ -2,8 +2,8 @@
 // text to the character set of the operator's console, with every control
 // character made harmless; and the same conversion fused with the UTF-8 to
 // ISO-8859-1 step for stored text.
-#ifndef WQSQL_PLATFORM_CONSOLE_H_
-#define WQSQL_PLATFORM_CONSOLE_H_
+#ifndef WQSQL_TERMINAL_CONSOLE_H_
+#define WQSQL_TERMINAL_CONSOLE_H_
 
 #include <cstddef>
 
@@ -30,4 +30,4 @@ size_t ConsoleConvert(const char* src, size_t n, char* dst);
 // Returns the bytes written and stores the characters in `*chars`.
 size_t Utf8ToConsole(const char* s, size_t n, size_t max_chars, char* dst, size_t* chars);
 
-#endif  // WQSQL_PLATFORM_CONSOLE_H_
+#endif  // WQSQL_TERMINAL_CONSOLE_H_

@@ -1,5 +1,5 @@
 // HNTAConfig: there is no configuration to read on this platform, so the
 // set-up does nothing.
-#include "platform/hnta_config.h"
+#include "terminal/hnta_config.h"
 
 void HNTAConfig::Initialize() {}

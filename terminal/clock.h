@@ -1,6 +1,6 @@
 // The clock of the timing lines.
-#ifndef WQSQL_PLATFORM_CLOCK_H_
-#define WQSQL_PLATFORM_CLOCK_H_
+#ifndef WQSQL_TERMINAL_CLOCK_H_
+#define WQSQL_TERMINAL_CLOCK_H_
 
 #include <chrono>
 
@@ -10,4 +10,4 @@ inline long long ElapsedMillisNow() {
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-#endif  // WQSQL_PLATFORM_CLOCK_H_
+#endif  // WQSQL_TERMINAL_CLOCK_H_

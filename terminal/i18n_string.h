@@ -1,7 +1,7 @@
 // I18NString: a text held in UTF-8 (the store's encoding) that can be read
 // back in another character set. Only UTF-8 and ISO-8859-1 are known.
-#ifndef WQSQL_PLATFORM_I18N_STRING_H_
-#define WQSQL_PLATFORM_I18N_STRING_H_
+#ifndef WQSQL_TERMINAL_I18N_STRING_H_
+#define WQSQL_TERMINAL_I18N_STRING_H_
 
 #include <cstddef>
 #include <string>
@@ -32,4 +32,4 @@ class I18NString {
 // Converts UTF-8 to ISO-8859-1 as I18NString::c_str does, appending to `out`.
 void Utf8ToLatin1(const char* text, size_t length, std::string* out);
 
-#endif  // WQSQL_PLATFORM_I18N_STRING_H_
+#endif  // WQSQL_TERMINAL_I18N_STRING_H_
