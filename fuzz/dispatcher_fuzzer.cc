@@ -8,9 +8,9 @@
 #include <string>
 
 #include "fuzz/fuzz_util.h"
-#include "terminal/output.h"
 #include "repository/connection.h"
 #include "shell/shell.h"
+#include "terminal/output.h"
 
 #ifndef WQ_SAMPLE_REPOSITORY
 #error "WQ_SAMPLE_REPOSITORY must name the sample repository file"

@@ -8,9 +8,9 @@
 #include <string>
 
 #include "fuzz/fuzz_util.h"
+#include "tools/common/repository_file.h"
 #include "tools/dump/dump_source.h"
 #include "tools/dump/dump_table.h"
-#include "tools/common/repository_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static bool discarding = (DiscardStdout(), true);

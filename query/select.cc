@@ -4,9 +4,9 @@
 #include "query/select.h"
 
 #include "platform/ascii.h"
-#include "terminal/output.h"
 #include "query/table_printer.h"
 #include "repository/connection.h"
+#include "terminal/output.h"
 
 namespace {
 

@@ -4,13 +4,13 @@
 
 #include <memory>
 
-#include "terminal/interrupt.h"
-#include "terminal/output.h"
 #include "query/cell_format.h"
 #include "query/column_display.h"
 #include "repository/connection.h"
 #include "repository/member_reader.h"
 #include "shell/settings.h"
+#include "terminal/interrupt.h"
+#include "terminal/output.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 // The listings of the two pseudo tables, one line per class.
 #include "repository/catalogue.h"
 
-#include "terminal/interrupt.h"
-#include "terminal/output.h"
 #include "repository/class_description.h"
 #include "repository/connection.h"
+#include "terminal/interrupt.h"
+#include "terminal/output.h"
 
 void ListClasses() {
   if (!RepositoryReadable()) return;

@@ -1,8 +1,8 @@
 // The class summary and member table of `descr`, and the member statistics.
 #include "repository/class_description.h"
 
-#include "terminal/output.h"
 #include "repository/connection.h"
+#include "terminal/output.h"
 
 MemberStats ComputeMemberStats(awq_Class classDef) {
   awq_autovector<awq_ClassProperty> members = classDef.GetMembers();

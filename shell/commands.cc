@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "platform/ascii.h"
-#include "terminal/output.h"
 #include "query/select.h"
 #include "repository/catalogue.h"
 #include "repository/class_description.h"
@@ -14,6 +13,7 @@
 #include "shell/command_table.h"
 #include "shell/keywords.h"
 #include "shell/settings.h"
+#include "terminal/output.h"
 
 namespace {
 

@@ -17,12 +17,12 @@
 #include <readline/history.h>
 #include <readline/readline.h>
 
-#include "terminal/interrupt.h"
 #include "shell/completion.h"
 #include "shell/console_paste.h"
 #include "shell/console_signals.h"
 #include "shell/file_completion.h"
 #include "shell/pager.h"
+#include "terminal/interrupt.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 
 #include <readline/readline.h>
 
-#include "terminal/interrupt.h"
 #include "shell/console_input.h"
 #include "shell/line_reader.h"
+#include "terminal/interrupt.h"
 
 namespace {
 

@@ -2,14 +2,14 @@
 // runs its handler, waits for the pager when the command's table went
 // through one, then prints the timing line when verbose is on; RejectLine,
 // the same for a line that is not run.
-#include "terminal/clock.h"
-#include "terminal/interrupt.h"
-#include "terminal/output.h"
 #include "shell/command_table.h"
 #include "shell/pager.h"
 #include "shell/settings.h"
 #include "shell/shell.h"
 #include "shell/tokenizer.h"
+#include "terminal/clock.h"
+#include "terminal/interrupt.h"
+#include "terminal/output.h"
 
 namespace {
 

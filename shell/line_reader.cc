@@ -7,8 +7,8 @@
 
 #include <cstring>
 
-#include "terminal/output.h"
 #include "shell/console_input.h"
+#include "terminal/output.h"
 
 namespace {
 

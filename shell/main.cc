@@ -7,12 +7,12 @@
 #include <exception>
 #include <string>
 
-#include "terminal/console.h"
-#include "terminal/output.h"
 #include "repository/connection.h"
 #include "shell/arguments.h"
 #include "shell/console_input.h"
 #include "shell/shell.h"
+#include "terminal/console.h"
+#include "terminal/output.h"
 
 namespace {
 

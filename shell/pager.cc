@@ -15,8 +15,8 @@
 #include <cstring>
 #include <string>
 
-#include "terminal/output.h"
 #include "platform/text.h"
+#include "terminal/output.h"
 
 namespace {
 

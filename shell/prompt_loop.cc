@@ -3,10 +3,10 @@
 
 #include <string>
 
-#include "terminal/clock.h"
-#include "terminal/output.h"
 #include "repository/store_api.h"
 #include "shell/line_reader.h"
+#include "terminal/clock.h"
+#include "terminal/output.h"
 
 namespace {
 

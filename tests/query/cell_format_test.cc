@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "platform/ascii.h"
+#include "query/cell_format.h"
 #include "terminal/console.h"
 #include "terminal/i18n_string.h"
-#include "query/cell_format.h"
 
 namespace {
 

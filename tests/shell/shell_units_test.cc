@@ -11,9 +11,6 @@
 #include <vector>
 
 #include "platform/ascii.h"
-#include "terminal/console.h"
-#include "terminal/i18n_string.h"
-#include "terminal/output.h"
 #include "query/cell_format.h"
 #include "query/column_display.h"
 #include "repository/connection.h"
@@ -22,6 +19,9 @@
 #include "shell/settings.h"
 #include "shell/shell.h"
 #include "shell/tokenizer.h"
+#include "terminal/console.h"
+#include "terminal/i18n_string.h"
+#include "terminal/output.h"
 #include "tests/support/test_util.h"
 
 namespace {

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "store/scan.h"
+#include "tools/common/text_encoding.h"
 #include "tools/dump/dump_values.h"
 #include "tools/dump/reference_marks.h"
-#include "tools/common/text_encoding.h"
 
 namespace wqtools {
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "store/scan.h"
-#include "tools/dump/dump_values.h"
 #include "tools/common/text_encoding.h"
+#include "tools/dump/dump_values.h"
 
 namespace wqtools {
 

@@ -17,12 +17,12 @@
 
 #include "platform/text.h"
 #include "store/scan.h"
-#include "tools/dump/dump_folder.h"
-#include "tools/dump/dump_source.h"
-#include "tools/dump/dump_table.h"
 #include "tools/common/repository_file.h"
 #include "tools/common/text_sink.h"
 #include "tools/common/tool_messages.h"
+#include "tools/dump/dump_folder.h"
+#include "tools/dump/dump_source.h"
+#include "tools/dump/dump_table.h"
 
 namespace {
 

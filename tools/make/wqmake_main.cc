@@ -12,8 +12,8 @@
 #include <string>
 
 #include "platform/status.h"
-#include "tools/make/make_repository.h"
 #include "tools/common/tool_messages.h"
+#include "tools/make/make_repository.h"
 
 namespace {
 
