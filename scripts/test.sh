@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the layer check, the lint of the manual pages,
-# the unit tests, the transcript suite, the console and install tests, then
+# the format and tidy checks, the unit tests, the transcript suite, the
+# console and install tests, then
 # the tests again under AddressSanitizer and UndefinedBehaviorSanitizer (all
 # but the install test), the threaded tests under ThreadSanitizer, the
 # transcript suite under valgrind. The fuzz targets' corpora and regression
@@ -12,10 +13,11 @@ cd "$(dirname "$0")/.."
 # install test needs pkg-config, Xlib's headers (libx11-dev), which the
 # public headers must compile after, and what builds and checks the Debian
 # packages (dpkg-dev, debhelper, dh-python, fakeroot, lintian); the Python
-# test pytest, numpy, pandas, Dask and its distributed scheduler.
+# test pytest, numpy, pandas, Dask and its distributed scheduler; the style
+# check clang-format and clang-tidy.
 scripts/deps.sh cmake ninja-build g++ nlohmann-json3-dev libgtest-dev libreadline-dev \
   libsqlite3-dev sqlite3 python3-dev python3-pybind11 pybind11-dev python3-numpy python3-pandas \
-  debhelper dh-python lintian fakeroot
+  debhelper dh-python lintian fakeroot clang-format clang-tidy
 scripts/deps.sh valgrind tmux less zsh python3 clang libclang-rt-14-dev mandoc pkgconf dpkg-dev \
   libx11-dev python3-pytest python3-dask python3-distributed
 scripts/check_layers.sh
@@ -27,8 +29,11 @@ scripts/check_versions.sh
 
 # The folder of scripts/build.sh, now with the tests and debugging information.
 echo "== build"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWQ_TESTS=ON -DWQ_WERROR=ON >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWQ_TESTS=ON -DWQ_WERROR=ON \
+  -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
 cmake --build build -j2
+
+scripts/check_style.sh build
 
 echo "== tests"
 ctest --test-dir build --output-on-failure -j2

@@ -20,8 +20,8 @@ using wqtest::TempFolder;
 
 // A file of `pages` pages of 'x' mapped read-only; unmapped when it goes.
 struct MappedPages {
-  MappedPages(const std::string& path, size_t pages)
-      : path(path), length(pages * static_cast<size_t>(sysconf(_SC_PAGESIZE))) {
+  MappedPages(const std::string& file, size_t pages)
+      : path(file), length(pages * static_cast<size_t>(sysconf(_SC_PAGESIZE))) {
     wqtest::WriteFile(path, std::string(length, 'x'));
     const int fd = open(path.c_str(), O_RDONLY);
     base = static_cast<const volatile char*>(mmap(nullptr, length, PROT_READ, MAP_PRIVATE, fd, 0));
