@@ -116,7 +116,7 @@ __attribute__((noinline)) Status CheckFieldRun(const Reader& reader, const Field
           if (!k.nullable) break;
           continue;
         }
-        if (off < kHeapReserved || off > heap_len - kHeapEntryHeader - 1) break;
+        if (!HeapEntryFits(off, 0, kStringTail, heap_len)) break;
         // `read` takes what Slow gives, so that `entry` stays in registers.
         HeapWindow::Bytes entry, read;
         if (off >= v.base && off + kHeapEntryHeader <= v.end) {
@@ -127,11 +127,11 @@ __attribute__((noinline)) Status CheckFieldRun(const Reader& reader, const Field
           v = heap->view();
         }
         const uint64_t len = DecodeFixed32(entry.p);
-        if (len > heap_len - off - kHeapEntryHeader - 1) break;
+        if (!HeapEntryFits(off, len, kStringTail, heap_len)) break;
         // An entry from the window must end inside it too (one from the
         // mapping is readable whole).
-        if (entry.end == v.limit && off + kHeapEntryHeader + len + 1 > v.end) {
-          WQ_RETURN_IF_ERROR(heap->Slow(off, kHeapEntryHeader + len + 1, &read));
+        if (entry.end == v.limit && off + kHeapEntryHeader + len + kStringTail > v.end) {
+          WQ_RETURN_IF_ERROR(heap->Slow(off, kHeapEntryHeader + len + kStringTail, &read));
           entry = read;
           v = heap->view();
         }
@@ -143,7 +143,7 @@ __attribute__((noinline)) Status CheckFieldRun(const Reader& reader, const Field
       for (; i < count; i++, f += record_size) {
         const uint64_t off = DecodeFixed64(f);
         if (off == 0) continue;
-        if (off < kHeapReserved || off > heap_len - kHeapEntryHeader) break;
+        if (!HeapEntryFits(off, 0, kBlobTail, heap_len)) break;
         const unsigned char* head;
         if (off >= v.base && off + kHeapEntryHeader <= v.end) {
           head = v.buffer + (off - v.base);
@@ -154,7 +154,7 @@ __attribute__((noinline)) Status CheckFieldRun(const Reader& reader, const Field
           v = heap->view();
         }
         const uint64_t len = DecodeFixed32(head);
-        if (len > heap_len - off - kHeapEntryHeader || len > uint64_t{INT32_MAX}) break;
+        if (!HeapEntryFits(off, len, kBlobTail, heap_len) || len > kMaxBlobLength) break;
       }
       break;
     case ValueKind::kRef: {
