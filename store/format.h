@@ -101,6 +101,9 @@ constexpr uint64_t kMaxNamesLength = 0xFFFFFFFFu;
 constexpr uint64_t kMaxStringLength = 0xFFFFFFFEu;
 // Blob sizes are handed out as signed 32-bit integers (GetBlobProperty).
 constexpr uint64_t kMaxBlobLength = 0x7FFFFFFFu;
+// A class's object size is an i32 field: a record size that stands in for
+// an object size not given must fit in one.
+constexpr uint64_t kMaxObjectSize = 0x7FFFFFFFu;
 
 }  // namespace format
 }  // namespace wqstore

@@ -204,7 +204,7 @@ Status CheckRequiredValues(const WriterClass& c, const unsigned char* records, u
 
 template <class Sink>
 Status WriteImage(WriterState& s, Sink& sink) {
-  if (s.names_length > UINT32_MAX) {
+  if (s.names_length > kMaxNamesLength) {
     return Status::Error(Status::Kind::kInvalidArgument,
                          "names of classes and members too long in total");
   }
