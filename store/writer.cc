@@ -24,9 +24,11 @@ WriterState::WriterState() : heap(new SpillBuffer()) {
   (void)heap->Append(zeros, sizeof zeros);  // in memory: cannot fail
 }
 
-namespace {
-
 std::string Quoted(std::string_view s) { return "\"" + std::string(s) + "\""; }
+
+Status Spent() { return Status::Error("the writer's contents went into a commit already"); }
+
+namespace {
 
 // `what` is "class" or "class "X": member". The name is quoted as shown
 // (a refused name may hold what a terminal would act on).
@@ -40,10 +42,6 @@ Status CheckNewName(const std::string& what, std::string_view name) {
 // The refusal of a class index that no class has.
 __attribute__((noinline, cold)) Status NoClass(uint32_t cls) {
   return Status::Error("no class with index " + Num(cls));
-}
-
-__attribute__((noinline, cold)) Status Spent() {
-  return Status::Error("the writer's contents went into a commit already");
 }
 
 inline Status FindClass(const WriterState& s, uint32_t cls, WriterClass** out) {
