@@ -154,6 +154,18 @@ class Reader {
   Status ParseHeader();
   // The class and member tables, checked against each other and the file.
   Status ParseDirectory();
+  // The steps of ParseDirectory (reader.cc): the prefix's counts, each
+  // class entry with its members and the place of its records, and each
+  // name copied and checked; then the entries are pointed at the copies.
+  struct DirectoryScan;
+  Status ParsePrefix(DirectoryScan* scan);
+  Status ParseClass(uint32_t ci, DirectoryScan* scan);
+  Status ParseMembers(uint32_t ci, uint32_t first, uint32_t count, DirectoryScan* scan,
+                      uint64_t* fields_size);
+  Status PlaceRecords(const unsigned char* entry, uint64_t fields_size, ClassInfo* c,
+                      DirectoryScan* scan);
+  Status CopyName(uint32_t off, uint32_t len, const char* kind, DirectoryScan* scan);
+  void PointAtNames();
   void BuildIndexes();
 
   std::unique_ptr<MappedFile> file_;
