@@ -22,6 +22,7 @@
 #include "shell/console_signals.h"
 #include "shell/file_completion.h"
 #include "shell/pager.h"
+#include "store/names.h"
 #include "terminal/interrupt.h"
 
 namespace {
@@ -175,7 +176,7 @@ bool ConsoleInit() {
   rl_change_environment = 0;
   rl_attempted_completion_function = Complete;
   rl_completion_word_break_hook = WordBreaks;
-  rl_basic_word_break_characters = const_cast<char*>(" \t\n;,");
+  rl_basic_word_break_characters = const_cast<char*>(wqstore::kColumnDelimiters);
   rl_variable_bind("completion-ignore-case", "on");  // file names too
   rl_initialize();  // reads the init file; the paste binding comes after it
   BindPaste();

@@ -1,10 +1,7 @@
-// The two delimiter sets and the tokenizer over a private copy of the line.
+// The tokenizer over a private copy of the line.
 #include "shell/tokenizer.h"
 
 #include <cstring>
-
-const char kCommandDelimiters[] = " \t\n;";
-const char kColumnDelimiters[] = ", \t\n;";
 
 Tokenizer::Tokenizer(const char* line) : copy_(line != nullptr ? line : "") {}
 

@@ -6,10 +6,12 @@
 
 #include <string>
 
-// Blank, tab, newline and semicolon.
-extern const char kCommandDelimiters[];
-// The same with a comma added.
-extern const char kColumnDelimiters[];
+#include "store/names.h"
+
+// Blank, tab, newline and semicolon; the same with a comma added (the
+// store's, where wqmake reads them too).
+using wqstore::kColumnDelimiters;
+using wqstore::kCommandDelimiters;
 
 class Tokenizer {
  public:

@@ -5,11 +5,17 @@
 #ifndef WQSQL_STORE_DATA_TYPES_H_
 #define WQSQL_STORE_DATA_TYPES_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "wqstore/repository.h"
+
 namespace wqstore {
+
+// The second code of a reference member, beside DataType::kReference.
+constexpr uint8_t kSecondReferenceCode = 8;
 
 // What a value of a code is and how it is stored: a string or blob is a
 // u64 heap offset (0: null or empty); an int an i32; a double an IEEE-754
@@ -40,14 +46,15 @@ struct DataTypeTable {
       n[i] = '\0';
       types[code] = TypeEntry{names[code], 0, ValueKind::kNone};
     }
-    types[1] = TypeEntry{"string", 8, ValueKind::kString};
-    types[2] = TypeEntry{"int", 4, ValueKind::kInt};
-    types[3] = TypeEntry{"double", 8, ValueKind::kDouble};
-    types[4] = TypeEntry{"char", 1, ValueKind::kChar};
-    types[5] = TypeEntry{"blob", 8, ValueKind::kBlob};
-    types[6] = TypeEntry{"ref", 8, ValueKind::kRef};
-    types[8] = TypeEntry{"ref", 8, ValueKind::kRef};
+    types[Code(DataType::kString)] = TypeEntry{"string", 8, ValueKind::kString};
+    types[Code(DataType::kInt)] = TypeEntry{"int", 4, ValueKind::kInt};
+    types[Code(DataType::kDouble)] = TypeEntry{"double", 8, ValueKind::kDouble};
+    types[Code(DataType::kChar)] = TypeEntry{"char", 1, ValueKind::kChar};
+    types[Code(DataType::kBlob)] = TypeEntry{"blob", 8, ValueKind::kBlob};
+    types[Code(DataType::kReference)] = TypeEntry{"ref", 8, ValueKind::kRef};
+    types[kSecondReferenceCode] = TypeEntry{"ref", 8, ValueKind::kRef};
   }
+  static constexpr size_t Code(DataType type) { return static_cast<size_t>(type); }
 };
 extern const DataTypeTable kDataTypes;
 }  // namespace internal

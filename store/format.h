@@ -68,6 +68,20 @@ constexpr uint8_t kFlagNullable = 0x01;
 // string, one NUL.
 constexpr size_t kHeapReserved = 8;
 constexpr size_t kHeapEntryHeader = 4;
+// What follows an entry's bytes: a string's NUL, nothing after a blob.
+constexpr uint64_t kStringTail = 1;
+constexpr uint64_t kBlobTail = 0;
+
+// True when a heap entry at heap offset `off` holding `length` bytes and
+// then `tail` more lies inside a heap of `heap_length` bytes (at least
+// kHeapReserved, which Open makes sure of), past its reserved start. With
+// `length` 0 it says whether the entry's length field can be read at all.
+// The reader's getters and the validator both ask this, so a value a getter
+// reads as null or empty is one the validator calls out of bounds.
+constexpr bool HeapEntryFits(uint64_t off, uint64_t length, uint64_t tail, uint64_t heap_length) {
+  return off >= kHeapReserved && off <= heap_length - kHeapEntryHeader - tail &&
+         length <= heap_length - off - kHeapEntryHeader - tail;
+}
 
 // A reference field: u32 class index, u32 object index; unset is both all ones.
 constexpr uint32_t kUnsetIndex = 0xFFFFFFFFu;
@@ -87,6 +101,9 @@ constexpr uint64_t kMaxNamesLength = 0xFFFFFFFFu;
 constexpr uint64_t kMaxStringLength = 0xFFFFFFFEu;
 // Blob sizes are handed out as signed 32-bit integers (GetBlobProperty).
 constexpr uint64_t kMaxBlobLength = 0x7FFFFFFFu;
+// A class's object size is an i32 field: a record size that stands in for
+// an object size not given must fit in one.
+constexpr uint64_t kMaxObjectSize = 0x7FFFFFFFu;
 
 }  // namespace format
 }  // namespace wqstore

@@ -4,8 +4,9 @@
 // bidirectional controls, store/invisible_ranges.h): Open refuses a file
 // with any other, so no name reaches a terminal as a control sequence and
 // no two names that look the same differ by what cannot be seen. The
-// writer and the validator also refuse blank characters. And the names of
-// the catalogue's pseudo tables, which no class can take.
+// writer and the validator also refuse blank characters. And what the
+// shell makes of names: the names of the catalogue's pseudo tables and the
+// characters that end a word on its command line.
 #ifndef WQSQL_STORE_NAMES_H_
 #define WQSQL_STORE_NAMES_H_
 
@@ -35,12 +36,22 @@ Status CheckVisibleName(std::string_view name);
 // cannot act on the terminal that shows it.
 std::string ShownName(std::string_view name);
 
-// The pseudo tables that list the catalogue. A select names them in any
-// ASCII case, so a class whose name equals one of them ignoring case could
-// never be selected.
+// The pseudo tables that list the catalogue. "select * from" one of them,
+// in any ASCII case, lists the catalogue, so the shell shows a class whose
+// name equals one of them ignoring case only through descr and a list of
+// columns. The format, Open, the validator and the writer allow such a
+// name (a file may hold one, and the library and its bindings read and
+// write it); wqmake refuses it.
 constexpr char kClassesTableName[] = "sys$tables";
 constexpr char kClassStatsTableName[] = "sys$tablestats";
 bool IsCatalogueTableName(std::string_view name);
+
+// The characters that end a word on the shell's command line: blank, tab,
+// newline and semicolon, and in a list of columns the comma too. The
+// shell's tokenizer and its completion split words at them, and wqmake
+// refuses a name holding one, which the shell could not type.
+constexpr char kCommandDelimiters[] = " \t\n;";
+constexpr char kColumnDelimiters[] = ", \t\n;";
 
 }  // namespace wqstore
 

@@ -126,151 +126,189 @@ Status Reader::ParseHeader() {
   return Status::OK();
 }
 
+// Where the directory's tables lie, as its prefix gives them, and how far
+// the parse has come.
+struct Reader::DirectoryScan {
+  uint32_t class_count = 0;
+  uint32_t member_count = 0;
+  uint64_t names_length = 0;
+  const unsigned char* class_table = nullptr;
+  const unsigned char* member_table = nullptr;
+  const unsigned char* names = nullptr;
+  uint64_t name_bytes = 0;   // of the names copied so far, each with its NUL
+  uint32_t next_member = 0;  // the first member of the next class
+  uint64_t next_data = 0;    // where the next class's object data must start
+};
+
 Status Reader::ParseDirectory() {
-  const unsigned char* p = file_->data();
-  // The directory: its length must be exactly what the counts say, which
-  // also bounds the counts by the bytes present before anything is sized
-  // by them.
-  const uint32_t class_count = DecodeFixed32(dir_ + kPrefixClassCount);
-  const uint32_t member_count = DecodeFixed32(dir_ + kPrefixMemberCount);
-  const uint64_t names_length = DecodeFixed64(dir_ + kPrefixNamesLength);
-  heap_crc_ = DecodeFixed32(dir_ + kPrefixHeapCrc);
-  const uint64_t tables = kPrefixSize + uint64_t{kClassEntrySize} * class_count +
-                          uint64_t{kMemberEntrySize} * member_count;
-  if (names_length > dir_length_ || tables != dir_length_ - names_length) {
-    return Status::Error("directory length " + Num(dir_length_) + " does not match " +
-                         Num(class_count) + " classes, " + Num(member_count) + " members and " +
-                         Num(names_length) + " bytes of names");
+  DirectoryScan scan;
+  WQ_RETURN_IF_ERROR(ParsePrefix(&scan));
+  classes_.reserve(scan.class_count);
+  members_.reserve(scan.member_count);
+  for (uint32_t ci = 0; ci < scan.class_count; ci++) WQ_RETURN_IF_ERROR(ParseClass(ci, &scan));
+  if (scan.next_member != scan.member_count) {
+    return Status::Error("classes own " + Num(scan.next_member) +
+                         " members, the member table holds " + Num(scan.member_count));
   }
-  if (class_count > kMaxClassCount || member_count > kMaxMemberCount) {
-    return Status::Error("class count " + Num(class_count) + " or member count " +
-                         Num(member_count) + " exceeds the maximum");
-  }
-  const unsigned char* class_table = dir_ + kPrefixSize;
-  const unsigned char* member_table = class_table + uint64_t{kClassEntrySize} * class_count;
-  const unsigned char* names = member_table + uint64_t{kMemberEntrySize} * member_count;
-
-  // A name is a range of the names area followed by a NUL and holding
-  // none, so that the NUL-terminated text handed out is the whole name, and
-  // it keeps the name rule, so that no name reaches a terminal as a control
-  // sequence. The names of all entries, each with its NUL, take at most the
-  // names area (the writer's fill it exactly): checking them costs no more
-  // than a pass over it, wherever the entries point. Each name is copied
-  // and the copy is checked and handed out, so what was checked stays
-  // whatever the file holds later.
-  uint64_t name_bytes = 0;
-  auto check_name = [this, names, names_length, &name_bytes](const auto& where, uint32_t off,
-                                                             uint32_t len, const char* kind) {
-    auto unterminated = [&] {
-      return Status::Error(where() + "name at offset " + Num(off) + " with length " + Num(len) +
-                           " is not a NUL-terminated name inside the names area");
-    };
-    if (uint64_t{off} + len >= names_length || names[uint64_t{off} + len] != 0) {
-      return unterminated();
-    }
-    name_bytes += uint64_t{len} + 1;
-    if (name_bytes > names_length) {
-      return Status::Error(where() + "the names up to this entry take more than the " +
-                           Num(names_length) + " bytes of the names area");
-    }
-    const size_t at = names_.size();
-    names_.append(reinterpret_cast<const char*>(names + off), size_t{len} + 1);
-    const std::string_view name(names_.data() + at, len);
-    if (names_[at + len] != 0 || name.find('\0') != std::string_view::npos) return unterminated();
-    // An empty name could never be looked up or typed.
-    if (len == 0) return Status::Error(where() + "empty " + kind + " name");
-    const Status why = CheckName(name);
-    if (!why.ok()) return Status::Error(where() + "name " + why.message());
-    return Status::OK();
-  };
-
-  classes_.reserve(class_count);
-  members_.reserve(member_count);
-  uint32_t next_member = 0;
-  uint64_t next_data = kHeaderSize + dir_length_;
-  for (uint32_t ci = 0; ci < class_count; ci++) {
-    const unsigned char* e = class_table + uint64_t{kClassEntrySize} * ci;
-    // Where a fault is, worked out only for a fault.
-    auto where = [ci] { return "class entry " + Num(ci) + ": "; };
-    ClassInfo c;
-    c.reader = this;
-    c.index = ci;
-    c.number = DecodeSigned32(e + kClassNumber);
-    c.object_size = DecodeSigned32(e + kClassObjectSize);
-    uint32_t name_off = DecodeFixed32(e + kClassNameOffset);
-    c.name_length = DecodeFixed32(e + kClassNameLength);
-    WQ_RETURN_IF_ERROR(check_name(where, name_off, c.name_length, "class"));
-    uint32_t first = DecodeFixed32(e + kClassFirstMember);
-    c.member_count = DecodeFixed32(e + kClassMemberCount);
-    if (first != next_member) {
-      return Status::Error(where() + "first member " + Num(first) + ", expected " +
-                           Num(next_member));
-    }
-    if (c.member_count > member_count - next_member) {
-      return Status::Error(where() + "member count " + Num(c.member_count) +
-                           " runs past the member table");
-    }
-    // Kept in 64 bits: a class of more than 2^29 eight-byte members (a
-    // directory of 16 GiB) sums past what a u32 holds, and a wrapped sum
-    // would let members lie outside a record that looked small enough.
-    uint64_t field_offset = 0;
-    for (uint32_t mi = first; mi < first + c.member_count; mi++) {
-      const unsigned char* m = member_table + uint64_t{kMemberEntrySize} * mi;
-      auto mwhere = [mi, ci] {
-        return "member entry " + Num(mi) + " (class entry " + Num(ci) + "): ";
-      };
-      MemberInfo info;
-      info.index = mi;
-      info.number = DecodeSigned32(m + kMemberNumber);
-      info.type = m[kMemberType];
-      info.nullable = (m[kMemberFlags] & kFlagNullable) != 0;
-      info.field_offset = DecodeFixed32(m + kMemberFieldOffset);
-      uint32_t moff = DecodeFixed32(m + kMemberNameOffset);
-      info.name_length = DecodeFixed32(m + kMemberNameLength);
-      WQ_RETURN_IF_ERROR(check_name(mwhere, moff, info.name_length, "member"));
-      if (info.field_offset != field_offset) {
-        return Status::Error(mwhere() + "field offset " + Num(info.field_offset) + ", expected " +
-                             Num(field_offset));
-      }
-      field_offset += FieldWidth(info.type);  // at most 8 * 2^31 members: no overflow
-      members_.push_back(info);
-    }
-    next_member += c.member_count;
-    c.record_size = DecodeFixed32(e + kClassRecordSize);
-    // A record is at least one byte, so every object takes room in the file.
-    const uint64_t expected_size = field_offset == 0 ? 1 : field_offset;
-    if (c.record_size != expected_size) {
-      return Status::Error(where() + "record size " + Num(c.record_size) + ", expected " +
-                           Num(expected_size) + " from its members");
-    }
-    c.object_count = DecodeFixed32(e + kClassObjectCount);
-    if (c.object_count > kMaxObjectCount) {
-      return Status::Error(where() + "object count " + Num(c.object_count) +
-                           " exceeds the maximum");
-    }
-    c.data_offset = DecodeFixed64(e + kClassDataOffset);
-    if (c.data_offset != next_data) {
-      return Status::Error(where() + "object data at offset " + Num(c.data_offset) + ", expected " +
-                           Num(next_data));
-    }
-    const uint64_t data_length = uint64_t{c.object_count} * c.record_size;
-    if (data_length > heap_offset_ - next_data) {
-      return Status::Error(where() + Num(c.object_count) + " objects of " + Num(c.record_size) +
-                           " bytes run past the start of the heap");
-    }
-    c.data = p + c.data_offset;
-    c.data_crc = DecodeFixed32(e + kClassDataCrc);
-    next_data += data_length;
-    classes_.push_back(c);
-  }
-  if (next_member != member_count) {
-    return Status::Error("classes own " + Num(next_member) + " members, the member table holds " +
-                         Num(member_count));
-  }
-  if (next_data != heap_offset_) {
-    return Status::Error("object data ends at offset " + Num(next_data) +
+  if (scan.next_data != heap_offset_) {
+    return Status::Error("object data ends at offset " + Num(scan.next_data) +
                          " but the heap starts at " + Num(heap_offset_));
   }
+  PointAtNames();
+  return Status::OK();
+}
+
+Status Reader::ParsePrefix(DirectoryScan* scan) {
+  // The directory's length must be exactly what the counts say, which also
+  // bounds the counts by the bytes present before anything is sized by them.
+  scan->class_count = DecodeFixed32(dir_ + kPrefixClassCount);
+  scan->member_count = DecodeFixed32(dir_ + kPrefixMemberCount);
+  scan->names_length = DecodeFixed64(dir_ + kPrefixNamesLength);
+  heap_crc_ = DecodeFixed32(dir_ + kPrefixHeapCrc);
+  const uint64_t tables = kPrefixSize + uint64_t{kClassEntrySize} * scan->class_count +
+                          uint64_t{kMemberEntrySize} * scan->member_count;
+  if (scan->names_length > dir_length_ || tables != dir_length_ - scan->names_length) {
+    return Status::Error("directory length " + Num(dir_length_) + " does not match " +
+                         Num(scan->class_count) + " classes, " + Num(scan->member_count) +
+                         " members and " + Num(scan->names_length) + " bytes of names");
+  }
+  if (scan->class_count > kMaxClassCount || scan->member_count > kMaxMemberCount) {
+    return Status::Error("class count " + Num(scan->class_count) + " or member count " +
+                         Num(scan->member_count) + " exceeds the maximum");
+  }
+  scan->class_table = dir_ + kPrefixSize;
+  scan->member_table = scan->class_table + uint64_t{kClassEntrySize} * scan->class_count;
+  scan->names = scan->member_table + uint64_t{kMemberEntrySize} * scan->member_count;
+  scan->next_data = kHeaderSize + dir_length_;
+  return Status::OK();
+}
+
+// A name is a range of the names area followed by a NUL and holding none,
+// so that the NUL-terminated text handed out is the whole name, and it
+// keeps the name rule, so that no name reaches a terminal as a control
+// sequence. The names of all entries, each with its NUL, take at most the
+// names area (the writer's fill it exactly): checking them costs no more
+// than a pass over it, wherever the entries point. Each name is copied and
+// the copy is checked and handed out, so what was checked stays whatever
+// the file holds later.
+Status Reader::CopyName(uint32_t off, uint32_t len, const char* kind, DirectoryScan* scan) {
+  auto unterminated = [&] {
+    return Status::Error("name at offset " + Num(off) + " with length " + Num(len) +
+                         " is not a NUL-terminated name inside the names area");
+  };
+  if (uint64_t{off} + len >= scan->names_length || scan->names[uint64_t{off} + len] != 0) {
+    return unterminated();
+  }
+  scan->name_bytes += uint64_t{len} + 1;
+  if (scan->name_bytes > scan->names_length) {
+    return Status::Error("the names up to this entry take more than the " +
+                         Num(scan->names_length) + " bytes of the names area");
+  }
+  const size_t at = names_.size();
+  names_.append(reinterpret_cast<const char*>(scan->names + off), size_t{len} + 1);
+  const std::string_view name(names_.data() + at, len);
+  if (names_[at + len] != 0 || name.find('\0') != std::string_view::npos) return unterminated();
+  // An empty name could never be looked up or typed.
+  if (len == 0) return Status::Error(std::string("empty ") + kind + " name");
+  const Status why = CheckName(name);
+  if (!why.ok()) return Status::Error("name " + why.message());
+  return Status::OK();
+}
+
+Status Reader::ParseClass(uint32_t ci, DirectoryScan* scan) {
+  const unsigned char* e = scan->class_table + uint64_t{kClassEntrySize} * ci;
+  // Where a fault is, worked out only for a fault.
+  auto where = [ci] { return "class entry " + Num(ci) + ": "; };
+  ClassInfo c;
+  c.reader = this;
+  c.index = ci;
+  c.number = DecodeSigned32(e + kClassNumber);
+  c.object_size = DecodeSigned32(e + kClassObjectSize);
+  const uint32_t name_off = DecodeFixed32(e + kClassNameOffset);
+  c.name_length = DecodeFixed32(e + kClassNameLength);
+  const Status named = CopyName(name_off, c.name_length, "class", scan);
+  if (!named.ok()) return named.Prefixed(where());
+  const uint32_t first = DecodeFixed32(e + kClassFirstMember);
+  c.member_count = DecodeFixed32(e + kClassMemberCount);
+  if (first != scan->next_member) {
+    return Status::Error(where() + "first member " + Num(first) + ", expected " +
+                         Num(scan->next_member));
+  }
+  if (c.member_count > scan->member_count - scan->next_member) {
+    return Status::Error(where() + "member count " + Num(c.member_count) +
+                         " runs past the member table");
+  }
+  uint64_t fields_size = 0;
+  WQ_RETURN_IF_ERROR(ParseMembers(ci, first, c.member_count, scan, &fields_size));
+  scan->next_member += c.member_count;
+  const Status placed = PlaceRecords(e, fields_size, &c, scan);
+  if (!placed.ok()) return placed.Prefixed(where());
+  classes_.push_back(c);
+  return Status::OK();
+}
+
+Status Reader::PlaceRecords(const unsigned char* e, uint64_t fields_size, ClassInfo* c,
+                            DirectoryScan* scan) {
+  c->record_size = DecodeFixed32(e + kClassRecordSize);
+  // A record is at least one byte, so every object takes room in the file.
+  const uint64_t expected_size = fields_size == 0 ? 1 : fields_size;
+  if (c->record_size != expected_size) {
+    return Status::Error("record size " + Num(c->record_size) + ", expected " + Num(expected_size) +
+                         " from its members");
+  }
+  c->object_count = DecodeFixed32(e + kClassObjectCount);
+  if (c->object_count > kMaxObjectCount) {
+    return Status::Error("object count " + Num(c->object_count) + " exceeds the maximum");
+  }
+  c->data_offset = DecodeFixed64(e + kClassDataOffset);
+  if (c->data_offset != scan->next_data) {
+    return Status::Error("object data at offset " + Num(c->data_offset) + ", expected " +
+                         Num(scan->next_data));
+  }
+  const uint64_t data_length = uint64_t{c->object_count} * c->record_size;
+  if (data_length > heap_offset_ - scan->next_data) {
+    return Status::Error(Num(c->object_count) + " objects of " + Num(c->record_size) +
+                         " bytes run past the start of the heap");
+  }
+  c->data = file_->data() + c->data_offset;
+  c->data_crc = DecodeFixed32(e + kClassDataCrc);
+  scan->next_data += data_length;
+  return Status::OK();
+}
+
+Status Reader::ParseMembers(uint32_t ci, uint32_t first, uint32_t count, DirectoryScan* scan,
+                            uint64_t* fields_size) {
+  // Kept in 64 bits: a class of more than 2^29 eight-byte members (a
+  // directory of 16 GiB) sums past what a u32 holds, and a wrapped sum
+  // would let members lie outside a record that looked small enough.
+  uint64_t field_offset = 0;
+  for (uint32_t mi = first; mi < first + count; mi++) {
+    const unsigned char* m = scan->member_table + uint64_t{kMemberEntrySize} * mi;
+    auto where = [mi, ci] {
+      return "member entry " + Num(mi) + " (class entry " + Num(ci) + "): ";
+    };
+    MemberInfo info;
+    info.index = mi;
+    info.number = DecodeSigned32(m + kMemberNumber);
+    info.type = m[kMemberType];
+    info.nullable = (m[kMemberFlags] & kFlagNullable) != 0;
+    info.field_offset = DecodeFixed32(m + kMemberFieldOffset);
+    const uint32_t name_off = DecodeFixed32(m + kMemberNameOffset);
+    info.name_length = DecodeFixed32(m + kMemberNameLength);
+    const Status named = CopyName(name_off, info.name_length, "member", scan);
+    if (!named.ok()) return named.Prefixed(where());
+    if (info.field_offset != field_offset) {
+      return Status::Error(where() + "field offset " + Num(info.field_offset) + ", expected " +
+                           Num(field_offset));
+    }
+    field_offset += FieldWidth(info.type);  // at most 8 * 2^31 members: no overflow
+    members_.push_back(info);
+  }
+  *fields_size = field_offset;
+  return Status::OK();
+}
+
+void Reader::PointAtNames() {
   // The copies lie in the order they were made: each class's name, then
   // its members' names.
   const char* copy = names_.data();
@@ -283,7 +321,6 @@ Status Reader::ParseDirectory() {
       copy += size_t{members_[mi].name_length} + 1;
     }
   }
-  return Status::OK();
 }
 
 void Reader::BuildIndexes() {

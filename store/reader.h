@@ -110,12 +110,9 @@ class Reader {
   // validated file is it certain that no NUL comes before that length.
   const char* HeapString(uint64_t off, size_t* length) const {
     *length = 0;
-    // Room for the length, the bytes and the NUL.
-    if (off < format::kHeapReserved || off > heap_length_ - format::kHeapEntryHeader - 1) {
-      return nullptr;
-    }
+    if (!format::HeapEntryFits(off, 0, format::kStringTail, heap_length_)) return nullptr;
     const uint64_t len = DecodeFixed32(heap_ + off);
-    if (len > heap_length_ - off - format::kHeapEntryHeader - 1) return nullptr;
+    if (!format::HeapEntryFits(off, len, format::kStringTail, heap_length_)) return nullptr;
     const unsigned char* s = heap_ + off + format::kHeapEntryHeader;
     if (s[len] != 0) return nullptr;
     *length = static_cast<size_t>(len);
@@ -127,9 +124,12 @@ class Reader {
     static constexpr unsigned char kEmptyBlob[1] = {0};
     *size = 0;
     *data = kEmptyBlob;
-    if (off < format::kHeapReserved || off > heap_length_ - format::kHeapEntryHeader) return;
+    if (!format::HeapEntryFits(off, 0, format::kBlobTail, heap_length_)) return;
     const uint64_t len = DecodeFixed32(heap_ + off);
-    if (len > heap_length_ - off - format::kHeapEntryHeader || len > uint64_t{INT32_MAX}) return;
+    if (!format::HeapEntryFits(off, len, format::kBlobTail, heap_length_) ||
+        len > format::kMaxBlobLength) {
+      return;
+    }
     *size = static_cast<int32_t>(len);
     *data = heap_ + off + format::kHeapEntryHeader;
   }
@@ -154,6 +154,18 @@ class Reader {
   Status ParseHeader();
   // The class and member tables, checked against each other and the file.
   Status ParseDirectory();
+  // The steps of ParseDirectory (reader.cc): the prefix's counts, each
+  // class entry with its members and the place of its records, and each
+  // name copied and checked; then the entries are pointed at the copies.
+  struct DirectoryScan;
+  Status ParsePrefix(DirectoryScan* scan);
+  Status ParseClass(uint32_t ci, DirectoryScan* scan);
+  Status ParseMembers(uint32_t ci, uint32_t first, uint32_t count, DirectoryScan* scan,
+                      uint64_t* fields_size);
+  Status PlaceRecords(const unsigned char* entry, uint64_t fields_size, ClassInfo* c,
+                      DirectoryScan* scan);
+  Status CopyName(uint32_t off, uint32_t len, const char* kind, DirectoryScan* scan);
+  void PointAtNames();
   void BuildIndexes();
 
   std::unique_ptr<MappedFile> file_;

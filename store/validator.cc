@@ -116,7 +116,7 @@ __attribute__((noinline)) Status CheckFieldRun(const Reader& reader, const Field
           if (!k.nullable) break;
           continue;
         }
-        if (off < kHeapReserved || off > heap_len - kHeapEntryHeader - 1) break;
+        if (!HeapEntryFits(off, 0, kStringTail, heap_len)) break;
         // `read` takes what Slow gives, so that `entry` stays in registers.
         HeapWindow::Bytes entry, read;
         if (off >= v.base && off + kHeapEntryHeader <= v.end) {
@@ -127,11 +127,11 @@ __attribute__((noinline)) Status CheckFieldRun(const Reader& reader, const Field
           v = heap->view();
         }
         const uint64_t len = DecodeFixed32(entry.p);
-        if (len > heap_len - off - kHeapEntryHeader - 1) break;
+        if (!HeapEntryFits(off, len, kStringTail, heap_len)) break;
         // An entry from the window must end inside it too (one from the
         // mapping is readable whole).
-        if (entry.end == v.limit && off + kHeapEntryHeader + len + 1 > v.end) {
-          WQ_RETURN_IF_ERROR(heap->Slow(off, kHeapEntryHeader + len + 1, &read));
+        if (entry.end == v.limit && off + kHeapEntryHeader + len + kStringTail > v.end) {
+          WQ_RETURN_IF_ERROR(heap->Slow(off, kHeapEntryHeader + len + kStringTail, &read));
           entry = read;
           v = heap->view();
         }
@@ -143,7 +143,7 @@ __attribute__((noinline)) Status CheckFieldRun(const Reader& reader, const Field
       for (; i < count; i++, f += record_size) {
         const uint64_t off = DecodeFixed64(f);
         if (off == 0) continue;
-        if (off < kHeapReserved || off > heap_len - kHeapEntryHeader) break;
+        if (!HeapEntryFits(off, 0, kBlobTail, heap_len)) break;
         const unsigned char* head;
         if (off >= v.base && off + kHeapEntryHeader <= v.end) {
           head = v.buffer + (off - v.base);
@@ -154,7 +154,7 @@ __attribute__((noinline)) Status CheckFieldRun(const Reader& reader, const Field
           v = heap->view();
         }
         const uint64_t len = DecodeFixed32(head);
-        if (len > heap_len - off - kHeapEntryHeader || len > uint64_t{INT32_MAX}) break;
+        if (!HeapEntryFits(off, len, kBlobTail, heap_len) || len > kMaxBlobLength) break;
       }
       break;
     case ValueKind::kRef: {
@@ -187,46 +187,87 @@ struct DataPiece {
   uint32_t class_index;
 };
 
-// Reads the object data ahead on a second thread: the pieces in order,
+// The lock and the signals that the pass and the worker thread share.
+struct Handoff {
+  std::mutex mu;
+  std::condition_variable work;  // for the worker: a buffer is free, a heap piece came, or stop
+  std::condition_variable done;  // for the pass: a piece was read, or a heap piece is done
+};
+
+// The worker's first job: the heap's checksum, worked out from the pieces
+// the HeapWindow reads, before any more object data is read.
+class HeapSums : public HeapChecksum {
+ public:
+  static constexpr size_t kPieces = 8;
+
+  explicit HeapSums(Handoff* handoff) : h_(*handoff) {}
+
+  void Add(const unsigned char* p, size_t n) override {
+    std::unique_lock<std::mutex> lock(h_.mu);
+    h_.done.wait(lock, [this] { return added_ - summed_ < kPieces; });
+    pieces_[added_ % kPieces] = {p, n};
+    added_++;
+    h_.work.notify_one();
+  }
+
+  uint32_t Wait() override {
+    std::unique_lock<std::mutex> lock(h_.mu);
+    h_.done.wait(lock, [this] { return summed_ == added_; });
+    return crc_;
+  }
+
+  // For the worker, under `lock`: whether a piece waits, and summing it
+  // (with the lock released meanwhile).
+  bool Pending() const { return added_ > summed_; }
+  void SumNext(std::unique_lock<std::mutex>& lock) {
+    const Piece piece = pieces_[summed_ % kPieces];
+    uint32_t crc = crc_;
+    lock.unlock();
+    crc = crc32c::Extend(crc, piece.p, piece.n);
+    lock.lock();
+    crc_ = crc;
+    summed_++;
+    h_.done.notify_all();
+  }
+
+ private:
+  struct Piece {
+    const unsigned char* p;
+    size_t n;
+  };
+
+  Handoff& h_;
+  Piece pieces_[kPieces];
+  size_t added_ = 0;
+  size_t summed_ = 0;
+  uint32_t crc_ = 0;
+};
+
+// The worker's second job: the object data read ahead, the pieces in order,
 // each into one of a few buffers, each with the checksum of its class's
 // data up to its end. The pass meanwhile checks the records of the piece
 // before. A read that fails ends the reading; the pass meets its fault
-// where it would have read the piece itself. The same thread works out the
-// heap's checksum from the pieces the HeapWindow reads, before any more
-// object data.
-class DataReadAhead : public HeapChecksum {
+// where it would have read the piece itself.
+class DataReadAhead {
  public:
   static constexpr size_t kSlots = 4;
-  static constexpr size_t kHeapPieces = 8;
 
-  DataReadAhead(const MappedFile& file, std::vector<DataPiece> pieces, size_t buffer)
-      : file_(file), pieces_(std::move(pieces)), buffer_(buffer) {
-    for (Slot& s : slots_) s.bytes.reset(new unsigned char[buffer_ + 1]);
-    worker_ = std::thread([this] { Run(); });
+  DataReadAhead(Handoff* handoff, const MappedFile& file, const std::vector<DataPiece>& pieces,
+                size_t buffer)
+      : h_(*handoff), file_(file), pieces_(pieces), end_(pieces.size()) {
+    for (Slot& s : slots_) s.bytes.reset(new unsigned char[buffer + 1]);
   }
-
-  ~DataReadAhead() override {
-    {
-      std::lock_guard<std::mutex> lock(mu_);
-      stop_ = true;
-    }
-    work_.notify_one();
-    worker_.join();
-  }
-
-  DataReadAhead(const DataReadAhead&) = delete;
-  DataReadAhead& operator=(const DataReadAhead&) = delete;
 
   // Waits for the next piece and hands out its bytes and its class's
   // checksum so far; they stay valid until the call after.
   Status Next(const unsigned char** bytes, uint32_t* crc) {
-    std::unique_lock<std::mutex> lock(mu_);
+    std::unique_lock<std::mutex> lock(h_.mu);
     if (taken_) {
       taken_ = false;  // the piece handed out before is done with
       consumed_++;
-      work_.notify_one();
+      h_.work.notify_one();
     }
-    done_.wait(lock, [this] { return produced_ > consumed_; });
+    h_.done.wait(lock, [this] { return produced_ > consumed_; });
     const Slot& s = slots_[consumed_ % kSlots];
     taken_ = true;
     *bytes = s.bytes.get();
@@ -234,18 +275,22 @@ class DataReadAhead : public HeapChecksum {
     return s.status;
   }
 
-  void Add(const unsigned char* p, size_t n) override {
-    std::unique_lock<std::mutex> lock(mu_);
-    done_.wait(lock, [this] { return heap_added_ - heap_done_ < kHeapPieces; });
-    heap_pieces_[heap_added_ % kHeapPieces] = {p, n};
-    heap_added_++;
-    work_.notify_one();
-  }
-
-  uint32_t Wait() override {
-    std::unique_lock<std::mutex> lock(mu_);
-    done_.wait(lock, [this] { return heap_done_ == heap_added_; });
-    return heap_crc_;
+  // For the worker, under `lock`: whether a piece is to be read and a
+  // buffer is free for it, and reading it (with the lock released meanwhile).
+  bool Pending() const { return produced_ < end_ && produced_ - consumed_ < kSlots; }
+  void ReadNext(std::unique_lock<std::mutex>& lock) {
+    const size_t next = produced_;
+    const DataPiece& piece = pieces_[next];
+    Slot& s = slots_[next % kSlots];
+    lock.unlock();
+    if (next == 0 || pieces_[next - 1].class_index != piece.class_index) crc_ = 0;
+    s.status = file_.ReadAt(piece.offset, s.bytes.get(), piece.length);
+    if (s.status.ok()) crc_ = crc32c::Extend(crc_, s.bytes.get(), piece.length);
+    s.crc = crc_;
+    lock.lock();
+    if (!s.status.ok()) end_ = next + 1;  // nothing after a failed read
+    produced_ = next + 1;
+    h_.done.notify_all();
   }
 
  private:
@@ -254,62 +299,54 @@ class DataReadAhead : public HeapChecksum {
     Status status;
     uint32_t crc = 0;
   };
-  struct HeapPiece {
-    const unsigned char* p;
-    size_t n;
-  };
 
-  void Run() {
-    uint32_t crc = 0;
-    size_t next = 0;  // the next piece to read
-    size_t end = pieces_.size();
-    std::unique_lock<std::mutex> lock(mu_);
-    for (;;) {
-      work_.wait(lock, [&] {
-        return stop_ || heap_added_ > heap_done_ || (next < end && next - consumed_ < kSlots);
-      });
-      if (stop_) return;
-      if (heap_added_ > heap_done_) {
-        const HeapPiece piece = heap_pieces_[heap_done_ % kHeapPieces];
-        uint32_t heap_crc = heap_crc_;
-        lock.unlock();
-        heap_crc = crc32c::Extend(heap_crc, piece.p, piece.n);
-        lock.lock();
-        heap_crc_ = heap_crc;
-        heap_done_++;
-        done_.notify_all();
-        continue;
-      }
-      const DataPiece& piece = pieces_[next];
-      Slot& s = slots_[next % kSlots];
-      lock.unlock();
-      if (next == 0 || pieces_[next - 1].class_index != piece.class_index) crc = 0;
-      s.status = file_.ReadAt(piece.offset, s.bytes.get(), piece.length);
-      if (s.status.ok()) crc = crc32c::Extend(crc, s.bytes.get(), piece.length);
-      s.crc = crc;
-      lock.lock();
-      if (!s.status.ok()) end = next + 1;  // nothing after a failed read
-      produced_ = ++next;
-      done_.notify_all();
-    }
-  }
-
+  Handoff& h_;
   const MappedFile& file_;
-  const std::vector<DataPiece> pieces_;
-  const size_t buffer_;
+  const std::vector<DataPiece>& pieces_;
   Slot slots_[kSlots];
-  std::mutex mu_;
-  std::condition_variable work_;  // for the worker: a buffer is free, a heap piece came, or stop
-  std::condition_variable done_;  // for the pass: a piece was read, or a heap piece is done
+  size_t end_;        // of the pieces to read
+  uint32_t crc_ = 0;  // the worker's running checksum of the class being read
   size_t produced_ = 0;
   size_t consumed_ = 0;
   bool taken_ = false;
-  HeapPiece heap_pieces_[kHeapPieces];
-  size_t heap_added_ = 0;
-  size_t heap_done_ = 0;
-  uint32_t heap_crc_ = 0;
+};
+
+// The second thread, doing both jobs, the heap's first; stopped and joined
+// when it goes.
+class Worker {
+ public:
+  Worker(Handoff* handoff, HeapSums* heap, DataReadAhead* data)
+      : h_(*handoff), heap_(*heap), data_(*data), thread_([this] { Run(); }) {}
+  ~Worker() {
+    {
+      std::lock_guard<std::mutex> lock(h_.mu);
+      stop_ = true;
+    }
+    h_.work.notify_one();
+    thread_.join();
+  }
+  Worker(const Worker&) = delete;
+  Worker& operator=(const Worker&) = delete;
+
+ private:
+  void Run() {
+    std::unique_lock<std::mutex> lock(h_.mu);
+    for (;;) {
+      h_.work.wait(lock, [this] { return stop_ || heap_.Pending() || data_.Pending(); });
+      if (stop_) return;
+      if (heap_.Pending()) {
+        heap_.SumNext(lock);
+      } else {
+        data_.ReadNext(lock);
+      }
+    }
+  }
+
+  Handoff& h_;
+  HeapSums& heap_;
+  DataReadAhead& data_;
   bool stop_ = false;
-  std::thread worker_;
+  std::thread thread_;  // last: it starts once the rest is set
 };
 
 // Buffer sizes as used: each at least 1, and the heap window big enough
@@ -321,9 +358,8 @@ ValidateBuffers Sane(ValidateBuffers b) {
   return b;
 }
 
-// The fields of class c that the pass checks.
-void FieldChecks(const ClassInfo& c, std::vector<FieldCheck>* checks) {
-  checks->clear();
+// The fields of class c that the pass checks, appended to *checks.
+void AddFieldChecks(const ClassInfo& c, std::vector<FieldCheck>* checks) {
   for (uint32_t i = 0; i < c.member_count; i++) {
     const MemberInfo& m = c.members[i];
     const ValueKind kind = KindOf(m.type);
@@ -331,6 +367,101 @@ void FieldChecks(const ClassInfo& c, std::vector<FieldCheck>* checks) {
       checks->push_back({m.field_offset, kind, m.nullable, &m});
     }
   }
+}
+
+// How the pass goes through the records of one class.
+struct ClassPlan {
+  uint64_t first_check = 0;  // its fields to check: PassPlan::checks from here on
+  uint32_t check_count = 0;
+  // Records with fields to check are checked per_block at a time and read
+  // ahead per_read at a time, or (a block bigger than the buffer) checked
+  // in place. Records without are only checksummed, read ahead in pieces
+  // of the buffer's size.
+  uint32_t per_block = 0;
+  uint32_t per_read = 0;
+  bool in_place = false;
+};
+
+// The plan of the whole pass, made once before it starts.
+struct PassPlan {
+  std::vector<FieldCheck> checks;  // of every class, class after class
+  std::vector<ClassPlan> classes;
+  std::vector<DataPiece> pieces;  // the reads ahead, in file order
+};
+
+// Plans class c with a data buffer of `buffer` bytes: its ClassPlan and
+// its reads ahead.
+void PlanClass(const ClassInfo& c, size_t buffer, PassPlan* pass) {
+  ClassPlan& plan = pass->classes[c.index];
+  plan.first_check = pass->checks.size();
+  AddFieldChecks(c, &pass->checks);
+  plan.check_count = static_cast<uint32_t>(pass->checks.size() - plan.first_check);
+  if (plan.check_count == 0) {
+    const uint64_t data_length = uint64_t{c.object_count} * c.record_size;
+    for (uint64_t done = 0; done < data_length;) {
+      const size_t n = static_cast<size_t>(std::min<uint64_t>(buffer, data_length - done));
+      pass->pieces.push_back({c.data_offset + done, n, c.index});
+      done += n;
+    }
+    return;
+  }
+  plan.per_block =
+      c.record_size >= kScanBlock ? 1 : static_cast<uint32_t>(kScanBlock / c.record_size);
+  const uint64_t block_bytes = uint64_t{plan.per_block} * c.record_size;
+  // Whole blocks per read; a block bigger than the buffer is read in place.
+  plan.in_place = uint64_t{std::min(plan.per_block, c.object_count)} * c.record_size > buffer;
+  plan.per_read =
+      plan.per_block * static_cast<uint32_t>(std::max<uint64_t>(1, buffer / block_bytes));
+  if (plan.in_place) return;
+  for (uint32_t first = 0; first < c.object_count; first += plan.per_read) {
+    const uint32_t in_read = std::min(plan.per_read, c.object_count - first);
+    pass->pieces.push_back({c.data_offset + uint64_t{first} * c.record_size,
+                            size_t{in_read} * c.record_size, c.index});
+  }
+}
+
+PassPlan PlanPass(const std::vector<ClassInfo>& classes, size_t buffer) {
+  PassPlan pass;
+  pass.classes.resize(classes.size());
+  for (const ClassInfo& c : classes) PlanClass(c, buffer, &pass);
+  return pass;
+}
+
+// Checks `count` records of class c from `records`, the first of them
+// object `first`, block by block; sets *fault to the first unsound field.
+// Fails only when the heap cannot be read.
+Status CheckRecords(const Reader& reader, const ClassInfo& c, const ClassPlan& plan,
+                    const FieldCheck* checks, const unsigned char* records, uint32_t first,
+                    uint32_t count, HeapWindow* heap, Status* fault) {
+  for (uint32_t done = 0; done < count; done += plan.per_block) {
+    const uint32_t in_block = std::min(plan.per_block, count - done);
+    const unsigned char* block = records + size_t{done} * c.record_size;
+    for (const FieldCheck* k = checks; k != checks + plan.check_count; k++) {
+      uint32_t bad = in_block;
+      WQ_RETURN_IF_ERROR(CheckFieldRun(reader, *k, block, c.record_size, in_block, heap, &bad));
+      if (bad != in_block) {
+        *fault = Status::Error(DescribeFieldFault(reader, c, first + done + bad, *k->member));
+        return Status::OK();
+      }
+    }
+  }
+  return Status::OK();
+}
+
+// The checksums of the object data and the heap that the pass worked out,
+// against those the directory gives.
+Status CompareChecksums(const Reader& reader, const std::vector<uint32_t>& data_crcs,
+                        uint32_t heap_crc) {
+  for (const ClassInfo& c : reader.classes()) {
+    if (data_crcs[c.index] != c.data_crc) {
+      return Status::Error("checksum mismatch in object data of " + ClassLabel(c) + " at offset " +
+                           Num(c.data_offset));
+    }
+  }
+  if (heap_crc != reader.heap_crc()) {
+    return Status::Error("checksum mismatch in heap at offset " + Num(reader.heap_offset()));
+  }
+  return Status::OK();
 }
 
 // The whole pass; the fault without the file's name.
@@ -366,91 +497,46 @@ Status CheckFile(const Reader& reader, const ValidateBuffers& buffers,
                   sizes.heap_read, sizes.heap_keep);
   const size_t data_buffer =
       static_cast<size_t>(std::min<uint64_t>(sizes.data, heap_offset - data_start));
+  const PassPlan pass = PlanPass(classes, data_buffer);
+  Handoff handoff;
+  HeapSums heap_sums(&handoff);
+  DataReadAhead ahead(&handoff, file, pass.pieces, data_buffer);
+  const Worker worker(&handoff, &heap_sums, &ahead);
+  heap.set_checksum(&heap_sums);
   std::vector<uint32_t> data_crcs(classes.size(), 0);
-  std::vector<FieldCheck> checks;
   // Bytes done: everything before the data read so far, and the heap read.
   auto report = [&](uint64_t data_end) {
     if (progress.report != nullptr) {
       progress.report(data_end + heap.view().end, file.size(), progress.context);
     }
   };
-  // How each class's records are checked: in blocks of per_block records,
-  // read per_read at a time, or (a block bigger than the buffer) in place.
-  struct Plan {
-    uint32_t per_block = 0;
-    uint32_t per_read = 0;
-    bool in_place = false;
-  };
-  std::vector<Plan> plans(classes.size());
-  std::vector<DataPiece> pieces;
-  for (const ClassInfo& c : classes) {
-    FieldChecks(c, &checks);
-    Plan& plan = plans[c.index];
-    if (checks.empty()) {
-      const uint64_t data_length = uint64_t{c.object_count} * c.record_size;
-      for (uint64_t done = 0; done < data_length;) {
-        const size_t n = static_cast<size_t>(std::min<uint64_t>(data_buffer, data_length - done));
-        pieces.push_back({c.data_offset + done, n, c.index});
-        done += n;
-      }
-      continue;
-    }
-    plan.per_block =
-        c.record_size >= kScanBlock ? 1 : static_cast<uint32_t>(kScanBlock / c.record_size);
-    const uint64_t block_bytes = uint64_t{plan.per_block} * c.record_size;
-    // Whole blocks per read; a block bigger than the buffer is read in place.
-    plan.in_place =
-        uint64_t{std::min(plan.per_block, c.object_count)} * c.record_size > data_buffer;
-    plan.per_read =
-        plan.per_block * static_cast<uint32_t>(std::max<uint64_t>(1, data_buffer / block_bytes));
-    if (plan.in_place) continue;
-    for (uint32_t first = 0; first < c.object_count; first += plan.per_read) {
-      const uint32_t in_read = std::min(plan.per_read, c.object_count - first);
-      pieces.push_back({c.data_offset + uint64_t{first} * c.record_size,
-                        size_t{in_read} * c.record_size, c.index});
-    }
-  }
-  DataReadAhead ahead(file, std::move(pieces), data_buffer);
-  heap.set_checksum(&ahead);
 
+  size_t piece = 0;  // the next read ahead
   for (const ClassInfo& c : classes) {
-    FieldChecks(c, &checks);
-    const Plan& plan = plans[c.index];
-    if (checks.empty()) {
-      const uint64_t data_length = uint64_t{c.object_count} * c.record_size;
-      for (uint64_t done = 0; done < data_length;) {
-        const size_t n = static_cast<size_t>(std::min<uint64_t>(data_buffer, data_length - done));
+    const ClassPlan& plan = pass.classes[c.index];
+    if (plan.check_count == 0) {
+      for (; piece < pass.pieces.size() && pass.pieces[piece].class_index == c.index; piece++) {
         const unsigned char* bytes;
         WQ_RETURN_IF_ERROR(ahead.Next(&bytes, &data_crcs[c.index]));
-        done += n;
-        report(c.data_offset + done);
+        report(pass.pieces[piece].offset + pass.pieces[piece].length);
       }
       if (fault.ok()) fault = CheckPaddingRecords(c);
       continue;
     }
-    const uint32_t per_block = plan.per_block;
+    const FieldCheck* checks = pass.checks.data() + plan.first_check;
     uint32_t crc = 0;
     for (uint32_t first = 0; first < c.object_count; first += plan.per_read) {
       const uint32_t in_read = std::min(plan.per_read, c.object_count - first);
       const unsigned char* records = c.Record(first);
       if (!plan.in_place) {
         WQ_RETURN_IF_ERROR(ahead.Next(&records, &crc));
+        piece++;
       } else {
         crc = crc32c::Extend(crc, records, size_t{in_read} * c.record_size);
       }
       if (fault.ok()) {
-        for (uint32_t done = 0; done < in_read && fault.ok(); done += per_block) {
-          const uint32_t count = std::min(per_block, in_read - done);
-          const unsigned char* block = records + size_t{done} * c.record_size;
-          for (const FieldCheck& k : checks) {
-            uint32_t bad = count;
-            WQ_RETURN_IF_ERROR(CheckFieldRun(reader, k, block, c.record_size, count, &heap, &bad));
-            if (bad != count) {
-              fault = Status::Error(DescribeFieldFault(reader, c, first + done + bad, *k.member));
-              break;
-            }
-          }
-        }
+        WQ_RETURN_IF_ERROR(
+            CheckRecords(reader, c, plan, checks, records, first, in_read, &heap, &fault));
       }
       report(c.data_offset + uint64_t{first + in_read} * c.record_size);
     }
@@ -458,16 +544,7 @@ Status CheckFile(const Reader& reader, const ValidateBuffers& buffers,
   }
   WQ_RETURN_IF_ERROR(heap.Finish());
   report(heap_offset);
-
-  for (const ClassInfo& c : classes) {
-    if (data_crcs[c.index] != c.data_crc) {
-      return Status::Error("checksum mismatch in object data of " + ClassLabel(c) + " at offset " +
-                           Num(c.data_offset));
-    }
-  }
-  if (heap.crc() != reader.heap_crc()) {
-    return Status::Error("checksum mismatch in heap at offset " + Num(heap_offset));
-  }
+  WQ_RETURN_IF_ERROR(CompareChecksums(reader, data_crcs, heap.crc()));
   return fault;
 }
 

@@ -198,14 +198,14 @@ std::string DescribeFieldFault(const Reader& reader, const ClassInfo& c, uint32_
   const unsigned char* heap = reader.heap();
   const bool is_string = kind == ValueKind::kString;
   const char* kind_name = ValueKindWord(kind);
-  const uint64_t tail = is_string ? 1 : 0;
+  const uint64_t tail = is_string ? kStringTail : kBlobTail;
   const uint64_t off = DecodeFixed64(f);
   if (off == 0) return where + "null string in a member that does not allow null";
-  if (off < kHeapReserved || off > heap_length - kHeapEntryHeader - tail) {
+  if (!HeapEntryFits(off, 0, tail, heap_length)) {
     return where + kind_name + " offset " + Num(off) + " out of heap bounds";
   }
   const uint64_t len = DecodeFixed32(heap + off);
-  if (len > heap_length - off - kHeapEntryHeader - tail) {
+  if (!HeapEntryFits(off, len, tail, heap_length)) {
     return where + kind_name + " at heap offset " + Num(off) + " with length " + Num(len) +
            " runs past the end of the heap";
   }

@@ -24,9 +24,11 @@ WriterState::WriterState() : heap(new SpillBuffer()) {
   (void)heap->Append(zeros, sizeof zeros);  // in memory: cannot fail
 }
 
-namespace {
-
 std::string Quoted(std::string_view s) { return "\"" + std::string(s) + "\""; }
+
+Status Spent() { return Status::Error("the writer's contents went into a commit already"); }
+
+namespace {
 
 // `what` is "class" or "class "X": member". The name is quoted as shown
 // (a refused name may hold what a terminal would act on).
@@ -40,10 +42,6 @@ Status CheckNewName(const std::string& what, std::string_view name) {
 // The refusal of a class index that no class has.
 __attribute__((noinline, cold)) Status NoClass(uint32_t cls) {
   return Status::Error("no class with index " + Num(cls));
-}
-
-__attribute__((noinline, cold)) Status Spent() {
-  return Status::Error("the writer's contents went into a commit already");
 }
 
 inline Status FindClass(const WriterState& s, uint32_t cls, WriterClass** out) {
@@ -216,10 +214,9 @@ Status RepositoryWriter::AddMember(uint32_t cls, std::string_view name, int32_t 
     return Status::Error(what + " " + Quoted(name) + ": the record would pass " +
                          Num(kMaxRecordSize) + " bytes");
   }
-  if (!c->has_object_size && uint64_t{c->record_size} + width > INT32_MAX) {
+  if (!c->has_object_size && uint64_t{c->record_size} + width > kMaxObjectSize) {
     return Status::Error(what + " " + Quoted(name) + ": the record would pass " +
-                         Num(uint64_t{INT32_MAX}) +
-                         " bytes, too large to be the class's object size");
+                         Num(kMaxObjectSize) + " bytes, too large to be the class's object size");
   }
   if (state_->names_length + name.size() + 1 > kMaxNamesLength) {
     return Status::Error(what + " " + Quoted(name) +
@@ -287,7 +284,7 @@ Status RepositoryWriter::SetString(ObjectRef o, uint32_t member, std::string_vie
     return Status::Error(ValueLabel(f, o) + ": " + (s[bad] == 0 ? "NUL byte" : "invalid UTF-8") +
                          " at byte " + Num(bad) + " of the string");
   }
-  if (utf8.size() >= UINT32_MAX) return Status::Error("string too long");
+  if (utf8.size() > kMaxStringLength) return Status::Error("string too long");
   uint64_t entry;
   WQ_RETURN_IF_ERROR(AppendHeapEntry(*state_, utf8.data(), utf8.size(), true, &entry));
   unsigned char field[8];
@@ -329,7 +326,7 @@ Status RepositoryWriter::SetChar(ObjectRef o, uint32_t member, uint8_t v) {
 Status RepositoryWriter::SetBlob(ObjectRef o, uint32_t member, const void* data, size_t len) {
   FieldSlot f;
   WQ_RETURN_IF_ERROR(FindField(*state_, o, member, ValueKind::kBlob, false, &f));
-  if (len > size_t{INT32_MAX}) return Status::Error("blob too long (" + Num(len) + " bytes)");
+  if (len > kMaxBlobLength) return Status::Error("blob too long (" + Num(len) + " bytes)");
   uint64_t entry = 0;
   if (len > 0) WQ_RETURN_IF_ERROR(AppendHeapEntry(*state_, data, len, false, &entry));
   unsigned char field[8];

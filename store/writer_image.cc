@@ -27,8 +27,6 @@ namespace {
 // Bytes moved at a time from the writer's buffers to the image.
 constexpr size_t kPieceSize = size_t{1} << 20;
 
-std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
-
 // Where the image goes: appended piece by piece, the head written last.
 class StringSink {
  public:
@@ -204,7 +202,7 @@ Status CheckRequiredValues(const WriterClass& c, const unsigned char* records, u
 
 template <class Sink>
 Status WriteImage(WriterState& s, Sink& sink) {
-  if (s.names_length > UINT32_MAX) {
+  if (s.names_length > kMaxNamesLength) {
     return Status::Error(Status::Kind::kInvalidArgument,
                          "names of classes and members too long in total");
   }
@@ -251,9 +249,6 @@ Status WriteImage(WriterState& s, Sink& sink) {
   const std::string header = BuildHeader(dir_length, dir_crc, heap.size(), file_size);
   return sink.WriteAt(0, header.data(), header.size());
 }
-
-// The refusal of every call to a spilling writer that has committed.
-Status Spent() { return Status::Error("the writer's contents went into a commit already"); }
 
 }  // namespace
 

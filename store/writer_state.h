@@ -10,8 +10,10 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "platform/status.h"
 #include "store/data_types.h"
 #include "store/open_index.h"
 #include "store/spill_buffer.h"
@@ -73,6 +75,12 @@ struct WriterState {
   uint32_t open_class = 0;
   bool spent = false;  // a spilling writer after its commit: no classes, no buffers
 };
+
+// `s` in double quotes, as the writer's messages name classes and members.
+std::string Quoted(std::string_view s);
+
+// The refusal of every call to a spilling writer that has committed.
+__attribute__((noinline, cold)) Status Spent();
 
 }  // namespace wqstore
 

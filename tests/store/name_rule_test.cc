@@ -187,6 +187,30 @@ TEST(NameRule, MessagesShowHiddenCharacters) {
                                        "U+202E at byte 1)");
 }
 
+// A class named like a catalogue table: the format and the writer allow it
+// (the library and its bindings write such files), Open and validation
+// accept it, and the shell reads it through a list of columns, while
+// "select *" lists the catalogue. wqmake refuses the name.
+TEST(NameRule, CatalogueTableNameIsAClassName) {
+  const TempFolder folder;
+  const std::string path = folder.File("r.rtm");
+  wqtest::CheckedWriter w;
+  const uint32_t c = w.AddClass("SYS$Tables", 5);
+  w.AddMember(c, "a", 1, wqTypeString, true);
+  w.SetString(w.AddObject(c), 0, "kept");
+  w.Commit(path);
+  EXPECT_EQ(ValidationError(path), "");
+  const std::string out = wqtest::RunShell(
+      folder.path(), "connect r.rtm\nselect * from sys$tables\nselect a from SYS$Tables\n");
+  EXPECT_NE(out.find("SYS$Tables"), std::string::npos) << out;
+  EXPECT_NE(out.find("kept"), std::string::npos) << out;
+  EXPECT_EQ(out.find("*E*"), std::string::npos) << out;
+  EXPECT_NE(wqtest::MakeRepository(R"({"classes": [{"name": "SYS$Tables"}]})", path)
+                .find("class name \"SYS$Tables\" is reserved for a catalogue table"),
+            std::string::npos);
+  EXPECT_EQ(ValidationError(path), "");  // the refused source left the file as it was
+}
+
 // Entries may point at the same name bytes, but all names together take no
 // more than the names area: Open's checks cost one pass over it.
 TEST(NameRule, NamesTakeAtMostTheNamesArea) {

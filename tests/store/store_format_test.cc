@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "repository/store_api.h"
@@ -12,6 +13,7 @@
 #include "store/coding.h"
 #include "store/crc32c.h"
 #include "store/format.h"
+#include "store/reader.h"
 #include "store/validator.h"
 #include "store/writer.h"
 #include "tests/support/checked_writer.h"
@@ -396,6 +398,90 @@ TEST_F(StoreFormatTest, StructuralFaults) {
         awq_Object target = o.GetObjectRefProperty(4);
         if (!target.IsEmpty()) target.GetStringProperty(3);
       }
+    }
+  }
+}
+
+// The getters' bounds check and the validator's faults are one rule: at
+// every edge of the heap, a string or blob the reader answers as null or
+// empty is one validation calls out of bounds, in the words of its fault.
+TEST_F(StoreFormatTest, HeapEntryBoundsAgree) {
+  CheckedWriter w;
+  const uint32_t c = w.AddClass("H", 1);
+  w.AddMember(c, "s", 1, wqTypeString, true);
+  w.AddMember(c, "b", 2, wqTypeBlob, true);
+  w.SetString(w.AddObject(c), 0, std::string(200, 'a'));
+  const std::string good = w.Serialize();
+  const uint64_t heap = Heap(good);
+  const uint64_t h = good.size() - heap;  // 8 zero bytes, then 4 + 200 + 1
+  ASSERT_EQ(h, 213u);
+  enum Expect { kOk, kOffset, kLength };
+  struct Case {
+    bool blob;
+    uint64_t off;
+    uint64_t len;
+    Expect expect;
+  };
+  const Case cases[] = {
+      {false, 1, 0, kOffset},
+      {false, 7, 0, kOffset},
+      {false, 8, 0, kOk},
+      {false, 8, h - 13, kOk},  // ends with the heap
+      {false, 8, h - 12, kLength},
+      {false, 100, h - 105, kOk},
+      {false, 100, h - 104, kLength},
+      {false, 100, 0xFFFFFFFF, kLength},
+      {false, h - 5, 0, kOk},  // an empty string whose NUL is the heap's last byte
+      {false, h - 5, 1, kLength},
+      {false, h - 4, 0, kOffset},
+      {false, h - 1, 0, kOffset},
+      {false, h, 0, kOffset},
+      {false, ~uint64_t{0}, 0, kOffset},
+      {true, 7, 0, kOffset},
+      {true, 8, h - 12, kOk},
+      {true, 8, h - 11, kLength},
+      {true, 100, 0x7FFFFFFF, kLength},
+      {true, 100, 0x80000000, kLength},
+      {true, 100, 0xFFFFFFFF, kLength},
+      {true, h - 4, 0, kOk},  // an empty blob entry at the heap's end
+      {true, h - 4, 1, kLength},
+      {true, h - 3, 0, kOffset},
+      {true, h, 0, kOffset},
+      {true, uint64_t{1} << 63, 0, kOffset},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(std::string(k.blob ? "blob" : "string") + " at " + std::to_string(k.off) +
+                 " length " + std::to_string(k.len));
+    std::string img = good;
+    Put64(&img, Field(img, 0, 0, 0), k.blob ? 0 : k.off);
+    Put64(&img, Field(img, 0, 0, 8), k.blob ? k.off : 0);
+    if (k.off >= kHeapReserved && k.off + kHeapEntryHeader <= h) {
+      Put32(&img, heap + k.off, static_cast<uint32_t>(k.len));
+      const uint64_t nul = k.off + kHeapEntryHeader + k.len;  // the text between is 'a'
+      if (!k.blob && nul < h) img[heap + nul] = '\0';
+    }
+    Reseal(&img);
+    const std::string kind = k.blob ? "blob" : "string";
+    const std::string where = "repository " + path_ + ": object 0 of class 1 (H), member " +
+                              (k.blob ? "2 (b): " : "1 (s): ");
+    const std::string fault[] = {
+        "", where + kind + " offset " + std::to_string(k.off) + " out of heap bounds",
+        where + kind + " at heap offset " + std::to_string(k.off) + " with length " +
+            std::to_string(k.len) + " runs past the end of the heap"};
+    EXPECT_EQ(ValidationError(img), fault[k.expect]);
+
+    std::unique_ptr<Reader> reader;
+    ASSERT_TRUE(Reader::Open(path_, &reader).ok());
+    if (k.blob) {
+      int32_t size = -1;
+      const unsigned char* data = nullptr;
+      reader->HeapBlob(k.off, &size, &data);
+      EXPECT_EQ(size, k.expect == kOk ? static_cast<int32_t>(k.len) : 0);
+    } else {
+      size_t length = 1;
+      const char* text = reader->HeapString(k.off, &length);
+      EXPECT_EQ(text != nullptr, k.expect == kOk);
+      EXPECT_EQ(length, k.expect == kOk ? k.len : 0);
     }
   }
 }

@@ -39,7 +39,7 @@ struct SourceLimits {
   uint64_t record_size = wqstore::format::kMaxRecordSize;
   uint64_t names_length = wqstore::format::kMaxNamesLength;  // every name and its NUL
   // The largest record size that stands in for a missing "objectSize" (an i32).
-  uint64_t defaulted_object_size = 0x7FFFFFFF;
+  uint64_t defaulted_object_size = wqstore::format::kMaxObjectSize;
 };
 
 class ClassDefinitions {

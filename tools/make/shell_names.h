@@ -1,6 +1,6 @@
 // The rule for class and member names that the shell can type in a query:
-// stricter than the store's rule for names, which allows blanks, semicolons
-// and commas.
+// stricter than the store's rule for names, which allows semicolons and
+// commas (blanks, tabs and newlines it refuses as well).
 #ifndef WQSQL_TOOLS_MAKE_SHELL_NAMES_H_
 #define WQSQL_TOOLS_MAKE_SHELL_NAMES_H_
 
@@ -10,7 +10,8 @@ namespace wqsource {
 
 // Why the shell could not type `name` as a class or member name ("is empty",
 // "contains a blank", a tab, semicolon, comma, newline or other control
-// character), or null when the name is fine. `name` is valid UTF-8.
+// character: the delimiters of store/names.h), or null when the name is
+// fine. `name` is valid UTF-8.
 const char* ShellTypableNameFault(std::string_view name);
 
 }  // namespace wqsource
