@@ -1,14 +1,15 @@
 // The listings of the two pseudo tables, one line per class.
 #include "repository/catalogue.h"
 
-#include "terminal/interrupt.h"
-#include "terminal/output.h"
 #include "repository/class_description.h"
 #include "repository/connection.h"
+#include "terminal/interrupt.h"
+#include "terminal/output.h"
 
-void ListClasses() {
-  if (!RepositoryReadable()) return;
-  awq_autovector<awq_Class> classes = Connection().database->GetClassDefs();
+namespace {
+
+CommandErrors ListConnectedClasses(const awq_Database& db) {
+  awq_autovector<awq_Class> classes = db.GetClassDefs();
   out::Write(" cid   size  name");
   out::EndLine();
   out::Write(" ---   ----  ----");
@@ -20,22 +21,17 @@ void ListClasses() {
     out::Write(c.GetName());
     out::EndLine();
   }
-  ReportChangeDuringCommand();
+  return {};
 }
 
-void ListClassStats() {
-  if (!RepositoryReadable()) return;
-  const awq_Database& db = *Connection().database;
+CommandErrors ListConnectedClassStats(const awq_Database& db) {
   awq_autovector<awq_Class> classes = db.GetClassDefs();
   out::Write(" cid size minM maxM numM # objs name");
   out::EndLine();
   out::Write(" --- ---- ---- ---- ---- ------ ----");
   out::EndLine();
   for (const awq_Class& c : classes) {
-    if (InterruptRequested()) {
-      ReportInterrupted();
-      break;
-    }
+    if (TakeInterrupt()) return CommandErrors(ErrorCode::kInterrupted);
     const char* name = c.GetName();
     const MemberStats stats = ComputeMemberStats(c);
     // The objects FindObjects would list, counted without the list.
@@ -51,5 +47,11 @@ void ListClassStats() {
     out::Write(name);
     out::EndLine();
   }
-  ReportChangeDuringCommand();
+  return {};
 }
+
+}  // namespace
+
+CommandErrors ListClasses() { return ReadConnected(ListConnectedClasses); }
+
+CommandErrors ListClassStats() { return ReadConnected(ListConnectedClassStats); }

@@ -3,7 +3,10 @@
 #ifndef WQSQL_REPOSITORY_CATALOGUE_H_
 #define WQSQL_REPOSITORY_CATALOGUE_H_
 
-void ListClasses();
-void ListClassStats();
+#include "repository/command_errors.h"
+
+CommandErrors ListClasses();
+// Stops at Ctrl-C (kInterrupted).
+CommandErrors ListClassStats();
 
 #endif  // WQSQL_REPOSITORY_CATALOGUE_H_

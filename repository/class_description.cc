@@ -1,8 +1,8 @@
 // The class summary and member table of `descr`, and the member statistics.
 #include "repository/class_description.h"
 
-#include "terminal/output.h"
 #include "repository/connection.h"
+#include "terminal/output.h"
 
 MemberStats ComputeMemberStats(awq_Class classDef) {
   awq_autovector<awq_ClassProperty> members = classDef.GetMembers();
@@ -21,17 +21,10 @@ MemberStats ComputeMemberStats(awq_Class classDef) {
 
 namespace {
 
-void DescribeConnectedClass(const char* className) {
-  if (className == nullptr) {
-    out::Write("*E* class name expected after descr");
-    out::EndLine();
-    return;
-  }
-  const awq_Class cls = Connection().database->FindClassDef(className);
-  if (cls.IsEmpty()) {
-    ReportClassNotFound(className);
-    return;
-  }
+CommandErrors DescribeConnectedClass(const awq_Database& db, const char* className) {
+  if (className == nullptr) return CommandErrors(ErrorCode::kClassNameExpected);
+  const awq_Class cls = db.FindClassDef(className);
+  if (cls.IsEmpty()) return CommandErrors(ErrorCode::kClassNotFound, className);
   const MemberStats stats = ComputeMemberStats(cls);
   out::Write("class: ");
   out::Write(cls.GetName());
@@ -60,12 +53,12 @@ void DescribeConnectedClass(const char* className) {
     out::Write(m.GetName());
     out::EndLine();
   }
+  return {};
 }
 
 }  // namespace
 
-void DescribeClass(const char* className) {
-  if (!RepositoryReadable()) return;
-  DescribeConnectedClass(className);
-  ReportChangeDuringCommand();
+CommandErrors DescribeClass(const char* className) {
+  return ReadConnected(
+      [className](const awq_Database& db) { return DescribeConnectedClass(db, className); });
 }
