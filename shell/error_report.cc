@@ -19,22 +19,25 @@ void SayOutputFailed(int err) {
   }
 }
 
-}  // namespace
-
-std::string ErrorLine(const CommandError& error) {
+// The text of `error` after the "*E* ".
+std::string ErrorText(const CommandError& error) {
   const std::string& s = error.subject;
   switch (error.code) {
-    case ErrorCode::kUsage: return "*E* " + s;
-    case ErrorCode::kConnectFailed: return "*E* error connecting to repository";
-    case ErrorCode::kNotConnected: return "*E* not connected to a repository";
-    case ErrorCode::kChangedOnDisk: return "*E* repository changed on disk since connect: " + s;
-    case ErrorCode::kClassNotFound: return "*E* class: " + s + " not found";
-    case ErrorCode::kClassNameExpected: return "*E* class name expected after descr";
-    case ErrorCode::kColumnNotFound: return "*E* column: " + s + " not found";
-    case ErrorCode::kInterrupted: return "*E* interrupted";
+    case ErrorCode::kUsage: return s;
+    case ErrorCode::kConnectFailed: return "error connecting to repository";
+    case ErrorCode::kNotConnected: return "not connected to a repository";
+    case ErrorCode::kChangedOnDisk: return "repository changed on disk since connect: " + s;
+    case ErrorCode::kClassNotFound: return "class: " + s + " not found";
+    case ErrorCode::kClassNameExpected: return "class name expected after descr";
+    case ErrorCode::kColumnNotFound: return "column: " + s + " not found";
+    case ErrorCode::kInterrupted: return "interrupted";
   }
-  return "*E* " + s;
+  return s;
 }
+
+}  // namespace
+
+std::string ErrorLine(const CommandError& error) { return "*E* " + ErrorText(error); }
 
 void ReportErrors(const CommandErrors& errors) {
   for (const CommandError& error : errors.list()) {
