@@ -30,7 +30,7 @@ class [[nodiscard]] CommandErrors {
   // Nothing went wrong.
   CommandErrors() = default;
   // One error.
-  CommandErrors(ErrorCode code, std::string subject = {}) {  // NOLINT: implicit by design
+  explicit CommandErrors(ErrorCode code, std::string subject = {}) {
     Add(code, std::move(subject));
   }
 
