@@ -44,8 +44,10 @@ CommandErrors SelectAll(Tokenizer& rest) {
   const char* table = nullptr;
   CommandErrors errors = ReadTableName(rest, &table);
   if (!errors.ok()) return errors;
-  if (EqualsIgnoreCase(table, keyword::kClassesTableName)) return ListClasses();
-  if (EqualsIgnoreCase(table, keyword::kClassStatsTableName)) return ListClassStats();
+  if (EqualsIgnoreCase(table, keyword::kClassesTableName)) return ListClasses(out::Writer());
+  if (EqualsIgnoreCase(table, keyword::kClassStatsTableName)) {
+    return ListClassStats(out::Writer());
+  }
   return SelectAllFromClass(table, ShellTableOutput());
 }
 
@@ -112,7 +114,7 @@ CommandResult RunDescr(Tokenizer& rest) {
   if (name != nullptr && rest.Next(kCommandDelimiters) != nullptr) {
     return {Usage("too many tokens for descr command")};
   }
-  return {DescribeClass(name)};
+  return {DescribeClass(name, out::Writer())};
 }
 
 CommandResult RunHelp(Tokenizer& /*rest*/) {

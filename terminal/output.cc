@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 
 namespace out {
 namespace {
@@ -90,16 +91,17 @@ void Write(const char* s, size_t n) { g_out.Write(s, n); }
 
 void Put(char c) { g_out.Put(c); }
 
-void Field(const char* s, size_t n, size_t chars, int width) {
-  if (width > 0 && chars < static_cast<size_t>(width))
-    g_out.Pad(static_cast<size_t>(width) - chars);
-  g_out.Write(s, n);
+void Field(BufferedWriter& w, const char* s, int width) {
+  const size_t n = std::strlen(s);
+  if (width > 0 && n < static_cast<size_t>(width)) w.Pad(static_cast<size_t>(width) - n);
+  w.Write(s, n);
 }
 
-void Int(int64_t v, int width) {
+void Int(BufferedWriter& w, int64_t v, int width) {
   char b[24];
   int n = std::snprintf(b, sizeof b, "%lld", static_cast<long long>(v));
-  Field(b, static_cast<size_t>(n), static_cast<size_t>(n), width);
+  if (width > n) w.Pad(static_cast<size_t>(width - n));
+  w.Write(b, static_cast<size_t>(n));
 }
 
 void Double(double v) {

@@ -23,14 +23,11 @@ void Write(const char* s, size_t n);
 inline void Write(const char* s) { Write(s, std::strlen(s)); }
 inline void Write(const std::string& s) { Write(s.data(), s.size()); }
 void Put(char c);
-// Writes `s` right-justified in a field of `width` characters, where the
-// text counts as `chars` characters (it may be longer in bytes).
-void Field(const char* s, size_t n, size_t chars, int width);
-inline void Field(const char* s, int width) {
-  size_t n = std::strlen(s);
-  Field(s, n, n, width);
-}
-void Int(int64_t v, int width = 0);
+// Writes `s` to `w` right-justified in a field of `width` characters.
+void Field(BufferedWriter& w, const char* s, int width);
+// Writes `v` to `w` in decimal, right-justified in a field of `width`
+// characters.
+void Int(BufferedWriter& w, int64_t v, int width = 0);
 // A double in the default floating-point notation (six significant digits,
 // no trailing zeros), as the timing lines print it.
 void Double(double v);

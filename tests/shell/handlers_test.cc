@@ -6,10 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "repository/catalogue.h"
+#include "repository/class_description.h"
 #include "repository/connection.h"
 #include "shell/command_table.h"
 #include "shell/error_report.h"
 #include "shell/tokenizer.h"
+#include "tests/support/string_writer.h"
 #include "tests/support/test_util.h"
 
 namespace {
@@ -64,6 +67,32 @@ TEST(Handlers, HandBackWhatWentWrong) {
   EXPECT_EQ(ErrorLine({ErrorCode::kChangedOnDisk, "a.rtm"}),
             "*E* repository changed on disk since connect: a.rtm");
   EXPECT_EQ(ErrorLine({ErrorCode::kInterrupted, ""}), "*E* interrupted");
+}
+
+size_t LineCount(const std::string& text) {
+  size_t n = 0;
+  for (char c : text) n += c == '\n';
+  return n;
+}
+
+// The listings go to the writer they are given, not to standard output.
+TEST(Handlers, WriteToTheOutputGiven) {
+  ASSERT_TRUE(ConnectRepository(wqtest::SampleRepository()).ok());
+  wqtest::StringWriter classes;
+  EXPECT_TRUE(ListClasses(classes).ok());
+  EXPECT_EQ(classes.text().rfind(" cid   size  name\n ---   ----  ----\n", 0), 0u);
+  EXPECT_EQ(LineCount(classes.text()), 2u + 8u);  // the sample's eight classes
+
+  wqtest::StringWriter part;
+  EXPECT_TRUE(DescribeClass("Part", part).ok());
+  EXPECT_EQ(part.text().rfind("class: Part classNumber=", 0), 0u) << part.text();
+  EXPECT_EQ(LineCount(part.text()), 3u + 7u);  // Part's seven members
+
+  wqtest::StringWriter none;
+  EXPECT_EQ(ErrorLine(DescribeClass("NoSuch", none).list().at(0)), "*E* class: NoSuch not found");
+  EXPECT_EQ(none.text(), "");
+  Connection().database.reset();
+  Connection().path.reset();
 }
 
 }  // namespace
