@@ -104,8 +104,9 @@ CommandResult RunConnect(Tokenizer& rest) {
   const char* path = rest.Next(kCommandDelimiters);
   if (path != nullptr && EqualsIgnoreCase(path, keyword::kTo)) path = rest.Next(kCommandDelimiters);
   if (path == nullptr) return {Usage("path expected after connect")};
-  if (rest.Next(kCommandDelimiters) != nullptr)
+  if (rest.Next(kCommandDelimiters) != nullptr) {
     return {Usage("too many tokens for connect command")};
+  }
   return {ConnectRepository(path)};
 }
 
