@@ -162,6 +162,11 @@ TEST(BenchDataset, ValuesStayInTheirRangesAndDependOnTheSeedOnly) {
   EXPECT_EQ(Dataset(7, 10, false).classes().size(), 1u);
 }
 
+TEST(BenchDataset, RepositoryThatCannotBeWrittenThrows) {
+  EXPECT_THROW(WriteRepository(Dataset(1, 10, false), "/nonexistent/folder/repo.rtm"),
+               awq_StoreError);
+}
+
 TEST(BenchDataset, EveryFormHoldsTheSameRows) {
   const Dataset d(42, 3000, true);
   Folder dir;

@@ -8,7 +8,7 @@
 namespace wqbench {
 namespace {
 
-// A refusal of the writer, as the error Commit throws.
+// A refusal or failure of the writer, as an exception.
 void Check(const Status& s) {
   if (!s.ok()) throw awq_StoreError(s.message());
 }
@@ -60,7 +60,7 @@ void WriteRepository(const Dataset& d, const std::string& path) {
       if (members > 3) Check(w.SetChar(o, 3, static_cast<uint8_t>(r.code)));
     }
   }
-  w.Commit(path);
+  Check(w.Commit(path));
 }
 
 }  // namespace wqbench

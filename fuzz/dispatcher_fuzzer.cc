@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (!IsConnected()) ConnectRepository("dravik.rtm");
+  if (!IsConnected()) (void)ConnectRepository("dravik.rtm");
   const std::string text(reinterpret_cast<const char*>(data), size);
   size_t start = 0;
   while (start <= text.size()) {

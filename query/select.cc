@@ -4,27 +4,28 @@
 #include "query/select.h"
 
 #include "platform/ascii.h"
-#include "query/table_printer.h"
 #include "repository/connection.h"
-#include "terminal/output.h"
 
 namespace {
 
-// The class a select reads, or an empty class after reporting that there is
-// no such class.
-awq_Class LookUpClass(const char* className) {
-  const awq_Class cls = Connection().database->FindClassDef(className);
-  if (cls.IsEmpty()) ReportClassNotFound(className);
-  return cls;
+CommandErrors Printed(TableEnd end) {
+  if (end == TableEnd::kInterrupted) return CommandErrors(ErrorCode::kInterrupted);
+  return {};
 }
 
-void PrintAllColumns(const awq_Class& cls) {
+CommandErrors PrintAllColumns(const awq_Database& db, const char* className,
+                              const TableOutput& output) {
+  const awq_Class cls = db.FindClassDef(className);
+  if (cls.IsEmpty()) return CommandErrors(ErrorCode::kClassNotFound, className);
   awq_autovector<awq_ClassProperty> members = cls.GetMembers();
-  if (members.count == 0) return;  // a class without members prints nothing
-  PrintObjectTable(cls, members);
+  if (members.count == 0) return {};  // a class without members prints nothing
+  return Printed(PrintObjectTable(db, cls, members, output));
 }
 
-void PrintChosenColumns(const awq_Class& cls, const ColumnList& columns) {
+CommandErrors PrintChosenColumns(const awq_Database& db, const char* className,
+                                 const ColumnList& columns, const TableOutput& output) {
+  const awq_Class cls = db.FindClassDef(className);
+  if (cls.IsEmpty()) return CommandErrors(ErrorCode::kClassNotFound, className);
   awq_autovector<awq_ClassProperty> members = cls.GetMembers();
   const int32_t n = static_cast<int32_t>(columns.size());
   awq_autovector<awq_ClassProperty> chosen(new awq_ClassProperty[n], n, true);
@@ -37,29 +38,20 @@ void PrintChosenColumns(const awq_Class& cls, const ColumnList& columns) {
         break;
       }
     }
-    if (!found) {
-      out::Write("*E* column: ");
-      out::Write(columns[c]);
-      out::Write(" not found");
-      out::EndLine();
-      return;
-    }
+    if (!found) return CommandErrors(ErrorCode::kColumnNotFound, columns[c]);
   }
-  PrintObjectTable(cls, chosen);
+  return Printed(PrintObjectTable(db, cls, chosen, output));
 }
 
 }  // namespace
 
-void SelectAllFromClass(const char* className) {
-  if (!RepositoryReadable()) return;
-  const awq_Class cls = LookUpClass(className);
-  if (!cls.IsEmpty()) PrintAllColumns(cls);
-  ReportChangeDuringCommand();
+CommandErrors SelectAllFromClass(const char* className, const TableOutput& output) {
+  return ReadConnected(
+      [&](const awq_Database& db) { return PrintAllColumns(db, className, output); });
 }
 
-void SelectColumnsFromClass(const char* className, const ColumnList& columns) {
-  if (!RepositoryReadable()) return;
-  const awq_Class cls = LookUpClass(className);
-  if (!cls.IsEmpty()) PrintChosenColumns(cls, columns);
-  ReportChangeDuringCommand();
+CommandErrors SelectColumnsFromClass(const char* className, const ColumnList& columns,
+                                     const TableOutput& output) {
+  return ReadConnected(
+      [&](const awq_Database& db) { return PrintChosenColumns(db, className, columns, output); });
 }

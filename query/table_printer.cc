@@ -6,11 +6,8 @@
 
 #include "query/cell_format.h"
 #include "query/column_display.h"
-#include "repository/connection.h"
 #include "repository/member_reader.h"
-#include "shell/settings.h"
 #include "terminal/interrupt.h"
-#include "terminal/output.h"
 
 namespace {
 
@@ -55,7 +52,9 @@ char* PutCell(char* p, const awq_Object& obj, const Column& c) {
 
 }  // namespace
 
-void PrintObjectTable(const awq_Class& cls, const awq_autovector<awq_ClassProperty>& members) {
+TableEnd PrintObjectTable(const awq_Database& db, const awq_Class& cls,
+                          const awq_autovector<awq_ClassProperty>& members,
+                          const TableOutput& output) {
   const int32_t count = members.count;
   std::unique_ptr<Column[]> columns(new Column[count > 0 ? count : 1]);
   for (int32_t i = 0; i < count; ++i) {
@@ -63,64 +62,66 @@ void PrintObjectTable(const awq_Class& cls, const awq_autovector<awq_ClassProper
     const int number = members[i].GetMemberNumber();
     columns[i] = Column{display.kind, number, display.width, wqstore::MemberReader(cls, number)};
   }
-  const char separator = Settings().separator;
+  BufferedWriter& out = *output.out;
+  const char separator = output.separator;
   // The objects FindObjects would list, made one at a time.
-  const awq_ObjectSpan objects = Connection().database->SpanObjects(cls.GetClassNumber());
+  const awq_ObjectSpan objects = db.SpanObjects(cls.GetClassNumber());
 
   // The size of the table, for a pager on the console.
   int64_t width = count > 0 ? count - 1 : 0;
   for (int32_t i = 0; i < count; ++i) width += columns[i].width;
-  out::TableStart(width, int64_t{2} + objects.size());
+  if (output.table_start != nullptr) output.table_start(width, int64_t{2} + objects.size());
 
   // Header: member names as the store holds them, cut by characters.
   for (int32_t i = 0; i < count; ++i) {
-    if (i > 0) out::Put(separator);
+    if (i > 0) out.Put(separator);
     const char* name = members[i].GetName();
     size_t chars = 0;
     const size_t bytes = Utf8PrefixBytes(name, static_cast<size_t>(columns[i].width), &chars);
-    out::Field(name, bytes, chars, columns[i].width);
+    if (chars < static_cast<size_t>(columns[i].width)) {
+      out.Pad(static_cast<size_t>(columns[i].width) - chars);
+    }
+    out.Write(name, bytes);
   }
-  out::EndLine();
+  out.EndLine();
   for (int32_t i = 0; i < count; ++i) {
-    if (i > 0) out::Put(separator);
-    for (int w = 0; w < columns[i].width; ++w) out::Put('=');
+    if (i > 0) out.Put(separator);
+    for (int w = 0; w < columns[i].width; ++w) out.Put('=');
   }
-  out::EndLine();
+  out.EndLine();
 
   // Room for a separator and a cell, or the newline; and for a whole row,
   // taken at once when the buffer can hold it.
   constexpr size_t kStep = 1 + kMaxCellRoom;
   const size_t row_room = kStep * static_cast<size_t>(count > 0 ? count : 1);
-  const bool whole_rows = row_room <= out::kRoomMax;
+  const bool whole_rows = row_room <= BufferedWriter::kRoomMax;
   const Column* const first = columns.get();
   const Column* const last = first + count;
   for (int32_t row = 0; row < objects.size(); ++row) {
     const awq_Object obj = objects[row];
-    if (InterruptRequested()) {  // Ctrl-C on the console: the rows so far stay
-      ReportInterrupted();
-      break;
-    }
-    char* p = out::Room(whole_rows ? row_room : kStep);
+    if (TakeInterrupt()) return TableEnd::kInterrupted;  // Ctrl-C: the rows so far stay
+    char* p = out.Room(whole_rows ? row_room : kStep);
     try {
       for (const Column* c = first; c != last; ++c) {
         if (c != first) {
-          if (!whole_rows && out::Left(p) < kStep) {
-            out::Commit(p);
-            p = out::Room(kStep);
+          if (!whole_rows && out.Left(p) < kStep) {
+            out.Commit(p);
+            p = out.Room(kStep);
           }
           *p++ = separator;
         }
         p = PutCell(p, obj, *c);
       }
     } catch (...) {
-      out::Commit(p);  // the row as far as it got, as if written cell by cell
+      out.Commit(p);  // the row as far as it got, as if written cell by cell
       throw;
     }
-    if (out::Left(p) < 1) {
-      out::Commit(p);
-      p = out::Room(1);
+    if (out.Left(p) < 1) {
+      out.Commit(p);
+      p = out.Room(1);
     }
-    out::EndLineAt(p);
-    if (out::Broken()) break;  // nobody reads the rest
+    out.EndLineAt(p);
+    if (out.failed()) break;  // nobody reads the rest
   }
+  return TableEnd::kWhole;
 }

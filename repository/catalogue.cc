@@ -6,50 +6,56 @@
 #include "terminal/interrupt.h"
 #include "terminal/output.h"
 
-void ListClasses() {
-  if (!RepositoryReadable()) return;
-  awq_autovector<awq_Class> classes = Connection().database->GetClassDefs();
-  out::Write(" cid   size  name");
-  out::EndLine();
-  out::Write(" ---   ----  ----");
-  out::EndLine();
+namespace {
+
+CommandErrors ListConnectedClasses(const awq_Database& db, BufferedWriter& writer) {
+  awq_autovector<awq_Class> classes = db.GetClassDefs();
+  writer.Str(" cid   size  name");
+  writer.EndLine();
+  writer.Str(" ---   ----  ----");
+  writer.EndLine();
   for (const awq_Class& c : classes) {
-    out::Int(c.GetClassNumber(), 4);
-    out::Int(c.GetObjectSize(), 5);
-    out::Put(' ');
-    out::Write(c.GetName());
-    out::EndLine();
+    out::Int(writer, c.GetClassNumber(), 4);
+    out::Int(writer, c.GetObjectSize(), 5);
+    writer.Put(' ');
+    writer.Str(c.GetName());
+    writer.EndLine();
   }
-  ReportChangeDuringCommand();
+  return {};
 }
 
-void ListClassStats() {
-  if (!RepositoryReadable()) return;
-  const awq_Database& db = *Connection().database;
+CommandErrors ListConnectedClassStats(const awq_Database& db, BufferedWriter& writer) {
   awq_autovector<awq_Class> classes = db.GetClassDefs();
-  out::Write(" cid size minM maxM numM # objs name");
-  out::EndLine();
-  out::Write(" --- ---- ---- ---- ---- ------ ----");
-  out::EndLine();
+  writer.Str(" cid size minM maxM numM # objs name");
+  writer.EndLine();
+  writer.Str(" --- ---- ---- ---- ---- ------ ----");
+  writer.EndLine();
   for (const awq_Class& c : classes) {
-    if (InterruptRequested()) {
-      ReportInterrupted();
-      break;
-    }
+    if (TakeInterrupt()) return CommandErrors(ErrorCode::kInterrupted);
     const char* name = c.GetName();
     const MemberStats stats = ComputeMemberStats(c);
     // The objects FindObjects would list, counted without the list.
     const awq_ObjectSpan objects = db.SpanObjects(c.GetClassNumber());
-    out::Int(c.GetClassNumber(), 4);
-    out::Int(c.GetObjectSize(), 5);
-    out::Int(stats.minM, 5);
-    out::Int(stats.maxM, 5);
-    out::Int(stats.numM, 5);
-    out::Put(stats.maxM != stats.numM ? '*' : ' ');
-    out::Int(objects.size(), 6);
-    out::Put(' ');
-    out::Write(name);
-    out::EndLine();
+    out::Int(writer, c.GetClassNumber(), 4);
+    out::Int(writer, c.GetObjectSize(), 5);
+    out::Int(writer, stats.minM, 5);
+    out::Int(writer, stats.maxM, 5);
+    out::Int(writer, stats.numM, 5);
+    writer.Put(stats.maxM != stats.numM ? '*' : ' ');
+    out::Int(writer, objects.size(), 6);
+    writer.Put(' ');
+    writer.Str(name);
+    writer.EndLine();
   }
-  ReportChangeDuringCommand();
+  return {};
+}
+
+}  // namespace
+
+CommandErrors ListClasses(BufferedWriter& writer) {
+  return ReadConnected([&](const awq_Database& db) { return ListConnectedClasses(db, writer); });
+}
+
+CommandErrors ListClassStats(BufferedWriter& writer) {
+  return ReadConnected([&](const awq_Database& db) { return ListConnectedClassStats(db, writer); });
 }

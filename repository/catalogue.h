@@ -3,7 +3,12 @@
 #ifndef WQSQL_REPOSITORY_CATALOGUE_H_
 #define WQSQL_REPOSITORY_CATALOGUE_H_
 
-void ListClasses();
-void ListClassStats();
+#include "platform/buffered_writer.h"
+#include "repository/command_errors.h"
+
+// Each writes its table to `writer`.
+CommandErrors ListClasses(BufferedWriter& writer);
+// Stops at Ctrl-C (kInterrupted).
+CommandErrors ListClassStats(BufferedWriter& writer);
 
 #endif  // WQSQL_REPOSITORY_CATALOGUE_H_

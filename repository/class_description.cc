@@ -21,51 +21,45 @@ MemberStats ComputeMemberStats(awq_Class classDef) {
 
 namespace {
 
-void DescribeConnectedClass(const char* className) {
-  if (className == nullptr) {
-    out::Write("*E* class name expected after descr");
-    out::EndLine();
-    return;
-  }
-  const awq_Class cls = Connection().database->FindClassDef(className);
-  if (cls.IsEmpty()) {
-    ReportClassNotFound(className);
-    return;
-  }
+CommandErrors DescribeConnectedClass(const awq_Database& db, const char* className,
+                                     BufferedWriter& writer) {
+  if (className == nullptr) return CommandErrors(ErrorCode::kClassNameExpected);
+  const awq_Class cls = db.FindClassDef(className);
+  if (cls.IsEmpty()) return CommandErrors(ErrorCode::kClassNotFound, className);
   const MemberStats stats = ComputeMemberStats(cls);
-  out::Write("class: ");
-  out::Write(cls.GetName());
-  out::Write(" classNumber=");
-  out::Int(cls.GetClassNumber());
-  out::Write(" objSize=");
-  out::Int(cls.GetObjectSize());
-  out::Write(" minM=");
-  out::Int(stats.minM);
-  out::Write(" maxM=");
-  out::Int(stats.maxM);
-  out::Write(" numM=");
-  out::Int(stats.numM);
-  out::EndLine();
+  writer.Str("class: ");
+  writer.Str(cls.GetName());
+  writer.Str(" classNumber=");
+  out::Int(writer, cls.GetClassNumber());
+  writer.Str(" objSize=");
+  out::Int(writer, cls.GetObjectSize());
+  writer.Str(" minM=");
+  out::Int(writer, stats.minM);
+  writer.Str(" maxM=");
+  out::Int(writer, stats.maxM);
+  writer.Str(" numM=");
+  out::Int(writer, stats.numM);
+  writer.EndLine();
 
   awq_autovector<awq_ClassProperty> members = cls.GetMembers();
-  out::Write(" mid   type  Nulls    name");
-  out::EndLine();
-  out::Write(" ---   ----  -------- ----");
-  out::EndLine();
+  writer.Str(" mid   type  Nulls    name");
+  writer.EndLine();
+  writer.Str(" ---   ----  -------- ----");
+  writer.EndLine();
   for (const awq_ClassProperty& m : members) {
-    out::Int(m.GetMemberNumber(), 4);
-    out::Field(GetDataTypeName(m.GetDataType()), 7);
-    out::Put(' ');
-    out::Write(m.AllowNullValue() ? "Allowed  " : "Not Null ");
-    out::Write(m.GetName());
-    out::EndLine();
+    out::Int(writer, m.GetMemberNumber(), 4);
+    out::Field(writer, GetDataTypeName(m.GetDataType()), 7);
+    writer.Put(' ');
+    writer.Str(m.AllowNullValue() ? "Allowed  " : "Not Null ");
+    writer.Str(m.GetName());
+    writer.EndLine();
   }
+  return {};
 }
 
 }  // namespace
 
-void DescribeClass(const char* className) {
-  if (!RepositoryReadable()) return;
-  DescribeConnectedClass(className);
-  ReportChangeDuringCommand();
+CommandErrors DescribeClass(const char* className, BufferedWriter& writer) {
+  return ReadConnected(
+      [&](const awq_Database& db) { return DescribeConnectedClass(db, className, writer); });
 }

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "platform/buffered_writer.h"
+#include "repository/command_errors.h"
 #include "repository/store_api.h"
 
 struct MemberStats {
@@ -17,8 +19,8 @@ struct MemberStats {
 // class without members.
 MemberStats ComputeMemberStats(awq_Class classDef);
 
-// Prints the class summary line and its member table. `className` may be
-// null when descr was typed without a name.
-void DescribeClass(const char* className);
+// Writes the class summary line and its member table of the connected
+// repository. `className` may be null when descr was typed without a name.
+CommandErrors DescribeClass(const char* className, BufferedWriter& writer);
 
 #endif  // WQSQL_REPOSITORY_CLASS_DESCRIPTION_H_

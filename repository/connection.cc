@@ -1,16 +1,12 @@
-// The one connection, its replacement by `connect`, the checks of the
-// connected file, and the shared error lines.
+// The one connection, its replacement by `connect`, and the checks of the
+// connected file.
 #include "repository/connection.h"
 
-#include <cstdio>
 #include <string>
 
 #include "terminal/hnta_config.h"
-#include "terminal/output.h"
 
 namespace {
-
-bool g_show_reasons = false;
 
 // Why `db` did not open `path`, as "PATH: REASON"; control bytes become
 // "?".
@@ -22,9 +18,9 @@ std::string OpenFailureReason(const awq_Database& db, const std::string& path) {
   return line;
 }
 
-}  // namespace
+CommandErrors Changed() { return CommandErrors(ErrorCode::kChangedOnDisk, *Connection().path); }
 
-void ShowConnectFailureReasons(bool on) { g_show_reasons = on; }
+}  // namespace
 
 RepositoryConnection& Connection() {
   static RepositoryConnection connection;
@@ -33,7 +29,7 @@ RepositoryConnection& Connection() {
 
 bool IsConnected() { return Connection().path.has_value(); }
 
-void ConnectRepository(const char* path) {
+CommandErrors ConnectRepository(const char* path) {
   RepositoryConnection& c = Connection();
   // The old database goes before the new one is opened, also when the path
   // is the same.
@@ -42,52 +38,21 @@ void ConnectRepository(const char* path) {
   HNTAConfig::Initialize();
   if (c.database->Open(path, omReadOnly, 0, false) != nullptr) {
     c.path = std::string(path);
-    return;
+    return {};
   }
-  out::Write("*E* error connecting to repository");
-  out::EndLine();
-  if (g_show_reasons) {
-    out::Flush();  // the reason comes after the "*E*" line
-    std::fprintf(stderr, "wqsql: %s\n", OpenFailureReason(*c.database, path).c_str());
-  }
+  CommandErrors failed(ErrorCode::kConnectFailed, OpenFailureReason(*c.database, path));
   c.database.reset();
   c.path.reset();
+  return failed;
 }
 
-void ReportNotConnected() {
-  out::Write("*E* not connected to a repository");
-  out::EndLine();
+CommandErrors CheckReadable() {
+  if (!IsConnected()) return CommandErrors(ErrorCode::kNotConnected);
+  if (Connection().database->HasFileChanged()) return Changed();
+  return {};
 }
 
-namespace {
-
-void ReportChanged() {
-  out::Write("*E* repository changed on disk since connect: ");
-  out::Write(*Connection().path);
-  out::EndLine();
-}
-
-}  // namespace
-
-bool RepositoryReadable() {
-  if (!IsConnected()) {
-    ReportNotConnected();
-    return false;
-  }
-  if (Connection().database->HasFileChanged()) {
-    ReportChanged();
-    return false;
-  }
-  return true;
-}
-
-void ReportChangeDuringCommand() {
-  if (IsConnected() && Connection().database->HasFileChanged()) ReportChanged();
-}
-
-void ReportClassNotFound(const char* name) {
-  out::Write("*E* class: ");
-  out::Write(name);
-  out::Write(" not found");
-  out::EndLine();
+CommandErrors CheckUnchangedSinceRead() {
+  if (IsConnected() && Connection().database->HasFileChanged()) return Changed();
+  return {};
 }

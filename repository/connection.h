@@ -1,6 +1,5 @@
-// The connection to at most one repository, the `connect` handler, the
-// checks every repository command makes of the connected file, and the
-// error lines they share.
+// The connection to at most one repository, the `connect` handler, and the
+// checks every repository command makes of the connected file.
 #ifndef WQSQL_REPOSITORY_CONNECTION_H_
 #define WQSQL_REPOSITORY_CONNECTION_H_
 
@@ -8,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "repository/command_errors.h"
 #include "repository/store_api.h"
 
 // Both fields are present (connected) or both absent, whenever no connect is
@@ -20,28 +20,31 @@ struct RepositoryConnection {
 RepositoryConnection& Connection();
 bool IsConnected();
 
-// Replaces the current connection by the repository at `path`; prints
-// "*E* error connecting to repository" when it cannot be opened, and is then
-// not connected. With failure reasons shown, the store's reason follows on
-// standard error: "wqsql: PATH: REASON".
-void ConnectRepository(const char* path);
-// Whether a failed connect says why on standard error (off by default, so
-// that nothing but the "*E*" line is printed).
-void ShowConnectFailureReasons(bool on);
+// Replaces the current connection by the repository at `path`. When it
+// cannot be opened: kConnectFailed with "PATH: REASON" (the store's reason,
+// control bytes shown as "?"), and then not connected.
+CommandErrors ConnectRepository(const char* path);
 
-// "*E* not connected to a repository"
-void ReportNotConnected();
 // The test every repository command makes before it reads the connected
-// file. True when it may; otherwise prints why and returns false: "*E* not
-// connected to a repository", or "*E* repository changed on disk since
-// connect: PATH" (PATH as typed at connect) when the file was changed after
-// connect. A new connect reads the file as it is then.
-bool RepositoryReadable();
-// The test after a command has read the file: prints the same changed line
-// when the file changed while the command ran (what the command read of the
-// part that went came out as zeros: empty names, values and counts).
-void ReportChangeDuringCommand();
-// "*E* class: NAME not found"
-void ReportClassNotFound(const char* name);
+// file: kNotConnected, or kChangedOnDisk (with the path as typed at
+// connect) when the file was changed after connect. A new connect reads the
+// file as it is then.
+CommandErrors CheckReadable();
+// The test after a command has read the file: kChangedOnDisk when the file
+// changed while the command ran (what the command read of the part that
+// went came out as zeros: empty names, values and counts).
+CommandErrors CheckUnchangedSinceRead();
+
+// Runs `read(database)` on the connected repository between the two
+// checks: only the first check's error when it fails, otherwise what `read`
+// returned followed by the second check's.
+template <typename Read>
+CommandErrors ReadConnected(Read read) {
+  CommandErrors errors = CheckReadable();
+  if (!errors.ok()) return errors;
+  errors = read(*Connection().database);
+  errors.Append(CheckUnchangedSinceRead());
+  return errors;
+}
 
 #endif  // WQSQL_REPOSITORY_CONNECTION_H_

@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # Fails when a project include points against the layers: each folder may
-# include only itself and the folders below it, and repository/ and query/
-# may include shell/settings.h (the one upward edge). The build enforces the
-# same through per-layer include roots; this check names the offending line.
+# include only itself and the folders below it. The build enforces the same
+# through per-layer include roots; this check names the offending line.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,8 +13,8 @@ declare -A allowed=(
   [platform]="platform"
   [store]="platform store wqstore"
   [terminal]="platform terminal"
-  [repository]="platform store wqstore terminal repository shell/settings.h"
-  [query]="platform store wqstore terminal repository query shell/settings.h"
+  [repository]="platform store wqstore terminal repository"
+  [query]="platform store wqstore terminal repository query"
   [shell]="platform store wqstore terminal repository query shell"
   [tools]="platform store wqstore tools"
   [python]="wqstore python"

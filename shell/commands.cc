@@ -1,12 +1,13 @@
 // The grammar of each command's arguments and the call of the handler that
 // runs it: connect and descr in the repository layer, the selects in the
-// query layer, help and set here.
+// query layer, help and set here. What went wrong is handed back.
 #include "shell/commands.h"
 
 #include <cstring>
 
 #include "platform/ascii.h"
 #include "query/select.h"
+#include "query/table_printer.h"
 #include "repository/catalogue.h"
 #include "repository/class_description.h"
 #include "repository/connection.h"
@@ -17,47 +18,42 @@
 
 namespace {
 
-void Error(const char* text) {
-  out::Write(text);
-  out::EndLine();
+CommandErrors Usage(const char* text) { return CommandErrors(ErrorCode::kUsage, text); }
+
+// The object tables go to standard output, with the separator of the
+// settings, through the pager when one is installed.
+TableOutput ShellTableOutput() {
+  return TableOutput{&out::Writer(), Settings().separator, out::TableStart};
 }
 
-// Reads the table name after "from" and checks that nothing follows it.
-// Returns null after printing the error when either check fails.
-const char* ReadTableName(Tokenizer& rest) {
-  const char* table = rest.Next(kCommandDelimiters);
-  if (table == nullptr) {
-    Error("*E* tablename expected after from keyword");
-    return nullptr;
-  }
-  if (rest.Next(kCommandDelimiters) != nullptr) {
-    // The select command reports extra tokens with the descr command's text.
-    Error("*E* too many tokens for descr command");
-    return nullptr;
-  }
-  return table;
+// Reads the table name after "from" into `*table` and checks that nothing
+// follows it.
+CommandErrors ReadTableName(Tokenizer& rest, const char** table) {
+  *table = rest.Next(kCommandDelimiters);
+  if (*table == nullptr) return Usage("tablename expected after from keyword");
+  // The select command reports extra tokens with the descr command's text.
+  if (rest.Next(kCommandDelimiters) != nullptr) return Usage("too many tokens for descr command");
+  return {};
 }
 
-void SelectAll(Tokenizer& rest) {
+CommandErrors SelectAll(Tokenizer& rest) {
   const char* from = rest.Next(kCommandDelimiters);
   if (from == nullptr || !EqualsIgnoreCase(from, keyword::kFrom)) {
-    Error("*E* keyword from expected after select *");
-    return;
+    return Usage("keyword from expected after select *");
   }
-  const char* table = ReadTableName(rest);
-  if (table == nullptr) return;
-  if (EqualsIgnoreCase(table, keyword::kClassesTableName)) {
-    ListClasses();
-  } else if (EqualsIgnoreCase(table, keyword::kClassStatsTableName)) {
-    ListClassStats();
-  } else {
-    SelectAllFromClass(table);
+  const char* table = nullptr;
+  CommandErrors errors = ReadTableName(rest, &table);
+  if (!errors.ok()) return errors;
+  if (EqualsIgnoreCase(table, keyword::kClassesTableName)) return ListClasses(out::Writer());
+  if (EqualsIgnoreCase(table, keyword::kClassStatsTableName)) {
+    return ListClassStats(out::Writer());
   }
+  return SelectAllFromClass(table, ShellTableOutput());
 }
 
 // A column list: the first token is a column name even when it reads
 // "from".
-void SelectColumns(const char* first, Tokenizer& rest) {
+CommandErrors SelectColumns(const char* first, Tokenizer& rest) {
   ColumnList columns;
   columns.emplace_back(first);
   bool saw_from = false;
@@ -68,40 +64,38 @@ void SelectColumns(const char* first, Tokenizer& rest) {
     }
     columns.emplace_back(t);
   }
-  if (!saw_from) {
-    Error("*E* keyword from expected after column list");
-    return;
-  }
-  const char* table = ReadTableName(rest);
-  if (table == nullptr) return;
-  SelectColumnsFromClass(table, columns);
+  if (!saw_from) return Usage("keyword from expected after column list");
+  const char* table = nullptr;
+  CommandErrors errors = ReadTableName(rest, &table);
+  if (!errors.ok()) return errors;
+  return SelectColumnsFromClass(table, columns, ShellTableOutput());
 }
 
-void SetVerbose(Tokenizer& rest) {
+CommandErrors SetVerbose(Tokenizer& rest) {
   const char* value = rest.Next(kCommandDelimiters);
-  if (value == nullptr) {
-    Error("*E* expected on or off");
-  } else if (rest.Next(kCommandDelimiters) != nullptr) {
-    Error("*E* too many tokens for set verbose command");
-  } else if (EqualsIgnoreCase(value, keyword::kOn)) {
+  if (value == nullptr) return Usage("expected on or off");
+  if (rest.Next(kCommandDelimiters) != nullptr) {
+    return Usage("too many tokens for set verbose command");
+  }
+  if (EqualsIgnoreCase(value, keyword::kOn)) {
     Settings().verbose = true;
   } else if (EqualsIgnoreCase(value, keyword::kOff)) {
     Settings().verbose = false;
   } else {
-    Error("*E* expected on or off");
+    return Usage("expected on or off");
   }
+  return {};
 }
 
-void SetSeparator(Tokenizer& rest) {
+CommandErrors SetSeparator(Tokenizer& rest) {
   const char* value = rest.Next(kCommandDelimiters);
-  if (value == nullptr) {
-    Error("*E* expected character or string");
-  } else if (rest.Next(kCommandDelimiters) != nullptr) {
-    // The separator reports extra tokens with the verbose setting's text.
-    Error("*E* too many tokens for set verbose command");
-  } else {
-    Settings().separator = SeparatorFromToken(value);
+  if (value == nullptr) return Usage("expected character or string");
+  // The separator reports extra tokens with the verbose setting's text.
+  if (rest.Next(kCommandDelimiters) != nullptr) {
+    return Usage("too many tokens for set verbose command");
   }
+  Settings().separator = SeparatorFromToken(value);
+  return {};
 }
 
 }  // namespace
@@ -109,24 +103,19 @@ void SetSeparator(Tokenizer& rest) {
 CommandResult RunConnect(Tokenizer& rest) {
   const char* path = rest.Next(kCommandDelimiters);
   if (path != nullptr && EqualsIgnoreCase(path, keyword::kTo)) path = rest.Next(kCommandDelimiters);
-  if (path == nullptr) {
-    Error("*E* path expected after connect");
-  } else if (rest.Next(kCommandDelimiters) != nullptr) {
-    Error("*E* too many tokens for connect command");
-  } else {
-    ConnectRepository(path);
+  if (path == nullptr) return {Usage("path expected after connect")};
+  if (rest.Next(kCommandDelimiters) != nullptr) {
+    return {Usage("too many tokens for connect command")};
   }
-  return CommandResult::kContinue;
+  return {ConnectRepository(path)};
 }
 
 CommandResult RunDescr(Tokenizer& rest) {
   const char* name = rest.Next(kCommandDelimiters);
   if (name != nullptr && rest.Next(kCommandDelimiters) != nullptr) {
-    Error("*E* too many tokens for descr command");
-  } else {
-    DescribeClass(name);
+    return {Usage("too many tokens for descr command")};
   }
-  return CommandResult::kContinue;
+  return {DescribeClass(name, out::Writer())};
 }
 
 CommandResult RunHelp(Tokenizer& /*rest*/) {
@@ -136,31 +125,21 @@ CommandResult RunHelp(Tokenizer& /*rest*/) {
     out::Put(' ');
   }
   out::EndLine();
-  return CommandResult::kContinue;
+  return {};
 }
 
 CommandResult RunSelect(Tokenizer& rest) {
   const char* first = rest.Next(kColumnDelimiters);
-  if (first == nullptr) {
-    Error("*E* column list or * expected after select");
-  } else if (std::strcmp(first, keyword::kAllColumns) == 0) {
-    SelectAll(rest);
-  } else {
-    SelectColumns(first, rest);
-  }
-  return CommandResult::kContinue;
+  if (first == nullptr) return {Usage("column list or * expected after select")};
+  if (std::strcmp(first, keyword::kAllColumns) == 0) return {SelectAll(rest)};
+  return {SelectColumns(first, rest)};
 }
 
 CommandResult RunSet(Tokenizer& rest) {
   const char* what = rest.Next(kCommandDelimiters);
-  if (what != nullptr && EqualsIgnoreCase(what, keyword::kVerbose)) {
-    SetVerbose(rest);
-  } else if (what != nullptr && EqualsIgnoreCase(what, keyword::kSeparator)) {
-    SetSeparator(rest);
-  } else {
-    Error("*E* expected verbose, separator");
-  }
-  return CommandResult::kContinue;
+  if (what != nullptr && EqualsIgnoreCase(what, keyword::kVerbose)) return {SetVerbose(rest)};
+  if (what != nullptr && EqualsIgnoreCase(what, keyword::kSeparator)) return {SetSeparator(rest)};
+  return {Usage("expected verbose, separator")};
 }
 
-CommandResult StopShell(Tokenizer& /*rest*/) { return CommandResult::kStop; }
+CommandResult StopShell(Tokenizer& /*rest*/) { return {CommandErrors(), true}; }

@@ -1,14 +1,15 @@
 // The command handlers. Each reads the rest of its command line from the
-// tokenizer, checks the grammar of its arguments, prints the error line when
-// they are wrong and otherwise runs the command.
+// tokenizer, checks the grammar of its arguments and runs the command, and
+// hands back what went wrong for the dispatcher to report.
 #ifndef WQSQL_SHELL_COMMANDS_H_
 #define WQSQL_SHELL_COMMANDS_H_
 
+#include "repository/command_errors.h"
 #include "shell/tokenizer.h"
 
-enum class CommandResult {
-  kContinue,  // read the next command
-  kStop,      // end the shell at once, without the timing line
+struct CommandResult {
+  CommandErrors errors;
+  bool stop = false;  // end the shell at once, without the timing line
 };
 
 using CommandHandler = CommandResult (*)(Tokenizer& rest);

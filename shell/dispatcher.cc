@@ -1,8 +1,9 @@
 // ExecuteCommand: finds the command word of a line in the command table and
-// runs its handler, waits for the pager when the command's table went
-// through one, then prints the timing line when verbose is on; RejectLine,
-// the same for a line that is not run.
+// runs its handler, reports what went wrong, waits for the pager when the
+// command's table went through one, then prints the timing line when
+// verbose is on; RejectLine, the same for a line that is not run.
 #include "shell/command_table.h"
+#include "shell/error_report.h"
 #include "shell/pager.h"
 #include "shell/settings.h"
 #include "shell/shell.h"
@@ -19,19 +20,20 @@ struct PagerEnd {
   ~PagerEnd() { EndPager(); }
 };
 
-// Runs the command of `line`; true when it stops the shell.
+// Runs the command of `line` and reports what went wrong; true when it
+// stops the shell.
 bool Run(const char* line) {
   Tokenizer tok(line);
-  if (const char* word = tok.Next(kCommandDelimiters)) {
-    const Command* command = FindCommand(word);
-    if (command == nullptr) {
-      out::Write("*E* invalid command");
-      out::EndLine();
-    } else if (command->run(tok) == CommandResult::kStop) {
-      return true;
-    }
+  const char* word = tok.Next(kCommandDelimiters);
+  if (word == nullptr) return false;
+  const Command* command = FindCommand(word);
+  if (command == nullptr) {
+    ReportErrors(CommandErrors(ErrorCode::kUsage, "invalid command"));
+    return false;
   }
-  return false;
+  const CommandResult result = command->run(tok);
+  ReportErrors(result.errors);
+  return result.stop;
 }
 
 // The timing line of a command that ran from `start` to `end`, when
@@ -48,9 +50,7 @@ void PrintTiming(long long start, long long end) {
 
 bool RejectLine(const char* why) {
   const long long start = ElapsedMillisNow();
-  out::Write("*E* ");
-  out::Write(why);
-  out::EndLine();
+  ReportErrors(CommandErrors(ErrorCode::kUsage, why));
   PrintTiming(start, ElapsedMillisNow());
   return false;
 }

@@ -7,9 +7,9 @@
 #include <exception>
 #include <string>
 
-#include "repository/connection.h"
 #include "shell/arguments.h"
 #include "shell/console_input.h"
+#include "shell/error_report.h"
 #include "shell/shell.h"
 #include "terminal/console.h"
 #include "terminal/output.h"
@@ -35,6 +35,7 @@ int main(int argc, char** argv) {
   InitConsoleCodeset();
   // A closed pipe must not kill the shell; failed writes are discarded.
   std::signal(SIGPIPE, SIG_IGN);
+  ReportOutputFailures();
   out::Init();
   ConsoleInit();
   try {

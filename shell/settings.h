@@ -1,6 +1,6 @@
-// The shell settings, the one piece of the shell that the command handlers
-// read (the table printer its separator, the dispatcher its verbose flag),
-// and the separator rule of `set separator`. Only `set` changes them.
+// The shell settings (the separator the object tables are given, the
+// verbose flag of the dispatcher) and the separator rule of `set
+// separator`. Only `set` changes them.
 #ifndef WQSQL_SHELL_SETTINGS_H_
 #define WQSQL_SHELL_SETTINGS_H_
 

@@ -5,8 +5,8 @@
 
 // Runs one command line; true when the shell is to stop (exit, quit).
 bool ExecuteCommand(const char* line);
-// Refuses a line without running it: "*E* " and `why`, then the timing
-// line as after any command. Returns false, as a command that goes on.
+// Refuses a line without running it: the error line of `why`, then the
+// timing line as after any command. Returns false, as a command that goes on.
 bool RejectLine(const char* why);
 
 // Prompts, reads and executes lines until a command stops the shell or the

@@ -1,10 +1,7 @@
-// The SIGINT flag and count, the handler and the report of an interrupted
-// command.
+// The SIGINT flag and count, and the handler.
 #include "terminal/interrupt.h"
 
 #include <signal.h>
-
-#include "terminal/output.h"
 
 namespace {
 volatile sig_atomic_t g_interrupted = 0;
@@ -30,8 +27,8 @@ void ClearInterrupt() { g_interrupted = 0; }
 
 unsigned InterruptCount() { return static_cast<unsigned>(g_count); }
 
-void ReportInterrupted() {
+bool TakeInterrupt() {
+  if (g_interrupted == 0) return false;
   g_interrupted = 0;
-  out::Write("*E* interrupted");
-  out::EndLine();
+  return true;
 }

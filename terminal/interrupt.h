@@ -11,7 +11,8 @@ void ClearInterrupt();
 // How many times Ctrl-C was pressed since the handler was installed; a
 // change tells that Ctrl-C came in between, even when the flag was cleared.
 unsigned InterruptCount();
-// Prints "*E* interrupted" and clears the flag.
-void ReportInterrupted();
+// True when Ctrl-C was pressed, and the flag cleared: the loop that takes
+// it stops and says so.
+bool TakeInterrupt();
 
 #endif  // WQSQL_TERMINAL_INTERRUPT_H_

@@ -1,5 +1,5 @@
-// The output buffer, its flushing to standard output or a redirected
-// target, the report of a failed write, and the text and number writers.
+// The writer of standard output or a redirected target, the failure of a
+// write, and the text and number writers.
 #include "terminal/output.h"
 
 #include <errno.h>
@@ -9,9 +9,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <string>
-
-#include "platform/text.h"
 
 namespace out {
 namespace {
@@ -19,7 +16,7 @@ namespace {
 // Block-buffered output goes out in chunks of this size: large enough that a
 // table costs few system calls, small enough to stay in the CPU's cache.
 constexpr size_t kBufferSize = 256 * 1024;
-static_assert(kBufferSize >= kRoomMax, "Room must always fit");
+static_assert(kBufferSize >= BufferedWriter::kRoomMax, "Room must always fit");
 // The pipe capacity asked for when stdout is a pipe, so that the reader does
 // not wake up for every 64 KiB (the default).
 constexpr int kPipeSize = 1024 * 1024;
@@ -34,6 +31,7 @@ bool g_stdout_broken = false;
 bool g_stdout_line_mode = false;
 
 TableStartHook g_table_start_hook = nullptr;
+WriteFailureHook g_write_failure_hook = nullptr;
 
 // A reader that went away (EPIPE) stops the output quietly; any other
 // failure is named once.
@@ -41,10 +39,7 @@ void Fail(int err) {
   g_broken = true;
   if (err == EPIPE || g_reported) return;
   g_reported = true;
-  const std::string message = "wqsql: cannot write output: " + ErrnoText(err) + "\n";
-  if (::write(STDERR_FILENO, message.data(), message.size()) < 0) {
-    // Nowhere left to say it.
-  }
+  if (g_write_failure_hook != nullptr) g_write_failure_hook(err);
 }
 
 void WriteAll(const char* p, size_t n) {
@@ -60,104 +55,83 @@ void WriteAll(const char* p, size_t n) {
   }
 }
 
-}  // namespace
+// The buffer and its target, g_fd.
+class Output final : public BufferedWriter {
+ public:
+  constexpr Output() : BufferedWriter(g_buf, kBufferSize) {}
 
-namespace internal {
-char* g_cur = g_buf;
-char* g_limit = g_buf + kBufferSize;
-bool g_line_mode = false;
+  // The target's failure state after a change of target.
+  void Retarget(bool failed) { set_failed(failed); }
 
-void MakeRoom() { Flush(); }
-}  // namespace internal
-
-using internal::g_cur;
-using internal::g_limit;
-
-namespace {
-
-// Writes `n` blanks.
-void Pad(size_t n) {
-  while (n > 0) {
-    if (g_cur == g_limit) Flush();
-    size_t k = static_cast<size_t>(g_limit - g_cur);
-    if (k > n) k = n;
-    std::memset(g_cur, ' ', k);
-    g_cur += k;
-    n -= k;
+ private:
+  bool Emit(const char* p, size_t n) override {
+    WriteAll(p, n);
+    return !g_broken;
   }
-}
+};
+
+Output g_out;
 
 }  // namespace
+
+BufferedWriter& Writer() { return g_out; }
 
 void Init() {
-  internal::g_line_mode = ::isatty(STDOUT_FILENO) == 1;
+  g_out.set_line_buffered(::isatty(STDOUT_FILENO) == 1);
   struct stat st;
-  if (!internal::g_line_mode && ::fstat(STDOUT_FILENO, &st) == 0 && S_ISFIFO(st.st_mode)) {
+  if (!g_out.line_buffered() && ::fstat(STDOUT_FILENO, &st) == 0 && S_ISFIFO(st.st_mode)) {
     // Only a hint: a smaller pipe works as well, so a refusal is ignored.
     (void)::fcntl(STDOUT_FILENO, F_SETPIPE_SZ, kPipeSize);
   }
 }
 
-void Flush() {
-  WriteAll(g_buf, static_cast<size_t>(g_cur - g_buf));
-  g_cur = g_buf;
+void Flush() { g_out.Flush(); }
+
+void Write(const char* s, size_t n) { g_out.Write(s, n); }
+
+void Put(char c) { g_out.Put(c); }
+
+void Field(BufferedWriter& w, const char* s, int width) {
+  const size_t n = std::strlen(s);
+  if (width > 0 && n < static_cast<size_t>(width)) w.Pad(static_cast<size_t>(width) - n);
+  w.Write(s, n);
 }
 
-void Write(const char* s, size_t n) {
-  if (static_cast<size_t>(g_limit - g_cur) < n) {
-    Flush();
-    if (n > kBufferSize) {
-      WriteAll(s, n);
-      return;
-    }
-  }
-  std::memcpy(g_cur, s, n);
-  g_cur += n;
-}
-
-void Put(char c) {
-  if (g_cur == g_limit) Flush();
-  *g_cur++ = c;
-}
-
-void Field(const char* s, size_t n, size_t chars, int width) {
-  if (width > 0 && chars < static_cast<size_t>(width)) Pad(static_cast<size_t>(width) - chars);
-  Write(s, n);
-}
-
-void Int(int64_t v, int width) {
+void Int(BufferedWriter& w, int64_t v, int width) {
   char b[24];
   int n = std::snprintf(b, sizeof b, "%lld", static_cast<long long>(v));
-  Field(b, static_cast<size_t>(n), static_cast<size_t>(n), width);
+  if (width > n) w.Pad(static_cast<size_t>(width - n));
+  w.Write(b, static_cast<size_t>(n));
 }
 
 void Double(double v) {
   char b[32];
   int n = std::snprintf(b, sizeof b, "%g", v);
-  Write(b, static_cast<size_t>(n));
+  g_out.Write(b, static_cast<size_t>(n));
 }
 
-void EndLine() {
-  Put('\n');
-  if (internal::g_line_mode) Flush();
-}
+void EndLine() { g_out.EndLine(); }
 
-bool Broken() { return g_broken; }
+bool Broken() { return g_out.failed(); }
+
+void SetWriteFailureHook(WriteFailureHook hook) { g_write_failure_hook = hook; }
 
 void RedirectTo(int fd) {
   Flush();
   g_stdout_broken = g_broken;
-  g_stdout_line_mode = internal::g_line_mode;
+  g_stdout_line_mode = g_out.line_buffered();
   g_fd = fd;
   g_broken = false;
-  internal::g_line_mode = false;
+  g_out.Retarget(false);
+  g_out.set_line_buffered(false);
 }
 
 void EndRedirect() {
   Flush();
   g_fd = STDOUT_FILENO;
   g_broken = g_stdout_broken;
-  internal::g_line_mode = g_stdout_line_mode;
+  g_out.Retarget(g_broken);
+  g_out.set_line_buffered(g_stdout_line_mode);
 }
 
 void SetTableStartHook(TableStartHook hook) { g_table_start_hook = hook; }

@@ -12,6 +12,8 @@
 #include <cstring>
 #include <string>
 
+#include "platform/buffered_writer.h"
+
 namespace out {
 
 // Decides between line and block buffering from whether stdout is a tty.
@@ -21,14 +23,11 @@ void Write(const char* s, size_t n);
 inline void Write(const char* s) { Write(s, std::strlen(s)); }
 inline void Write(const std::string& s) { Write(s.data(), s.size()); }
 void Put(char c);
-// Writes `s` right-justified in a field of `width` characters, where the
-// text counts as `chars` characters (it may be longer in bytes).
-void Field(const char* s, size_t n, size_t chars, int width);
-inline void Field(const char* s, int width) {
-  size_t n = std::strlen(s);
-  Field(s, n, n, width);
-}
-void Int(int64_t v, int width = 0);
+// Writes `s` to `w` right-justified in a field of `width` characters.
+void Field(BufferedWriter& w, const char* s, int width);
+// Writes `v` to `w` in decimal, right-justified in a field of `width`
+// characters.
+void Int(BufferedWriter& w, int64_t v, int width = 0);
 // A double in the default floating-point notation (six significant digits,
 // no trailing zeros), as the timing lines print it.
 void Double(double v);
@@ -36,9 +35,13 @@ void Double(double v);
 void EndLine();
 void Flush();
 // True once a write has failed (e.g. the reading end of a pipe closed);
-// further output is discarded. A failure other than a reader that went away
-// is reported once, on standard error.
+// further output is discarded.
 bool Broken();
+// Called once, on the first failure other than a reader that went away,
+// with its errno value; the shell says so on standard error. Null (the
+// default) for none.
+using WriteFailureHook = void (*)(int err);
+void SetWriteFailureHook(WriteFailureHook hook);
 
 // Sends the output to `fd` (a pager's pipe) instead of standard output,
 // block-buffered, until EndRedirect. The target has a failure state of its
@@ -55,32 +58,9 @@ using TableStartHook = void (*)(int64_t width, int64_t lines);
 void SetTableStartHook(TableStartHook hook);
 void TableStart(int64_t width, int64_t lines);
 
-// Direct access to the buffer, for the table printer, which formats whole
-// rows in place: Room(n) makes room for `n` bytes (at most kRoomMax) and
-// returns where they go; Commit(end) keeps what was written up to `end`;
-// Left(p) is the room after `p`, a position in the current room.
-constexpr size_t kRoomMax = 64 * 1024;
-
-namespace internal {
-extern char* g_cur;       // end of the buffered bytes
-extern char* g_limit;     // end of the buffer
-extern bool g_line_mode;  // flush at every line end
-void MakeRoom();          // flushes
-}  // namespace internal
-
-inline char* Room(size_t n) {
-  if (static_cast<size_t>(internal::g_limit - internal::g_cur) < n) internal::MakeRoom();
-  return internal::g_cur;
-}
-inline void Commit(char* end) { internal::g_cur = end; }
-inline size_t Left(const char* p) { return static_cast<size_t>(internal::g_limit - p); }
-// Writes the newline at `p`, keeps the line and flushes it when line
-// buffered; the same bytes as Commit(p) and EndLine().
-inline void EndLineAt(char* p) {
-  *p++ = '\n';
-  internal::g_cur = p;
-  if (internal::g_line_mode) Flush();
-}
+// The writer behind these functions, for the table printer, which formats
+// whole rows in place in its buffer.
+BufferedWriter& Writer();
 
 }  // namespace out
 

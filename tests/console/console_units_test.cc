@@ -100,7 +100,7 @@ TEST(MemberCompletion, EveryClassBeforeFromEachNameOnce) {
                                 {"name": "extra", "type": "int"}]},
       {"name": "C"}]})";
   ASSERT_EQ(wqtest::MakeRepository(source, repo), "");
-  ConnectRepository(repo.c_str());
+  ASSERT_TRUE(ConnectRepository(repo.c_str()).ok());
   ASSERT_TRUE(IsConnected());
   const struct {
     std::string line;  // the cursor is at its end

@@ -1,17 +1,14 @@
-// TextSink: buffer management and the writes to standard output or the
-// atomic file.
+// TextSink: the writes to standard output or the atomic file.
 #include "tools/common/text_sink.h"
 
 #include <unistd.h>
 
-#include <algorithm>
 #include "platform/text.h"
 #include "store/file_io.h"
 
 namespace wqtools {
 
-TextSink::TextSink()
-    : buffer_(new char[kBufferSize]), cur_(buffer_.get()), limit_(buffer_.get() + kBufferSize) {}
+TextSink::TextSink() : BufferedWriter(kBufferSize) {}
 
 Status TextSink::ToFile(const std::string& path, std::unique_ptr<TextSink>* sink) {
   std::unique_ptr<wqstore::AtomicFile> file;
@@ -26,32 +23,18 @@ Status TextSink::ToFile(const std::string& path, std::unique_ptr<TextSink>* sink
   return Status::OK();
 }
 
-void TextSink::Drain() {
-  const size_t n = static_cast<size_t>(cur_ - buffer_.get());
-  cur_ = buffer_.get();
-  if (n == 0 || failed()) return;
+bool TextSink::Emit(const char* p, size_t n) {
   if (file_ != nullptr) {
-    const Status written = file_->Append(buffer_.get(), n);
-    if (!written.ok()) status_ = written;  // names the temporary file and why
-    return;
+    status_ = file_->Append(p, n);  // names the temporary file and why
+    return status_.ok();
   }
-  const int err = wqstore::WriteFully(STDOUT_FILENO, buffer_.get(), n, -1);
+  const int err = wqstore::WriteFully(STDOUT_FILENO, p, n, -1);
   if (err != 0) status_ = Status::Error("cannot write to standard output: " + ErrnoText(err));
-}
-
-void TextSink::WriteLong(const char* s, size_t n) {
-  while (n > 0) {
-    if (cur_ == limit_) Drain();
-    const size_t part = std::min(n, static_cast<size_t>(limit_ - cur_));
-    std::memcpy(cur_, s, part);
-    cur_ += part;
-    s += part;
-    n -= part;
-  }
+  return err == 0;
 }
 
 Status TextSink::Finish() {
-  Drain();
+  Flush();
   if (failed()) return status_;
   if (file_ != nullptr) {
     const Status committed = file_->Commit();
