@@ -86,27 +86,27 @@ Status SourceFile::Open(const std::string& path, struct stat* info) {
   FdCloser closer(fd);
   if (::fstat(fd, info) != 0) return CannotRead(path, errno);
   // A file that cannot be mapped is read like a pipe.
-  if (S_ISREG(info->st_mode) && info->st_size > 0 && Map(fd, *info).ok()) {
+  if (S_ISREG(info->st_mode) && info->st_size > 0 && Map(fd, *info, path).ok()) {
     closer.Release();
-    shown_path_ = ShownPath(path);
     return Status::OK();
   }
   return ReadAll(fd, path);
 }
 
-Status SourceFile::Map(int fd, const struct stat& st) {
+Status SourceFile::Map(int fd, const struct stat& st, std::string_view name) {
   const auto access = static_cast<uint64_t>(st.st_size) <= kPopulateLimit
                           ? wqstore::MappedFile::Access::kLoad
                           : wqstore::MappedFile::Access::kSequential;
   WQ_RETURN_IF_ERROR(wqstore::MappedFile::Map(fd, st, access, &mapped_));
   data_ = reinterpret_cast<const char*>(mapped_->data());
   size_ = mapped_->size();
+  shown_name_ = ShownPath(name);
   return Status::OK();
 }
 
 Status SourceFile::CheckUnchanged() const {
   if (mapped_ == nullptr || !mapped_->Faulted()) return Status::OK();
-  return Status::Error("cannot read " + shown_path_ + ": the file shrank while it was read");
+  return Status::Error("cannot read " + shown_name_ + ": the file shrank while it was read");
 }
 
 Status SourceFile::OpenStandardInput() {
@@ -163,7 +163,7 @@ Status SourceFile::ReadAll(int fd, std::string_view name) {
     if (copy >= 0) ::close(copy);
     return CannotRead(name, err);
   }
-  const Status mapped = Map(copy, st);
+  const Status mapped = Map(copy, st, name);
   if (!mapped.ok()) ::close(copy);
   return mapped.Prefixed("cannot read " + ShownPath(name) + ": ");
 }

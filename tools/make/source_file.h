@@ -43,9 +43,9 @@ class SourceFile {
   Status CheckUnchanged() const;
 
  private:
-  // Maps the regular file open on `fd`, whose fstat is `st`; `fd` is then
-  // the mapping's, unless it fails.
-  Status Map(int fd, const struct stat& st);
+  // Maps the regular file open on `fd`, whose fstat is `st` and whose name
+  // in a message is `name`; `fd` is then the mapping's, unless it fails.
+  Status Map(int fd, const struct stat& st, std::string_view name);
   // Copies what is left of `fd` to a scratch file and maps that; `name` is
   // the file's name in a message. `fd` stays open. The bytes are checked as
   // they come: the first NUL byte or byte that breaks UTF-8 ends the copy
@@ -62,7 +62,7 @@ class SourceFile {
   char* buffer_ = nullptr;  // the text when it is not mapped
   const char* data_ = nullptr;
   size_t size_ = 0;
-  std::string shown_path_;  // of a file named by its path
+  std::string shown_name_;  // of the mapped file, for a message
 };
 
 }  // namespace wqsource
