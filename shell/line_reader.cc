@@ -2,11 +2,11 @@
 // through a buffer of its own.
 #include "shell/line_reader.h"
 
-#include <errno.h>
 #include <unistd.h>
 
 #include <cstring>
 
+#include "platform/fd_io.h"
 #include "shell/console_input.h"
 #include "terminal/output.h"
 
@@ -19,17 +19,14 @@ bool g_eof = false;
 
 bool Fill() {
   if (g_eof) return false;
-  for (;;) {
-    ssize_t r = ::read(STDIN_FILENO, g_buf, sizeof g_buf);
-    if (r < 0 && errno == EINTR) continue;
-    if (r <= 0) {
-      g_eof = true;
-      return false;
-    }
-    g_pos = 0;
-    g_len = static_cast<size_t>(r);
-    return true;
+  const ssize_t r = ReadSome(STDIN_FILENO, g_buf, sizeof g_buf);
+  if (r <= 0) {
+    g_eof = true;
+    return false;
   }
+  g_pos = 0;
+  g_len = static_cast<size_t>(r);
+  return true;
 }
 
 // The next line; the bytes of one longer than kMaxLineBytes are dropped as

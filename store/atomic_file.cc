@@ -1,5 +1,5 @@
 // AtomicFile: the target's checks (symbolic links followed, regular file,
-// writable), the temporary file (O_TMPFILE, or mkostemps where the file
+// writable), the temporary file (O_TMPFILE, or a named one where the file
 // system has no unnamed files) with the target's mode and owner, then
 // write, fsync, link, rename, and fsync of the folder.
 #include "store/atomic_file.h"
@@ -10,6 +10,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <utility>
@@ -22,6 +23,8 @@ namespace {
 
 // Links followed before giving up, as the system does.
 constexpr int kMaxLinks = 40;
+// Names tried for a named temporary file before giving up.
+constexpr int kMaxNameTries = 100;
 
 // The kernel's rule for links in shared folders (protected_symlinks),
 // which following links here would otherwise sidestep: in a sticky
@@ -67,7 +70,7 @@ Status FollowLinks(const std::string& path, std::string* target) {
 // Eight letters and digits, different each call.
 std::string RandomSuffix() {
   static const char kChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-  static unsigned counter = 0;
+  static std::atomic<unsigned> counter{0};
   unsigned char bytes[8];
   if (::getrandom(bytes, sizeof bytes, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bytes)) {
     timespec now;
@@ -116,24 +119,15 @@ Status AtomicFile::Create(const std::string& path, std::unique_ptr<AtomicFile>* 
   } else if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) {
     // No unnamed files here: a named one, with a short name so that any
     // name the target may have works.
-    std::string temp = f->folder_ + "/wq-XXXXXX.tmp";
-    fd = ::mkostemps(&temp[0], 4, O_CLOEXEC);
-    if (fd >= 0) {
-      f->temp_ = std::move(temp);
-      if (!f->exists_) {
-        // mkostemps creates the file 0600. Reading the umask means setting
-        // it for a moment; the store's users are single-threaded, so no
-        // file is created in between.
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        if (::fchmod(fd, 0666 & ~mask) != 0) {
-          const int err = errno;
-          ::close(fd);
-          ::unlink(f->temp_.c_str());
-          return Status::Error("cannot set the mode of " + ShownPath(f->temp_) + ": " +
-                               ErrnoText(err));
-        }
-      }
+    // A new target gets 0666 less the umask from the kernel, as the
+    // unnamed file does; one that exists gets its mode below, and until
+    // then the file is the owner's alone.
+    const mode_t mode = f->exists_ ? 0600 : 0666;
+    for (int tries = 0; tries < kMaxNameTries; tries++) {
+      std::string temp = f->folder_ + "/wq-" + RandomSuffix().substr(0, 6) + ".tmp";
+      fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+      if (fd >= 0) f->temp_ = std::move(temp);
+      if (fd >= 0 || errno != EEXIST) break;
     }
   }
   if (fd < 0) {

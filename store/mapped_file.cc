@@ -39,21 +39,28 @@ Status MappedFile::Open(const std::string& path, std::unique_ptr<MappedFile>* fi
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return SystemError("cannot open file", errno);
   struct stat st;
+  Status mapped;
   if (::fstat(fd, &st) != 0) {
-    const int err = errno;
-    ::close(fd);
-    return SystemError("cannot stat file", err);
+    mapped = SystemError("cannot stat file", errno);
+  } else if (S_ISDIR(st.st_mode)) {
+    mapped = SystemError("cannot open file", EISDIR);
+  } else if (!S_ISREG(st.st_mode)) {
+    mapped = Status::Error(Status::Kind::kIoError, "cannot open file: not a regular file");
+  } else {
+    mapped = MapGuarded(fd, st, Access::kRandom, guard, file);
   }
-  if (S_ISDIR(st.st_mode)) {
-    ::close(fd);
-    return SystemError("cannot open file", EISDIR);
-  }
-  if (!S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return Status::Error(Status::Kind::kIoError, "cannot open file: not a regular file");
-  }
+  if (!mapped.ok()) ::close(fd);
+  return mapped;
+}
+
+Status MappedFile::Map(int fd, const struct stat& st, Access access,
+                       std::unique_ptr<MappedFile>* file) {
+  return MapGuarded(fd, st, access, true, file);
+}
+
+Status MappedFile::MapGuarded(int fd, const struct stat& st, Access access, bool guard,
+                              std::unique_ptr<MappedFile>* file) {
   if (static_cast<uint64_t>(st.st_size) > SIZE_MAX) {
-    ::close(fd);
     return Status::Error(Status::Kind::kIoError, "cannot map file: file too large");
   }
   const size_t size = static_cast<size_t>(st.st_size);
@@ -62,12 +69,10 @@ Status MappedFile::Open(const std::string& path, std::unique_ptr<MappedFile>* fi
     file->reset(new MappedFile(kEmpty, 0, nullptr, fd, stamp));
     return Status::OK();
   }
-  void* base = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
-  if (base == MAP_FAILED) {
-    const int err = errno;
-    ::close(fd);
-    return SystemError("cannot map file", err);
-  }
+  const int flags = MAP_PRIVATE | (access == Access::kLoad ? MAP_POPULATE : 0);
+  void* base = ::mmap(nullptr, size, PROT_READ, flags, fd, 0);
+  if (base == MAP_FAILED) return SystemError("cannot map file", errno);
+  if (access == Access::kSequential) (void)::madvise(base, size, MADV_SEQUENTIAL);
   std::unique_ptr<MappedFile> mapped(
       new MappedFile(static_cast<const unsigned char*>(base), size, base, fd, stamp));
   // Without a free guard slot the file is read unguarded, as it always was.

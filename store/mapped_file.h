@@ -1,14 +1,17 @@
 // MappedFile: a whole file mapped read-only into memory for the life of the
 // object, with its descriptor kept open for reads that bypass the mapping
 // and for telling whether the file changed since it was opened. A
-// zero-length file is valid and maps nothing.
+// zero-length file is valid and maps nothing. The store's reader and the
+// tools map files through it alone.
 //
 // Another process may shrink or rewrite the file while it is mapped. The
 // mapping is guarded (platform/mapping_guard.h): a read past the file's new
-// end sees zeros instead of raising SIGBUS, and Changed() says so.
+// end sees zeros instead of raising SIGBUS, and Faulted() and Changed() say
+// so.
 #ifndef WQSQL_STORE_MAPPED_FILE_H_
 #define WQSQL_STORE_MAPPED_FILE_H_
 
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <time.h>
 
@@ -24,10 +27,22 @@ namespace wqstore {
 
 class MappedFile {
  public:
+  // How the mapping is going to be read.
+  enum class Access {
+    kRandom,      // pages come in as they are first read
+    kLoad,        // every page is loaded when it is mapped
+    kSequential,  // once, front to back: the kernel reads ahead
+  };
+
   // Opens and maps `path` and sets *file. A failure says why, e.g. "cannot
   // open file: No such file or directory". Without `guard` the mapping is
   // read unguarded: a read past a shrunken end raises SIGBUS.
   static Status Open(const std::string& path, std::unique_ptr<MappedFile>* file, bool guard = true);
+  // Maps the regular file open for reading on `fd`, whose fstat is `st`,
+  // guarded, and sets *file, which then owns `fd` and closes it. When it
+  // fails `fd` stays the caller's.
+  static Status Map(int fd, const struct stat& st, Access access,
+                    std::unique_ptr<MappedFile>* file);
 
   ~MappedFile();
   MappedFile(const MappedFile&) = delete;
@@ -65,6 +80,10 @@ class MappedFile {
     timespec ctime;
     nlink_t links;
   };
+
+  // Map, guarded or not; Open's case too.
+  static Status MapGuarded(int fd, const struct stat& st, Access access, bool guard,
+                           std::unique_ptr<MappedFile>* file);
 
   MappedFile(const unsigned char* data, size_t size, void* base, int fd, const Stamp& stamp)
       : data_(data), size_(size), base_(base), fd_(fd), stamp_(stamp) {}

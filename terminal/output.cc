@@ -9,6 +9,10 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
+
+#include "platform/fd_io.h"
+#include "platform/text.h"
 
 namespace out {
 namespace {
@@ -43,16 +47,9 @@ void Fail(int err) {
 }
 
 void WriteAll(const char* p, size_t n) {
-  while (n > 0 && !g_broken) {
-    ssize_t w = ::write(g_fd, p, n);
-    if (w < 0) {
-      if (errno == EINTR) continue;
-      Fail(errno);
-      return;
-    }
-    p += w;
-    n -= static_cast<size_t>(w);
-  }
+  if (g_broken) return;
+  const int err = WriteFully(g_fd, p, n);
+  if (err != 0) Fail(err);
 }
 
 // The buffer and its target, g_fd.

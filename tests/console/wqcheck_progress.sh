@@ -47,13 +47,18 @@ check() {  # check NAME CONDITION-RESULT
   fi
 }
 screen() { tmux -L "$sock" capture-pane -p -t wq 2>/dev/null; }
-wait_for() {  # wait_for FILE-OR-SCREEN-PATTERN
-  for _ in $(seq 1 100); do
-    screen | grep -Eq -- "$1" && return 0
+# Runs its arguments until they succeed; false when they have not within
+# 30 seconds.
+wait_until() {
+  local deadline=$((SECONDS + 30))
+  until "$@"; do
+    [ $SECONDS -ge $deadline ] && return 1
     sleep 0.1
   done
-  return 1
 }
+screen_has() { screen | grep -Eq -- "$1"; }
+log_has() { grep -aq -- "$1" "$work/log" 2>/dev/null; }
+wait_for() { wait_until screen_has "$1"; }  # wait_for SCREEN-PATTERN
 
 # run_check NAME COMMAND: runs COMMAND in a fresh terminal whose output is
 # logged from its first byte.
@@ -65,7 +70,9 @@ run_check() {
     "cd '$work' && while [ ! -f go ]; do sleep 0.05; done; $2; echo CHECK-ENDED; sleep 30"
   tmux -L "$sock" pipe-pane -t wq "cat >'$work/log'"
   touch "$work/go"
-  wait_for '^CHECK-ENDED'
+  # The marker on the screen, then in the log: every byte before it is
+  # through the pipe.
+  wait_for '^CHECK-ENDED' && wait_until log_has CHECK-ENDED
 }
 
 size=$(stat -c %s "$work/big.rtm")
@@ -74,7 +81,6 @@ verdict="big.rtm: ok (1 class, 200000 objects, $size bytes)"
 # The verdict to a file, the bar to the terminal.
 run_check out "WQCHECK_PROGRESS_DELAY_MS=0 '$WQCHECK' big.rtm >out.txt"
 check "check ended" $?
-sleep 0.3  # the last bytes through the pipe
 grep -aq 'big.rtm \[#*-*\] *[0-9]*%  [0-9.]* [KMG]*i*B of [0-9.]* MiB' "$work/log"
 check "bar drawn with the bytes done and the total" $?
 grep -aEq '[0-9.]+ ([KMG]i)?B/s' "$work/log"  # a fast machine may show GiB/s
@@ -89,7 +95,6 @@ check "no bar left on the screen" $?
 
 # The verdict on the terminal as well: the bar goes before it.
 run_check tty "WQCHECK_PROGRESS_DELAY_MS=0 '$WQCHECK' big.rtm"
-sleep 0.3
 screen | grep -qx "$verdict"
 check "verdict on a clean line" $?
 grep -aq '%' "$work/log"
@@ -97,7 +102,6 @@ check "bar drawn before the verdict" $?
 
 # Within the default delay of a second nothing is drawn.
 run_check quiet "'$WQCHECK' big.rtm"
-sleep 0.3
 ! grep -aq '%' "$work/log"
 check "no bar for a quick check" $?
 screen | grep -qx "$verdict"

@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "platform/ascii.h"
+#include "platform/utf8.h"
 #include "query/cell_format.h"
 #include "terminal/console.h"
-#include "terminal/i18n_string.h"
 
 namespace {
 
@@ -168,11 +168,25 @@ std::string RandomText(std::mt19937_64& rng) {
   return t;
 }
 
+// UTF-8 to ISO-8859-1 one character at a time: "?" for a character above
+// U+00FF and for each byte that starts no valid sequence.
+std::string ReferenceLatin1(const std::string& text) {
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(text.c_str());
+  const unsigned char* end = p + text.size();
+  std::string out;
+  while (p < end) {
+    uint32_t cp = *p;
+    const size_t len = cp < 0x80 ? 1 : DecodeUtf8(p, end, &cp);
+    out.push_back(len != 0 && cp <= 0xFF ? static_cast<char>(cp) : '?');
+    p += len != 0 ? len : 1;
+  }
+  return out;
+}
+
 // The cell text the old way: convert, cut to `width` characters, convert
 // for the console, pad by characters.
 std::string ReferenceTextCell(const std::string& text, size_t width) {
-  I18NString s(text.c_str(), nullptr, -1, nullptr, nullptr);
-  std::string latin1 = s.c_str("iso-8859-1", nullptr, nullptr, nullptr);
+  std::string latin1 = ReferenceLatin1(text);
   if (latin1.size() > width) latin1.resize(width);
   std::vector<char> console(2 * latin1.size() + 1);
   const size_t n = ConsoleConvert(latin1.data(), latin1.size(), console.data());

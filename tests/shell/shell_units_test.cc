@@ -14,7 +14,6 @@
 #include "shell/shell.h"
 #include "shell/tokenizer.h"
 #include "terminal/console.h"
-#include "terminal/i18n_string.h"
 #include "terminal/output.h"
 #include "tests/support/test_util.h"
 
@@ -246,7 +245,12 @@ TEST(Completion, CandidatesByPlaceOnTheLine) {
   Connection().path.reset();
 }
 
-TEST(I18NString, Utf8ToLatin1) {
+// Stored UTF-8 on an ISO-8859-1 console: one byte per character, "?" for a
+// character outside ISO-8859-1, for each byte of a broken sequence and for
+// a control character.
+TEST(Console, Utf8ToLatin1Console) {
+  const ConsoleCodeset saved = GetConsoleCodeset();
+  SetConsoleCodeset(ConsoleCodeset::kLatin1);
   const struct {
     const char* in;
     const char* want;
@@ -263,14 +267,16 @@ TEST(I18NString, Utf8ToLatin1) {
       {"\xC3", "?"},            // truncated sequence
       {"\xC0\xAF", "??"},       // overlong form
       {"\xED\xA0\x80", "???"},  // surrogate
-      {"\xC2\x85", "\x85"},     // a C1 control survives; the console stops it
+      {"\xC2\x85", "?"},        // a C1 control
   };
   for (const auto& c : cases) {
-    I18NString s(c.in, nullptr, -1, nullptr, nullptr);
-    EXPECT_STREQ(s.c_str("iso-8859-1", nullptr, nullptr, nullptr), c.want) << c.in;
+    char dst[64];
+    size_t chars = 0;
+    const size_t n = Utf8ToConsole(c.in, std::strlen(c.in), 32, dst, &chars);
+    EXPECT_EQ(std::string(dst, n), c.want) << c.in;
+    EXPECT_EQ(chars, std::strlen(c.want)) << c.in;
   }
-  I18NString same("M\xC3\xBCller", nullptr, -1, nullptr, nullptr);
-  EXPECT_STREQ(same.c_str("utf-8", nullptr, nullptr, nullptr), "M\xC3\xBCller");
+  SetConsoleCodeset(saved);
 }
 
 TEST(Console, ConversionByCodeset) {

@@ -274,6 +274,28 @@ TEST(ToolsChangedFile, DuringCheckAndDump) {
   }
 }
 
+// A source cut short while wqmake reads it: one line names the cut, status
+// 1, and the target is not written; the zeros that stand for the lost pages
+// are never reported as the source's fault.
+TEST(ToolsChangedFile, SourceCutWhileRead) {
+  TempFolder t;
+  const std::string source = t.File("s.json"), target = t.File("s.rtm"), err = t.File("err.txt");
+  std::string text = R"({"classes": [{"name": "S", "members": [{"name": "s", "type": "string"}],)"
+                     R"( "objects": [)";
+  const std::string object = R"({"values": {"s": ")" + std::string(1000, 'x') + R"("}})";
+  for (int i = 0; i < 65536; i++) text += (i == 0 ? "" : ", ") + object;
+  text += "]}]}";
+  wqtest::WriteFile(source, text);
+  const int status = RunChangedMidway(
+      Quote(kMake) + " " + Quote(source) + " " + Quote(target), err,
+      [&](pid_t pid) { return BytesInFilesOpenIn(pid, t.path()) > text.size() + (4u << 20); },
+      [&] { ASSERT_EQ(truncate(source.c_str(), 4096), 0); });
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(ReadFile(err),
+            "wqmake: cannot read " + source + ": the file shrank while it was read\n");
+  EXPECT_NE(access(target.c_str(), F_OK), 0) << "the target was written";
+}
+
 // `s` as one word of a /bin/sh command line, whatever it holds.
 std::string ShellWord(const std::string& s) {
   std::string word = "'";

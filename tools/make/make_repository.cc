@@ -37,7 +37,10 @@ Status MakeRepository(const std::string& source_path, const std::string& repo_pa
     }
     // The records and the heap wait in scratch files beside the target, so
     // that a source of any size builds in bounded memory.
-    WQ_RETURN_IF_ERROR(BuildFromJson(source.text(), &writer, source_name, repo_path));
+    const Status built = BuildFromJson(source.text(), &writer, source_name, repo_path);
+    // A source cut short under the parse read as zeros: the cut is the fault.
+    WQ_RETURN_IF_ERROR(source.CheckUnchanged());
+    WQ_RETURN_IF_ERROR(built);
   }  // the source text is released before the file image is written
   return writer->Commit(repo_path).Prefixed("cannot write " + shown_repo + ": ");
 }

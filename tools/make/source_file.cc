@@ -14,9 +14,9 @@
 #include <new>
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <unistd.h>
 
+#include "platform/fd_io.h"
 #include "platform/text.h"
 #include "platform/utf8.h"
 #include "store/scratch_file.h"
@@ -25,33 +25,12 @@ namespace wqsource {
 
 namespace {
 
-// Sources up to this size have their pages loaded when they are mapped.
+// Sources up to this size have their pages loaded when they are mapped;
+// bigger ones are read ahead as the parser goes.
 constexpr size_t kPopulateLimit = size_t{1} << 30;
-
-// Maps `size` bytes of `fd` for reading, or returns MAP_FAILED.
-void* MapSource(int fd, size_t size) {
-  void* map = ::mmap(nullptr, size, PROT_READ,
-                     MAP_PRIVATE | (size <= kPopulateLimit ? MAP_POPULATE : 0), fd, 0);
-  if (map != MAP_FAILED && size > kPopulateLimit) ::madvise(map, size, MADV_SEQUENTIAL);
-  return map;
-}
 
 Status CannotRead(std::string_view name, int err) {
   return Status::Error("cannot read " + ShownPath(name) + ": " + ErrnoText(err));
-}
-
-// The message the bus error handler writes; set while a mapping is in use.
-const char* bus_message = nullptr;
-size_t bus_message_size = 0;
-
-// A mapped file that shrinks under the reader faults with SIGBUS on the
-// pages past its new end. That ends wqmake the way any other read failure
-// does: one line on standard error and status 1; the target is not written
-// before the mapping is released.
-void OnBusError(int) {
-  if (::write(STDERR_FILENO, bus_message, bus_message_size) < 0) {
-  }
-  ::_exit(1);
 }
 
 // True when the n bytes at `p` (1 to 3) begin a well-formed UTF-8 sequence
@@ -81,13 +60,17 @@ size_t CheckPiece(const unsigned char* p, size_t n, bool at_end, bool* fault) {
   return bad;
 }
 
-// Closes a file descriptor when it goes, whichever way Open leaves.
+// Closes a file descriptor when it goes, whichever way Open leaves, unless
+// it was handed on.
 class FdCloser {
  public:
   explicit FdCloser(int fd) : fd_(fd) {}
-  ~FdCloser() { ::close(fd_); }
+  ~FdCloser() {
+    if (fd_ >= 0) ::close(fd_);
+  }
   FdCloser(const FdCloser&) = delete;
   FdCloser& operator=(const FdCloser&) = delete;
+  void Release() { fd_ = -1; }
 
  private:
   int fd_;
@@ -95,36 +78,35 @@ class FdCloser {
 
 }  // namespace
 
-SourceFile::~SourceFile() {
-  if (mapped_) {
-    ::munmap(data_, size_);
-  }
-  if (guarded_) {
-    ::sigaction(SIGBUS, &old_bus_action_, nullptr);
-    bus_message = nullptr;
-  }
-  if (!mapped_) {
-    std::free(data_);
-  }
-}
+SourceFile::~SourceFile() { std::free(buffer_); }
 
 Status SourceFile::Open(const std::string& path, struct stat* info) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return CannotRead(path, errno);
   FdCloser closer(fd);
   if (::fstat(fd, info) != 0) return CannotRead(path, errno);
-  if (S_ISREG(info->st_mode) && info->st_size > 0) {
-    const size_t size = static_cast<size_t>(info->st_size);
-    void* map = MapSource(fd, size);
-    if (map != MAP_FAILED) {
-      mapped_ = true;
-      data_ = static_cast<char*>(map);
-      size_ = size;
-      GuardBusErrors(path);
-      return Status::OK();
-    }
+  // A file that cannot be mapped is read like a pipe.
+  if (S_ISREG(info->st_mode) && info->st_size > 0 && Map(fd, *info, path).ok()) {
+    closer.Release();
+    return Status::OK();
   }
   return ReadAll(fd, path);
+}
+
+Status SourceFile::Map(int fd, const struct stat& st, std::string_view name) {
+  const auto access = static_cast<uint64_t>(st.st_size) <= kPopulateLimit
+                          ? wqstore::MappedFile::Access::kLoad
+                          : wqstore::MappedFile::Access::kSequential;
+  WQ_RETURN_IF_ERROR(wqstore::MappedFile::Map(fd, st, access, &mapped_));
+  data_ = reinterpret_cast<const char*>(mapped_->data());
+  size_ = mapped_->size();
+  shown_name_ = ShownPath(name);
+  return Status::OK();
+}
+
+Status SourceFile::CheckUnchanged() const {
+  if (mapped_ == nullptr || !mapped_->Faulted()) return Status::OK();
+  return Status::Error("cannot read " + shown_name_ + ": the file shrank while it was read");
 }
 
 Status SourceFile::OpenStandardInput() {
@@ -157,8 +139,7 @@ Status SourceFile::ReadAll(int fd, std::string_view name) {
   size_t carried = 0;
   uint64_t size = 0;
   for (bool fault = false;;) {
-    const ssize_t n = ::read(fd, piece, kCopyBuffer);
-    if (n < 0 && errno == EINTR) continue;
+    const ssize_t n = ReadSome(fd, piece, kCopyBuffer);
     if (n < 0) return CannotRead(name, errno);
     const Status written = scratch->WriteAt(size, piece, static_cast<size_t>(n));
     if (!written.ok()) {
@@ -174,51 +155,44 @@ Status SourceFile::ReadAll(int fd, std::string_view name) {
                  carried);
   }
   if (size == 0) return Status::OK();
-  void* map = MapSource(scratch->fd(), static_cast<size_t>(size));
-  if (map == MAP_FAILED) return CannotRead(name, errno);
-  mapped_ = true;  // the mapping keeps the scratch file's bytes once it is closed
-  data_ = static_cast<char*>(map);
-  size_ = static_cast<size_t>(size);
-  return Status::OK();
-}
-
-void SourceFile::GuardBusErrors(const std::string& path) {
-  bus_text_ = "wqmake: cannot read " + ShownPath(path) + ": the file shrank while it was read\n";
-  bus_message = bus_text_.data();
-  bus_message_size = bus_text_.size();
-  guarded_ = true;
-  struct sigaction action;
-  std::memset(&action, 0, sizeof action);
-  action.sa_handler = OnBusError;
-  sigemptyset(&action.sa_mask);
-  ::sigaction(SIGBUS, &action, &old_bus_action_);
+  // The mapping keeps the scratch file's bytes once the scratch file goes.
+  const int copy = ::fcntl(scratch->fd(), F_DUPFD_CLOEXEC, 0);
+  struct stat st;
+  if (copy < 0 || ::fstat(copy, &st) != 0) {
+    const int err = errno;
+    if (copy >= 0) ::close(copy);
+    return CannotRead(name, err);
+  }
+  const Status mapped = Map(copy, st, name);
+  if (!mapped.ok()) ::close(copy);
+  return mapped.Prefixed("cannot read " + ShownPath(name) + ": ");
 }
 
 Status SourceFile::ReadIntoMemory(int fd, std::string_view name, size_t capacity) {
   size_t used = 0;
-  data_ = static_cast<char*>(std::malloc(capacity));
+  buffer_ = static_cast<char*>(std::malloc(capacity));
   int err = 0;
-  while (data_ != nullptr) {
+  while (buffer_ != nullptr) {
     if (used == capacity) {
-      char* grown = static_cast<char*>(std::realloc(data_, capacity * 2));
+      char* grown = static_cast<char*>(std::realloc(buffer_, capacity * 2));
       if (grown == nullptr) break;
-      data_ = grown;
+      buffer_ = grown;
       capacity *= 2;
     }
-    const ssize_t n = ::read(fd, data_ + used, capacity - used);
-    if (n < 0 && errno == EINTR) continue;
+    const ssize_t n = ReadSome(fd, buffer_ + used, capacity - used);
     if (n < 0) {
       err = errno;
       break;
     }
     if (n == 0) {
+      data_ = buffer_;
       size_ = used;
       return Status::OK();
     }
     used += static_cast<size_t>(n);
   }
-  std::free(data_);
-  data_ = nullptr;
+  std::free(buffer_);
+  buffer_ = nullptr;
   if (err == 0) throw std::bad_alloc();
   return CannotRead(name, err);
 }
