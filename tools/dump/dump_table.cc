@@ -146,8 +146,9 @@ void WriteCell(const Reader& reader, const Column& col, const unsigned char* rec
 // The lines of the objects; `id_key` goes before each object's id.
 template <bool kJson>
 void WriteRows(const Reader& reader, const ClassInfo& c, const std::vector<Column>& columns,
-               const std::string& id_key, TextSink& out) {
+               const std::string& id_key, TextSink& out, const DumpProgress* progress) {
   for (uint32_t i = 0; i < c.object_count && !out.failed(); i++) {
+    if (progress != nullptr) progress->At(c, i);
     const unsigned char* record = c.Record(i);
     char* p = out.Room(id_key.size() + kNumberTextMax + 1);
     std::memcpy(p, id_key.data(), id_key.size());
@@ -166,7 +167,8 @@ void WriteRows(const Reader& reader, const ClassInfo& c, const std::vector<Colum
 
 }  // namespace
 
-void WriteTable(const Reader& reader, const ClassInfo& c, TableFormat format, TextSink& out) {
+void WriteTable(const Reader& reader, const ClassInfo& c, TableFormat format, TextSink& out,
+                DumpProgress* progress) {
   const bool json = format == TableFormat::kJsonLines;
   const std::string id_name = IdColumnName(c);
   // Each column's key is what goes before its cell: a comma, or in JSONL
@@ -181,16 +183,17 @@ void WriteTable(const Reader& reader, const ClassInfo& c, TableFormat format, Te
   }
 
   if (json) {
-    WriteRows<true>(reader, c, columns, "{" + JsonQuoted(id_name) + ":\"", out);
-    return;
+    WriteRows<true>(reader, c, columns, "{" + JsonQuoted(id_name) + ":\"", out, progress);
+  } else {
+    CsvField(out, id_name.data(), id_name.size(), false);
+    for (const Column& col : columns) {
+      out.Put(',');
+      CsvField(out, col.member->name, col.member->name_length, true);
+    }
+    out.Text("\r\n");
+    WriteRows<false>(reader, c, columns, std::string(), out, progress);
   }
-  CsvField(out, id_name.data(), id_name.size(), false);
-  for (const Column& col : columns) {
-    out.Put(',');
-    CsvField(out, col.member->name, col.member->name_length, true);
-  }
-  out.Text("\r\n");
-  WriteRows<false>(reader, c, columns, std::string(), out);
+  if (progress != nullptr) progress->Done(c);
 }
 
 }  // namespace wqtools

@@ -12,8 +12,10 @@
 #include <string>
 
 #include "platform/status.h"
-#include "tools/make/make_repository.h"
+#include "platform/text.h"
+#include "tools/common/progress_bar.h"
 #include "tools/common/tool_messages.h"
+#include "tools/make/make_repository.h"
 
 namespace {
 
@@ -25,6 +27,8 @@ constexpr const char* kHelp =
     "completely first; the repository is written to a temporary file and put\n"
     "in place only when everything succeeded, so a failed run leaves an\n"
     "existing REPO.rtm as it was. The source format: man 5 wqsource.\n"
+    "On a terminal a build that takes more than a second shows its progress\n"
+    "on standard error.\n"
     "\n"
     "  -h, --help      this text\n"
     "  -V, --version   the version\n"
@@ -51,7 +55,13 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
-    const Status made = wqsource::MakeRepository(argv[optind], argv[optind + 1]);
+    Status made;
+    {
+      wqtools::ProgressBar bar(ShownPath(argv[optind]));
+      const wqstore::ValidateProgress p = bar.callback();
+      made = wqsource::MakeRepository(argv[optind], argv[optind + 1],
+                                      wqsource::SourceProgress{p.report, p.context});
+    }  // the bar is erased before any message
     if (!made.ok()) return wqtools::ReportError(kTool, made.message());
   } catch (const std::bad_alloc&) {
     return wqtools::ReportError(kTool, "out of memory");
