@@ -240,10 +240,8 @@ char* PutShortest(uint64_t digits, int places, char* p) {
   return end;
 }
 
-}  // namespace
-
 // The escaped bytes of `s` without the quotes; room for 6 * n bytes.
-static char* PutJsonEscaped(char* p, const char* s, size_t n) {
+char* PutJsonEscaped(char* p, const char* s, size_t n) {
   if (CopyUnless(s, n, p, NeedsJsonEscapeWord)) return p + n;
   for (size_t i = 0; i < n; i++) {
     const unsigned char c = static_cast<unsigned char>(s[i]);
@@ -271,6 +269,8 @@ static char* PutJsonEscaped(char* p, const char* s, size_t n) {
   }
   return p;
 }
+
+}  // namespace
 
 char* PutJsonString(char* p, const char* s, size_t n) {
   *p++ = '"';
