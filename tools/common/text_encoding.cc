@@ -143,7 +143,30 @@ inline void PutDigits(uint64_t v, int count, char* to) {
   if (count == 1) *--p = static_cast<char>('0' + v);
 }
 
+// Writes `v` (below 10^8) as exactly 8 digits, four independent pairs.
+inline void PutEightDigits(uint32_t v, char* to) {
+  const uint32_t high = v / 10000;
+  const uint32_t low = v % 10000;
+  std::memcpy(to, kDigits.decimal + 2 * (high / 100), 2);
+  std::memcpy(to + 2, kDigits.decimal + 2 * (high % 100), 2);
+  std::memcpy(to + 4, kDigits.decimal + 2 * (low / 100), 2);
+  std::memcpy(to + 6, kDigits.decimal + 2 * (low % 100), 2);
+}
+
 inline size_t UintText(uint64_t v, char* to) {
+  // Nine or ten digits, as most ints have: the first one or two, then eight.
+  if (v >= 100000000 && v < 10000000000) {
+    const uint32_t first = static_cast<uint32_t>(v / 100000000);
+    char* p = to;
+    if (first >= 10) {
+      std::memcpy(p, kDigits.decimal + 2 * first, 2);
+      p += 2;
+    } else {
+      *p++ = static_cast<char>('0' + first);
+    }
+    PutEightDigits(static_cast<uint32_t>(v % 100000000), p);
+    return static_cast<size_t>(p + 8 - to);
+  }
   const int n = DecimalDigits(v);
   PutDigits(v, n, to);
   return static_cast<size_t>(n);

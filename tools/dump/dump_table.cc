@@ -29,21 +29,28 @@ using wqstore::ValueKind;
 namespace {
 
 // Room for what goes before a cell and for a cell of `value` bytes; the
-// start of the cell.
+// start of the cell. In CSV what goes before is always the comma.
+template <bool kJson>
 inline char* CellRoom(TextSink& out, const Column& col, size_t value) {
   char* p = out.Room(col.key.size() + value);
+  if (!kJson) {
+    *p = ',';
+    return p + 1;
+  }
   std::memcpy(p, col.key.data(), col.key.size());
   return p + col.key.size();
 }
 
 // A string or blob of `room` bytes at most that may not fit one piece of
-// room: true when it was put at *p.
+// room: true when room was taken and *p is where it goes; otherwise what
+// goes before it is written.
+template <bool kJson>
 inline bool Fits(TextSink& out, const Column& col, size_t room, char** p) {
   if (col.key.size() + room > TextSink::kRoomMax) {
-    out.Commit(CellRoom(out, col, 0));
+    out.Commit(CellRoom<kJson>(out, col, 0));
     return false;
   }
-  *p = CellRoom(out, col, room);
+  *p = CellRoom<kJson>(out, col, room);
   return true;
 }
 
@@ -56,7 +63,7 @@ void WriteCell(const Reader& reader, const Column& col, const unsigned char* rec
     case ValueKind::kString: {
       const uint64_t off = wqstore::HeapOffsetField(record, m);
       if (off == 0) {
-        p = CellRoom(out, col, 4);
+        p = CellRoom<kJson>(out, col, 4);
         if (kJson) {
           std::memcpy(p, "null", 4);
           p += 4;
@@ -66,7 +73,7 @@ void WriteCell(const Reader& reader, const Column& col, const unsigned char* rec
       const char* s;
       size_t n;
       HeapText(reader, off, &s, &n);
-      if (!Fits(out, col, kJson ? JsonStringRoom(n) : CsvFieldRoom(n), &p)) {
+      if (!Fits<kJson>(out, col, kJson ? JsonStringRoom(n) : CsvFieldRoom(n), &p)) {
         if (kJson) {
           JsonString(out, s, n);
         } else {
@@ -78,12 +85,12 @@ void WriteCell(const Reader& reader, const Column& col, const unsigned char* rec
       break;
     }
     case ValueKind::kInt:
-      p = CellRoom(out, col, kNumberTextMax);
+      p = CellRoom<kJson>(out, col, kNumberTextMax);
       p += IntText(wqstore::IntField(record, m), p);
       break;
     case ValueKind::kDouble: {
       const double v = wqstore::DoubleField(record, m);
-      p = CellRoom(out, col, kNumberTextMax + 2);
+      p = CellRoom<kJson>(out, col, kNumberTextMax + 2);
       if (!kJson || std::isfinite(v)) {
         p += DoubleText(v, p);
       } else {
@@ -96,7 +103,7 @@ void WriteCell(const Reader& reader, const Column& col, const unsigned char* rec
     case ValueKind::kChar: {
       char text[2];
       const size_t n = Latin1CharText(wqstore::CharField(record, m), text);
-      p = CellRoom(out, col, JsonStringRoom(2));
+      p = CellRoom<kJson>(out, col, JsonStringRoom(2));
       p = kJson ? PutJsonString(p, text, n) : PutCsvField(p, text, n, false);
       break;
     }
@@ -105,7 +112,7 @@ void WriteCell(const Reader& reader, const Column& col, const unsigned char* rec
       const unsigned char* data = nullptr;
       reader.HeapBlob(wqstore::HeapOffsetField(record, m), &size, &data);
       const size_t n = static_cast<size_t>(size);
-      if (!Fits(out, col, 2 * n + 2, &p)) {
+      if (!Fits<kJson>(out, col, 2 * n + 2, &p)) {
         if (kJson) out.Put('"');
         HexText(out, data, n);
         if (kJson) out.Put('"');
@@ -118,7 +125,7 @@ void WriteCell(const Reader& reader, const Column& col, const unsigned char* rec
     }
     case ValueKind::kRef: {
       const wqstore::RefTarget t = wqstore::RefField(record, m);
-      p = CellRoom(out, col, kNumberTextMax + 2);
+      p = CellRoom<kJson>(out, col, kNumberTextMax + 2);
       if (!t.set() || t.cls >= reader.class_count()) {
         if (kJson) {
           std::memcpy(p, "null", 4);
@@ -133,7 +140,7 @@ void WriteCell(const Reader& reader, const Column& col, const unsigned char* rec
     }
     case ValueKind::kNone:
     default:
-      p = CellRoom(out, col, 4);
+      p = CellRoom<kJson>(out, col, 4);
       if (kJson) {
         std::memcpy(p, "null", 4);
         p += 4;
@@ -143,19 +150,50 @@ void WriteCell(const Reader& reader, const Column& col, const unsigned char* rec
   out.Commit(p);
 }
 
+// The id of each object in turn: its text is kept and counted up in place,
+// for the position is one more than the last one's.
+class IdCounter {
+ public:
+  // `before` goes before each id: "{\"id\":\"" in JSONL, nothing in CSV.
+  IdCounter(const std::string& before, int32_t class_number) {
+    text_ = before + std::string(kNumberTextMax, '\0');
+    char* p = &text_[before.size()];
+    p += IntText(class_number, p);
+    *p++ = ':';
+    first_ = static_cast<size_t>(p - text_.data());
+    *p++ = '0';
+    size_ = first_ + 1;
+  }
+  // What goes before the id and the id of the position after the last.
+  const char* text() const { return text_.data(); }
+  size_t size() const { return size_; }
+  void Next() {
+    size_t i = size_;
+    while (i > first_ && text_[i - 1] == '9') text_[--i] = '0';
+    if (i > first_) {
+      text_[i - 1]++;
+      return;
+    }
+    text_.insert(first_, 1, '1');  // 9...9 became 10...0
+    size_++;
+  }
+
+ private:
+  std::string text_;
+  size_t first_;  // where the position's digits start
+  size_t size_;
+};
+
 // The lines of the objects; `id_key` goes before each object's id.
 template <bool kJson>
 void WriteRows(const Reader& reader, const ClassInfo& c, const std::vector<Column>& columns,
                const std::string& id_key, TextSink& out, const DumpProgress* progress) {
-  for (uint32_t i = 0; i < c.object_count && !out.failed(); i++) {
+  IdCounter id(id_key, c.number);
+  for (uint32_t i = 0; i < c.object_count && !out.failed(); i++, id.Next()) {
     if (progress != nullptr) progress->At(c, i);
     const unsigned char* record = c.Record(i);
-    char* p = out.Room(id_key.size() + kNumberTextMax + 1);
-    std::memcpy(p, id_key.data(), id_key.size());
-    p += id_key.size();
-    p += ObjectIdText(c.number, i, p);
-    if (kJson) *p++ = '"';
-    out.Commit(p);
+    out.Write(id.text(), id.size());
+    if (kJson) out.Put('"');
     for (const Column& col : columns) WriteCell<kJson>(reader, col, record, out);
     if (kJson) {
       out.Text("}\n");
