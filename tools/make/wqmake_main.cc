@@ -16,6 +16,7 @@
 #include "tools/common/progress_bar.h"
 #include "tools/common/tool_messages.h"
 #include "tools/make/make_repository.h"
+#include "tools/make/source_file.h"
 
 namespace {
 
@@ -57,7 +58,10 @@ int main(int argc, char** argv) {
   try {
     Status made;
     {
-      wqtools::ProgressBar bar(ShownPath(argv[optind]));
+      const std::string source = argv[optind];
+      wqtools::ProgressBar bar(source == wqsource::SourceFile::kStandardInputPath
+                                   ? std::string(wqsource::SourceFile::kStandardInputName)
+                                   : ShownPath(source));
       const wqstore::ValidateProgress p = bar.callback();
       made = wqsource::MakeRepository(argv[optind], argv[optind + 1],
                                       wqsource::SourceProgress{p.report, p.context});
