@@ -1,9 +1,10 @@
-// ProgressBar: how far a long check of one file has come, drawn on
-// standard error when that is a terminal: the file's name, a bar, the
+// ProgressBar: how far a long run of a tool over one file has come (a
+// check by wqcheck, a build by wqmake, a dump by wqdump to a file), drawn
+// on standard error when that is a terminal: the file's name, a bar, the
 // bytes done of the total and the rate, redrawn in place at most ten times
-// a second. It appears only once the check has run for a second (or for
+// a second. It appears only once the run has taken a second (or
 // WQCHECK_PROGRESS_DELAY_MS milliseconds, when that is set) and is erased
-// when the check ends, so nothing of it stays on the screen or reaches
+// when the run ends, so nothing of it stays on the screen or reaches
 // standard output or a file.
 #ifndef WQSQL_TOOLS_COMMON_PROGRESS_BAR_H_
 #define WQSQL_TOOLS_COMMON_PROGRESS_BAR_H_
@@ -30,6 +31,10 @@ class ProgressBar {
       p.context = this;
     }
     return p;
+  }
+  // Reports `done` bytes of `total`, as the callback does.
+  void Update(uint64_t done, uint64_t total) {
+    if (enabled_) OnProgress(done, total, this);
   }
   // Erases the bar when it is shown.
   void Clear();

@@ -26,6 +26,10 @@ constexpr uint64_t kSourceNaNBits = 0x7FF8000000000000u;
 // backslash and the control characters U+0000 to U+001F escaped, every
 // other character as it is.
 void JsonString(TextSink& out, const char* s, size_t n);
+// The same written at `to`, which has room for JsonStringRoom(n) bytes;
+// returns the end.
+constexpr size_t JsonStringRoom(size_t n) { return 6 * n + 2; }
+char* PutJsonString(char* to, const char* s, size_t n);
 // The same as a std::string, for names written many times.
 std::string JsonQuoted(std::string_view s);
 
@@ -34,6 +38,10 @@ std::string JsonQuoted(std::string_view s);
 // or when it is empty and `quote_empty` is set (the empty string, as
 // opposed to an empty field).
 void CsvField(TextSink& out, const char* s, size_t n, bool quote_empty);
+// The same written at `to`, which has room for CsvFieldRoom(n) bytes;
+// returns the end.
+constexpr size_t CsvFieldRoom(size_t n) { return 2 * n + 2; }
+char* PutCsvField(char* to, const char* s, size_t n, bool quote_empty);
 
 // Writes the shortest decimal text that reads back as exactly `v` to `to`
 // (kNumberTextMax bytes) and returns its length. It always has a decimal
@@ -58,6 +66,8 @@ size_t Latin1CharText(uint8_t c, char* to);
 
 // The bytes as lower-case hexadecimal digit pairs.
 void HexText(TextSink& out, const unsigned char* data, size_t n);
+// The same written at `to`, which has room for 2 * n bytes; returns the end.
+char* PutHex(char* to, const unsigned char* data, size_t n);
 
 }  // namespace wqtools
 

@@ -75,7 +75,7 @@ Status SyncFolder(const std::string& path) {
 // Writes the class files into the temporary folder `temp` that becomes
 // `folder`.
 Status WriteFiles(const wqstore::Reader& reader, TableFormat format, const std::string& temp,
-                  const std::string& folder) {
+                  const std::string& folder, DumpProgress* progress) {
   for (uint32_t i = 0; i < reader.class_count(); i++) {
     const wqstore::ClassInfo& c = reader.class_at(i);
     const std::string name = ClassFileName(std::string(c.name, c.name_length), format);
@@ -89,7 +89,7 @@ Status WriteFiles(const wqstore::Reader& reader, TableFormat format, const std::
     std::unique_ptr<TextSink> sink;
     const Status created = TextSink::ToFile(path, &sink);
     if (!created.ok()) return created;
-    WriteTable(reader, c, format, *sink);
+    WriteTable(reader, c, format, *sink, progress);
     const Status finished = sink->Finish();
     if (!finished.ok()) return finished;
   }
@@ -115,7 +115,7 @@ std::string ClassFileName(const std::string& name, TableFormat format) {
 }
 
 Status WriteClassFolder(const wqstore::Reader& reader, TableFormat format,
-                        const std::string& folder_path) {
+                        const std::string& folder_path, DumpProgress* progress) {
   const std::string folder = WithoutTrailingSlashes(folder_path);
   mode_t mode = 0;
   const Status target = CheckTarget(folder, &mode);
@@ -126,7 +126,7 @@ Status WriteClassFolder(const wqstore::Reader& reader, TableFormat format,
     return Status::Error("cannot write " + folder + ": cannot create temporary folder in " +
                          parent + ": " + ErrnoText(errno));
   }
-  Status status = WriteFiles(reader, format, temp, folder);
+  Status status = WriteFiles(reader, format, temp, folder, progress);
   if (status.ok() && ::chmod(temp.c_str(), mode) != 0) {
     status = Status::Error("cannot write " + folder + ": " + ErrnoText(errno));
   }

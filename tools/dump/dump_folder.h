@@ -22,8 +22,9 @@ std::string ClassFileName(const std::string& name, TableFormat format);
 // Writes every class of the file `reader` has open, which has passed
 // validation, into `folder`, which must not exist or be an empty folder.
 // On failure nothing is left of the run: no folder, no temporary folder.
+// Tells `progress` (when given) how far it has come.
 Status WriteClassFolder(const wqstore::Reader& reader, TableFormat format,
-                        const std::string& folder);
+                        const std::string& folder, DumpProgress* progress = nullptr);
 
 }  // namespace wqtools
 

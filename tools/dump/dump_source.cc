@@ -164,7 +164,7 @@ class ObjectWriter {
 };
 
 void WriteClass(const Reader& reader, const ClassInfo& c, const ReferenceMarks& marks,
-                TextSink& out) {
+                TextSink& out, const DumpProgress* progress) {
   const std::string name = JsonQuoted(std::string_view(c.name, c.name_length));
   out.Text("  { \"name\": ");
   out.Write(name.data(), name.size());
@@ -197,6 +197,7 @@ void WriteClass(const Reader& reader, const ClassInfo& c, const ReferenceMarks& 
   out.Text("    \"objects\": [\n");
   ObjectWriter objects(reader, c, marks);
   for (uint32_t i = 0; i < c.object_count && !out.failed(); i++) {
+    if (progress != nullptr) progress->At(c, i);
     objects.Write(i, i + 1 == c.object_count, out);
   }
   out.Text("    ] }");
@@ -204,11 +205,12 @@ void WriteClass(const Reader& reader, const ClassInfo& c, const ReferenceMarks& 
 
 }  // namespace
 
-void WriteSource(const Reader& reader, TextSink& out) {
+void WriteSource(const Reader& reader, TextSink& out, DumpProgress* progress) {
   const ReferenceMarks marks(reader);
   out.Text("{ \"classes\": [\n");
   for (uint32_t ci = 0; ci < reader.class_count() && !out.failed(); ci++) {
-    WriteClass(reader, reader.class_at(ci), marks, out);
+    WriteClass(reader, reader.class_at(ci), marks, out, progress);
+    if (progress != nullptr) progress->Done(reader.class_at(ci));
     out.Str(ci + 1 == reader.class_count() ? "\n" : ",\n");
   }
   out.Text("] }\n");

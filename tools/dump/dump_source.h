@@ -9,12 +9,14 @@
 
 #include "store/scan.h"
 #include "tools/common/text_sink.h"
+#include "tools/dump/dump_progress.h"
 
 namespace wqtools {
 
 // Writes the source of the file `reader` has open, which has passed
-// validation. Stops early when the sink fails.
-void WriteSource(const wqstore::Reader& reader, TextSink& out);
+// validation. Stops early when the sink fails. Tells `progress` (when
+// given) how far it has come.
+void WriteSource(const wqstore::Reader& reader, TextSink& out, DumpProgress* progress = nullptr);
 
 }  // namespace wqtools
 

@@ -3,9 +3,15 @@
 // reference is an empty field and the empty string is "", a character is
 // itself (code 0: empty) and a member that takes no value is empty; JSONL
 // has null for those and the same texts otherwise.
+//
+// Each cell is written straight into the sink: room for the cell and what
+// goes before it (the comma, or the key) is taken once, with the bytes of a
+// string or blob known from its stored length; only a value too long for
+// one piece of room goes through the sink piece by piece.
 #include "tools/dump/dump_table.h"
 
 #include <cmath>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -22,70 +28,200 @@ using wqstore::ValueKind;
 
 namespace {
 
-void WriteValue(const Reader& reader, const Column& col, const unsigned char* record, bool json,
-                TextSink& out) {
+// Room for what goes before a cell and for a cell of `value` bytes; the
+// start of the cell. In CSV what goes before is always the comma.
+template <bool kJson>
+inline char* CellRoom(TextSink& out, const Column& col, size_t value) {
+  char* p = out.Room(col.key.size() + value);
+  if (!kJson) {
+    *p = ',';
+    return p + 1;
+  }
+  std::memcpy(p, col.key.data(), col.key.size());
+  return p + col.key.size();
+}
+
+// A string or blob of `room` bytes at most that may not fit one piece of
+// room: true when room was taken and *p is where it goes; otherwise what
+// goes before it is written.
+template <bool kJson>
+inline bool Fits(TextSink& out, const Column& col, size_t room, char** p) {
+  if (col.key.size() + room > TextSink::kRoomMax) {
+    out.Commit(CellRoom<kJson>(out, col, 0));
+    return false;
+  }
+  *p = CellRoom<kJson>(out, col, room);
+  return true;
+}
+
+template <bool kJson>
+void WriteCell(const Reader& reader, const Column& col, const unsigned char* record,
+               TextSink& out) {
   const MemberInfo& m = *col.member;
+  char* p;
   switch (col.kind) {
     case ValueKind::kString: {
       const uint64_t off = wqstore::HeapOffsetField(record, m);
       if (off == 0) {
-        if (json) out.Text("null");
-        return;
+        p = CellRoom<kJson>(out, col, 4);
+        if (kJson) {
+          std::memcpy(p, "null", 4);
+          p += 4;
+        }
+        break;
       }
       const char* s;
       size_t n;
       HeapText(reader, off, &s, &n);
-      if (json) {
-        JsonString(out, s, n);
-      } else {
-        CsvField(out, s, n, true);
+      if (!Fits<kJson>(out, col, kJson ? JsonStringRoom(n) : CsvFieldRoom(n), &p)) {
+        if (kJson) {
+          JsonString(out, s, n);
+        } else {
+          CsvField(out, s, n, true);
+        }
+        return;
       }
-      return;
+      p = kJson ? PutJsonString(p, s, n) : PutCsvField(p, s, n, true);
+      break;
     }
-    case ValueKind::kInt: WriteNumber(out, wqstore::IntField(record, m)); return;
-    case ValueKind::kDouble: WriteDouble(out, wqstore::DoubleField(record, m), json); return;
+    case ValueKind::kInt:
+      p = CellRoom<kJson>(out, col, kNumberTextMax);
+      p += IntText(wqstore::IntField(record, m), p);
+      break;
+    case ValueKind::kDouble: {
+      const double v = wqstore::DoubleField(record, m);
+      p = CellRoom<kJson>(out, col, kNumberTextMax + 2);
+      if (!kJson || std::isfinite(v)) {
+        p += DoubleText(v, p);
+      } else {
+        *p++ = '"';
+        p += DoubleText(v, p);
+        *p++ = '"';
+      }
+      break;
+    }
     case ValueKind::kChar: {
       char text[2];
       const size_t n = Latin1CharText(wqstore::CharField(record, m), text);
-      if (json) {
-        JsonString(out, text, n);
-      } else {
-        CsvField(out, text, n, false);
-      }
-      return;
+      p = CellRoom<kJson>(out, col, JsonStringRoom(2));
+      p = kJson ? PutJsonString(p, text, n) : PutCsvField(p, text, n, false);
+      break;
     }
     case ValueKind::kBlob: {
       int32_t size = 0;
       const unsigned char* data = nullptr;
       reader.HeapBlob(wqstore::HeapOffsetField(record, m), &size, &data);
-      if (json) out.Put('"');
-      HexText(out, data, static_cast<size_t>(size));
-      if (json) out.Put('"');
+      const size_t n = static_cast<size_t>(size);
+      if (!Fits<kJson>(out, col, 2 * n + 2, &p)) {
+        if (kJson) out.Put('"');
+        HexText(out, data, n);
+        if (kJson) out.Put('"');
+        return;
+      }
+      if (kJson) *p++ = '"';
+      p = PutHex(p, data, n);
+      if (kJson) *p++ = '"';
+      break;
+    }
+    case ValueKind::kRef: {
+      const wqstore::RefTarget t = wqstore::RefField(record, m);
+      p = CellRoom<kJson>(out, col, kNumberTextMax + 2);
+      if (!t.set() || t.cls >= reader.class_count()) {
+        if (kJson) {
+          std::memcpy(p, "null", 4);
+          p += 4;
+        }
+        break;
+      }
+      if (kJson) *p++ = '"';
+      p += ObjectIdText(reader.class_at(t.cls).number, t.obj, p);
+      if (kJson) *p++ = '"';
+      break;
+    }
+    case ValueKind::kNone:
+    default:
+      p = CellRoom<kJson>(out, col, 4);
+      if (kJson) {
+        std::memcpy(p, "null", 4);
+        p += 4;
+      }
+      break;
+  }
+  out.Commit(p);
+}
+
+// The id of each object in turn: its text is kept and counted up in place,
+// for the position is one more than the last one's.
+class IdCounter {
+ public:
+  // `before` goes before each id: "{\"id\":\"" in JSONL, nothing in CSV.
+  IdCounter(const std::string& before, int32_t class_number) {
+    text_ = before + std::string(kNumberTextMax, '\0');
+    char* p = &text_[before.size()];
+    p += IntText(class_number, p);
+    *p++ = ':';
+    first_ = static_cast<size_t>(p - text_.data());
+    *p++ = '0';
+    size_ = first_ + 1;
+  }
+  // What goes before the id and the id of the position after the last.
+  const char* text() const { return text_.data(); }
+  size_t size() const { return size_; }
+  void Next() {
+    size_t i = size_;
+    while (i > first_ && text_[i - 1] == '9') text_[--i] = '0';
+    if (i > first_) {
+      text_[i - 1]++;
       return;
     }
-    case ValueKind::kRef: WriteRef(reader, record, m, json, out); return;
-    case ValueKind::kNone:
-      if (json) out.Text("null");
-      return;
+    text_.insert(first_, 1, '1');  // 9...9 became 10...0
+    size_++;
+  }
+
+ private:
+  std::string text_;
+  size_t first_;  // where the position's digits start
+  size_t size_;
+};
+
+// The lines of the objects; `id_key` goes before each object's id.
+template <bool kJson>
+void WriteRows(const Reader& reader, const ClassInfo& c, const std::vector<Column>& columns,
+               const std::string& id_key, TextSink& out, const DumpProgress* progress) {
+  IdCounter id(id_key, c.number);
+  for (uint32_t i = 0; i < c.object_count && !out.failed(); i++, id.Next()) {
+    if (progress != nullptr) progress->At(c, i);
+    const unsigned char* record = c.Record(i);
+    out.Write(id.text(), id.size());
+    if (kJson) out.Put('"');
+    for (const Column& col : columns) WriteCell<kJson>(reader, col, record, out);
+    if (kJson) {
+      out.Text("}\n");
+    } else {
+      out.Text("\r\n");
+    }
   }
 }
 
 }  // namespace
 
-void WriteTable(const Reader& reader, const ClassInfo& c, TableFormat format, TextSink& out) {
+void WriteTable(const Reader& reader, const ClassInfo& c, TableFormat format, TextSink& out,
+                DumpProgress* progress) {
   const bool json = format == TableFormat::kJsonLines;
   const std::string id_name = IdColumnName(c);
+  // Each column's key is what goes before its cell: a comma, or in JSONL
+  // the comma and the quoted name with its colon.
   std::vector<Column> columns;
   columns.reserve(c.member_count);
   for (uint32_t k = 0; k < c.member_count; k++) {
     const MemberInfo& m = c.members[k];
     const std::string_view name(m.name, m.name_length);
-    columns.push_back(Column{&m, wqstore::KindOf(m.type), "," + JsonQuoted(name) + ":"});
+    columns.push_back(
+        Column{&m, wqstore::KindOf(m.type), json ? "," + JsonQuoted(name) + ":" : ","});
   }
 
-  std::string id_key;  // JSONL: {"id":"
   if (json) {
-    id_key = "{" + JsonQuoted(id_name) + ":\"";
+    WriteRows<true>(reader, c, columns, "{" + JsonQuoted(id_name) + ":\"", out, progress);
   } else {
     CsvField(out, id_name.data(), id_name.size(), false);
     for (const Column& col : columns) {
@@ -93,29 +229,9 @@ void WriteTable(const Reader& reader, const ClassInfo& c, TableFormat format, Te
       CsvField(out, col.member->name, col.member->name_length, true);
     }
     out.Text("\r\n");
+    WriteRows<false>(reader, c, columns, std::string(), out, progress);
   }
-
-  for (uint32_t i = 0; i < c.object_count && !out.failed(); i++) {
-    const unsigned char* record = c.Record(i);
-    if (json) out.Write(id_key.data(), id_key.size());
-    char* p = out.Room(kNumberTextMax + 1);
-    p += ObjectIdText(c.number, i, p);
-    if (json) *p++ = '"';
-    out.Commit(p);
-    for (const Column& col : columns) {
-      if (json) {
-        out.Write(col.key.data(), col.key.size());
-      } else {
-        out.Put(',');
-      }
-      WriteValue(reader, col, record, json, out);
-    }
-    if (json) {
-      out.Text("}\n");
-    } else {
-      out.Text("\r\n");
-    }
-  }
+  if (progress != nullptr) progress->Done(c);
 }
 
 }  // namespace wqtools

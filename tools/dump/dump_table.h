@@ -7,15 +7,17 @@
 
 #include "store/scan.h"
 #include "tools/common/text_sink.h"
+#include "tools/dump/dump_progress.h"
 
 namespace wqtools {
 
 enum class TableFormat { kCsv, kJsonLines };
 
 // Writes the objects of class `c` of the file `reader` has open, which has
-// passed validation. Stops early when the sink fails.
+// passed validation. Stops early when the sink fails. Tells `progress`
+// (when given) how far it has come.
 void WriteTable(const wqstore::Reader& reader, const wqstore::ClassInfo& c, TableFormat format,
-                TextSink& out);
+                TextSink& out, DumpProgress* progress = nullptr);
 
 }  // namespace wqtools
 

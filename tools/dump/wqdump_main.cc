@@ -17,6 +17,7 @@
 
 #include "platform/text.h"
 #include "store/scan.h"
+#include "tools/common/progress_bar.h"
 #include "tools/common/repository_file.h"
 #include "tools/common/text_sink.h"
 #include "tools/common/tool_messages.h"
@@ -48,6 +49,8 @@ constexpr const char* kHelp =
     "  -V, --version    the version\n"
     "\n"
     "REPO - reads a repository from standard input redirected from a file.\n"
+    "On a terminal a dump to a file that takes more than a second shows its\n"
+    "progress on standard error.\n"
     "The file is validated completely first; one that is damaged is refused.\n"
     "Exit status: 0 done, 1 bad repository or write error, 2 usage error.\n";
 
@@ -128,27 +131,30 @@ int ParseOptions(int argc, char** argv, Options* o) {
   return -1;
 }
 
-int Dump(const Options& o) {
+// Dumps as `o` says onto `bar` (null: no bar); fails with the message
+// wqdump prints.
+Status Dump(const Options& o, wqtools::ProgressBar* bar) {
   const std::string repo = ShownPath(o.repo);
   std::unique_ptr<wqstore::Reader> reader;
   const Status opened = wqtools::OpenRepository(o.repo, &reader);
-  if (!opened.ok()) return wqtools::ReportError(kTool, repo + ": " + opened.message());
-  const Status checked = wqtools::CheckRepository(*reader, o.repo);
-  if (!checked.ok()) return wqtools::ReportError(kTool, repo + ": " + checked.message());
+  if (!opened.ok()) return Status::Error(repo + ": " + opened.message());
+  const Status checked = wqtools::CheckRepository(
+      *reader, o.repo, bar != nullptr ? bar->callback() : wqstore::ValidateProgress());
+  if (!checked.ok()) return Status::Error(repo + ": " + checked.message());
 
   const wqtools::TableFormat table =
       o.format == Format::kCsv ? wqtools::TableFormat::kCsv : wqtools::TableFormat::kJsonLines;
   if (o.all_classes) {
-    const Status written = wqtools::WriteClassFolder(*reader, table, o.output);
-    return written.ok() ? 0 : wqtools::ReportError(kTool, written.message());
+    wqtools::DumpProgress progress(bar, wqtools::DumpProgress::RecordBytes(*reader));
+    return wqtools::WriteClassFolder(*reader, table, o.output, &progress);
   }
   const wqstore::ClassInfo* cls = nullptr;
   if (o.format != Format::kSource) {
     cls = reader->FindByName(o.class_name);
     if (cls == nullptr) {
       const std::string shown = ShownPath(o.class_name);
-      return wqtools::ReportError(kTool, repo + ": no class named " +
-                                             (shown == o.class_name ? "\"" + shown + "\"" : shown));
+      return Status::Error(repo + ": no class named " +
+                           (shown == o.class_name ? "\"" + shown + "\"" : shown));
     }
   }
 
@@ -157,28 +163,45 @@ int Dump(const Options& o) {
   if (o.output != "-" && ::stat(o.repo == "-" ? "/dev/stdin" : o.repo.c_str(), &repo_info) == 0 &&
       ::stat(o.output.c_str(), &output_info) == 0 && repo_info.st_dev == output_info.st_dev &&
       repo_info.st_ino == output_info.st_ino) {
-    return wqtools::ReportError(kTool,
-                                "cannot write " + ShownPath(o.output) + ": it is the repository");
+    return Status::Error("cannot write " + ShownPath(o.output) + ": it is the repository");
   }
   std::unique_ptr<wqtools::TextSink> sink;
   if (o.output == "-") {
     sink.reset(new wqtools::TextSink());
   } else {
-    const Status created = wqtools::TextSink::ToFile(o.output, &sink);
-    if (!created.ok()) return wqtools::ReportError(kTool, created.message());
+    WQ_RETURN_IF_ERROR(wqtools::TextSink::ToFile(o.output, &sink));
   }
   switch (o.format) {
-    case Format::kSource: wqtools::WriteSource(*reader, *sink); break;
+    case Format::kSource: {
+      wqtools::DumpProgress progress(bar, wqtools::DumpProgress::RecordBytes(*reader));
+      wqtools::WriteSource(*reader, *sink, &progress);
+      break;
+    }
     case Format::kCsv:
-    case Format::kJsonLines: wqtools::WriteTable(*reader, *cls, table, *sink); break;
+    case Format::kJsonLines: {
+      wqtools::DumpProgress progress(bar, wqtools::DumpProgress::RecordBytes(*cls));
+      wqtools::WriteTable(*reader, *cls, table, *sink, &progress);
+      break;
+    }
   }
   // A file cut short or rewritten while it was dumped gave zeros or another
   // file's bytes: the dump is refused, and -o leaves its target as it was.
   const Status unchanged = wqtools::CheckUnchanged(*reader);
-  if (!unchanged.ok()) return wqtools::ReportError(kTool, repo + ": " + unchanged.message());
-  const Status finished = sink->Finish();
-  if (!finished.ok()) return wqtools::ReportError(kTool, finished.message());
-  return 0;
+  if (!unchanged.ok()) return Status::Error(repo + ": " + unchanged.message());
+  return sink->Finish();
+}
+
+// Dumps with a progress bar when writing to a file, erased before any
+// message; returns the exit status.
+int Dump(const Options& o) {
+  Status dumped;
+  if (o.output == "-") {
+    dumped = Dump(o, nullptr);
+  } else {
+    wqtools::ProgressBar bar(ShownPath(o.output));
+    dumped = Dump(o, &bar);
+  }
+  return dumped.ok() ? 0 : wqtools::ReportError(kTool, dumped.message());
 }
 
 }  // namespace

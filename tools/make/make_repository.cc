@@ -15,7 +15,8 @@
 
 namespace wqsource {
 
-Status MakeRepository(const std::string& source_path, const std::string& repo_path) {
+Status MakeRepository(const std::string& source_path, const std::string& repo_path,
+                      const SourceProgress& progress) {
   const std::string shown_source = ShownPath(source_path);
   const std::string shown_repo = ShownPath(repo_path);
   std::unique_ptr<wqstore::RepositoryWriter> writer;
@@ -37,6 +38,7 @@ Status MakeRepository(const std::string& source_path, const std::string& repo_pa
     }
     // The records and the heap wait in scratch files beside the target, so
     // that a source of any size builds in bounded memory.
+    const SourceWatch watch(progress, source.text().size());
     const Status built = BuildFromJson(source.text(), &writer, source_name, repo_path);
     // A source cut short under the parse read as zeros: the cut is the fault.
     WQ_RETURN_IF_ERROR(source.CheckUnchanged());

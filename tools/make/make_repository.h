@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/status.h"
+#include "tools/make/source_progress.h"
 
 namespace wqsource {
 
@@ -13,8 +14,10 @@ namespace wqsource {
 // messages then name it "standard input"), builds the repository and commits
 // it to `repo_path`. Fails with the one line wqmake prints after "wqmake: ";
 // the file at `repo_path` is then as it was. A file source must not be the
-// file at `repo_path`.
-Status MakeRepository(const std::string& source_path, const std::string& repo_path);
+// file at `repo_path`. `progress` is told how many bytes of the source have
+// been read as the build goes.
+Status MakeRepository(const std::string& source_path, const std::string& repo_path,
+                      const SourceProgress& progress = SourceProgress());
 
 }  // namespace wqsource
 

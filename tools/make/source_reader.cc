@@ -25,6 +25,7 @@
 #include "tools/make/json_events.h"
 #include "tools/make/json_scalar.h"
 #include "tools/make/object_builder.h"
+#include "tools/make/source_progress.h"
 
 namespace wqsource {
 
@@ -97,6 +98,7 @@ class SourceReader : public ScalarEvents<SourceReader> {
     return Check(Value(v));
   }
   bool OnEnd() {
+    SourceReached(static_cast<size_t>(cursor_->pos - text_.data()));
     Begin(false);
     if (skip_ > 0) {
       --skip_;

@@ -12,8 +12,11 @@
 #include <string>
 
 #include "platform/status.h"
+#include "platform/text.h"
+#include "tools/common/progress_bar.h"
 #include "tools/common/tool_messages.h"
 #include "tools/make/make_repository.h"
+#include "tools/make/source_file.h"
 
 namespace {
 
@@ -25,6 +28,8 @@ constexpr const char* kHelp =
     "completely first; the repository is written to a temporary file and put\n"
     "in place only when everything succeeded, so a failed run leaves an\n"
     "existing REPO.rtm as it was. The source format: man 5 wqsource.\n"
+    "On a terminal a build that takes more than a second shows its progress\n"
+    "on standard error.\n"
     "\n"
     "  -h, --help      this text\n"
     "  -V, --version   the version\n"
@@ -51,7 +56,16 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
-    const Status made = wqsource::MakeRepository(argv[optind], argv[optind + 1]);
+    Status made;
+    {
+      const std::string source = argv[optind];
+      wqtools::ProgressBar bar(source == wqsource::SourceFile::kStandardInputPath
+                                   ? std::string(wqsource::SourceFile::kStandardInputName)
+                                   : ShownPath(source));
+      const wqstore::ValidateProgress p = bar.callback();
+      made = wqsource::MakeRepository(argv[optind], argv[optind + 1],
+                                      wqsource::SourceProgress{p.report, p.context});
+    }  // the bar is erased before any message
     if (!made.ok()) return wqtools::ReportError(kTool, made.message());
   } catch (const std::bad_alloc&) {
     return wqtools::ReportError(kTool, "out of memory");
