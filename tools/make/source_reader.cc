@@ -10,6 +10,12 @@
 // buffered until the class ends. References are set at once when their
 // target is known and kept as pending otherwise, to be resolved when the
 // whole source has been read.
+//
+// The elements of an "objects" array whose class is in the writer are read
+// in windows (ObjectWindows) rather than through the events: the parser is
+// then moved on to the array's ']', or to an element too long for a window.
+// A fault after that is only found, not placed: the pass ends asking for
+// one with the events alone, which gives the message.
 #include "tools/make/source_reader.h"
 
 #include <cstddef>
@@ -25,6 +31,7 @@
 #include "tools/make/json_events.h"
 #include "tools/make/json_scalar.h"
 #include "tools/make/object_builder.h"
+#include "tools/make/object_windows.h"
 
 namespace wqsource {
 
@@ -60,10 +67,13 @@ struct Frame {
 
 class SourceReader : public ScalarEvents<SourceReader> {
  public:
-  SourceReader(const SourceText& source, wqstore::RepositoryWriter& writer, ReadMode mode)
+  SourceReader(const SourceText& source, wqstore::RepositoryWriter& writer, ReadMode mode,
+               ObjectParser parser)
       : source_(source),
         text_(source.text()),
         fast_(mode == ReadMode::kFast),
+        use_windows_(parser == ObjectParser::kWindows),
+        windows_(source.text()),
         definitions_(source, writer),
         builder_(source, writer) {}
 
@@ -79,6 +89,7 @@ class SourceReader : public ScalarEvents<SourceReader> {
       parsed = Check(NulFault(static_cast<size_t>(cursor.pos - 1 - text_.data())));
     }
     *end = needs_careful_pass_ ? PassEnd::kNeedsCarefulPass : PassEnd::kDone;
+    if (!parsed && windows_used_) *end = PassEnd::kNeedsEventPass;
     if (!parsed || needs_careful_pass_) return fault_;
     return builder_.ResolvePending(definitions_.classes());
   }
@@ -310,7 +321,8 @@ class SourceReader : public ScalarEvents<SourceReader> {
         // Straight into the writer when nothing the writer needs first can
         // still come; otherwise keep the objects until the class ends.
         if (c.has_name && c.has_members && (fast_ || (c.has_number && c.has_object_size))) {
-          return Flush();
+          WQ_RETURN_IF_ERROR(Flush());
+          return use_windows_ ? ReadObjectWindows() : Status::OK();
         }
         c.buffering = true;
         return Status::OK();
@@ -351,6 +363,139 @@ class SourceReader : public ScalarEvents<SourceReader> {
     return builder_.AddObject(c, definitions_.current_index(), object_name_, token_from_, &object_);
   }
 
+  // --- Objects in windows ------------------------------------------------------
+
+  // Where a window cannot go on; the pass with the events finds the fault.
+  [[gnu::cold]] [[gnu::noinline]] static Status WindowFault() {
+    return Status::Error("fault in a window of objects");
+  }
+
+  size_t SkipBlanks(size_t p) const {
+    while (p < text_.size() &&
+           (text_[p] == ' ' || text_[p] == '\t' || text_[p] == '\n' || text_[p] == '\r')) {
+      ++p;
+    }
+    return p;
+  }
+
+  // Reads the elements of the "objects" array whose '[' the parser has just
+  // read, in windows, and moves the parser on to its ']', or to the first
+  // element that no window holds.
+  Status ReadObjectWindows() {
+    windows_used_ = true;
+    const char* t = text_.data();
+    const size_t n = text_.size();
+    size_t p = SkipBlanks(static_cast<size_t>(cursor_->pos - t));
+    for (bool first = true; p < n && t[p] != ']'; first = false) {
+      if (!first) {
+        if (t[p] != ',') break;  // the parser finds the fault
+        p = SkipBlanks(p + 1);
+        if (p >= n || t[p] != '{') return WindowFault();
+      } else if (t[p] != '{') {
+        break;  // the parser reads what is not an object
+      }
+      size_t end;
+      if (!windows_.Cut(p, &end)) break;
+      simdjson::ondemand::document doc;
+      if (!windows_.Parse(p, end, &doc)) return WindowFault();
+      size_t closed = 0;
+      WQ_RETURN_IF_ERROR(ReadWindow(doc, &closed));
+      p = closed != 0 ? closed : SkipBlanks(end);
+    }
+    cursor_->pos = t + p;
+    mark_ = p;
+    return Status::OK();
+  }
+
+  // The elements of one window. When the array ends inside the window (which
+  // may reach past it), sets *closed to the offset of its ']'.
+  Status ReadWindow(simdjson::ondemand::document& doc, size_t* closed) {
+    simdjson::ondemand::array elements;
+    if (doc.get_array().get(elements) != simdjson::SUCCESS) return WindowFault();
+    for (auto element : elements) {
+      simdjson::ondemand::value value;
+      simdjson::ondemand::object object;
+      if (element.get(value) != simdjson::SUCCESS) return WindowFault();
+      const size_t brace = windows_.OffsetOf(value.raw_json_token().data());
+      if (value.get_object().get(object) != simdjson::SUCCESS) return WindowFault();
+      WQ_RETURN_IF_ERROR(ReadWindowObject(object, brace));
+    }
+    const char* rest;
+    if (doc.current_location().get(rest) == simdjson::SUCCESS) {
+      size_t q = windows_.OffsetOf(rest);
+      while (q > 0 && text_[q - 1] != ']') --q;
+      if (q == 0) return WindowFault();
+      *closed = q - 1;
+    }
+    return Status::OK();
+  }
+
+  // One element of a window, whose '{' is at `brace`, as BeginObject,
+  // ObjectValue, ValuesKey, MemberValue and End read it from the events.
+  Status ReadWindowObject(simdjson::ondemand::object& object, size_t brace) {
+    ClassState& c = Cur();
+    object_name_.ordinal = ++c.object_count;
+    object_name_.has_id = false;
+    object_from_ = brace;
+    next_guess_ = 0;
+    WQ_RETURN_IF_ERROR(
+        builder_.AddObject(c, definitions_.current_index(), object_name_, brace, &object_));
+    uint32_t seen = 0;
+    for (auto field : object) {
+      std::string_view key;
+      simdjson::ondemand::value value;
+      if (field.unescaped_key().get(key) != simdjson::SUCCESS) return WindowFault();
+      const int k = key == kObjectKeys[kObjectId]       ? kObjectId
+                    : key == kObjectKeys[kObjectValues] ? kObjectValues
+                                                        : -1;
+      if (k < 0 || (seen & (1u << k)) != 0) return WindowFault();
+      seen |= 1u << k;
+      if (field.value().get(value) != simdjson::SUCCESS) return WindowFault();
+      if (k == kObjectId) {
+        Scalar v;
+        size_t at;
+        if (!WindowScalar(value, windows_, &v, &at) || v.kind != Scalar::kString) {
+          return WindowFault();
+        }
+        object_name_.id.assign(v.s);
+        WQ_RETURN_IF_ERROR(builder_.MapId(c, object_name_, v.s, object_, at));
+        object_name_.has_id = true;
+        continue;
+      }
+      simdjson::ondemand::object values;
+      if (value.get_object().get(values) != simdjson::SUCCESS) return WindowFault();
+      for (auto member : values) {
+        std::string_view name;
+        if (member.unescaped_key().get(name) != simdjson::SUCCESS) return WindowFault();
+        uint32_t m;
+        if (!FindMember(c, name, &m) || !builder_.Give(m)) return WindowFault();
+        Scalar v;
+        size_t at;
+        if (member.value().get(value) != simdjson::SUCCESS ||
+            !WindowScalar(value, windows_, &v, &at)) {
+          return WindowFault();
+        }
+        WQ_RETURN_IF_ERROR(builder_.SetValue(c, object_name_, object_, m, v, at));
+      }
+    }
+    return builder_.CheckRequired(c, object_name_, brace);
+  }
+
+  // The index of the member named `k`; members usually come in the order of
+  // their definitions.
+  bool FindMember(const ClassState& c, std::string_view k, uint32_t* m) {
+    if (next_guess_ < c.members.size() && c.members[next_guess_].name == k) {
+      *m = next_guess_;
+    } else {
+      key_text_.assign(k);
+      auto it = definitions_.member_by_name().find(key_text_);
+      if (it == definitions_.member_by_name().end()) return false;
+      *m = it->second;
+    }
+    next_guess_ = *m + 1;
+    return true;
+  }
+
   Status ObjectValue(Frame& f, const Scalar& v) {
     ClassState& c = Cur();
     if (f.field == kObjectId) {
@@ -382,16 +527,7 @@ class SourceReader : public ScalarEvents<SourceReader> {
       return Status::OK();
     }
     uint32_t m;
-    // Members usually come in the order of their definitions.
-    if (next_guess_ < c.members.size() && c.members[next_guess_].name == k) {
-      m = next_guess_;
-    } else {
-      key_text_.assign(k);
-      auto it = definitions_.member_by_name().find(key_text_);
-      if (it == definitions_.member_by_name().end()) return KeyFault(f, "unknown member ", k);
-      m = it->second;
-    }
-    next_guess_ = m + 1;
+    if (!FindMember(c, k, &m)) return KeyFault(f, "unknown member ", k);
     if (!builder_.Give(m)) return KeyFault(f, "duplicate key ", k);
     f.field = static_cast<int>(m);
     return Status::OK();
@@ -412,7 +548,10 @@ class SourceReader : public ScalarEvents<SourceReader> {
   const SourceText& source_;
   std::string_view text_;
   const bool fast_;
-  const Cursor* cursor_ = nullptr;
+  const bool use_windows_;
+  bool windows_used_ = false;
+  ObjectWindows windows_;
+  Cursor* cursor_ = nullptr;
   size_t mark_ = 0;        // end of the previous event's token
   size_t token_from_ = 0;  // where the scan for this event's token starts
   size_t skip_ = 0;        // depth inside a value being skipped
@@ -436,8 +575,8 @@ class SourceReader : public ScalarEvents<SourceReader> {
 }  // namespace
 
 Status ReadSource(const SourceText& source, wqstore::RepositoryWriter& writer, ReadMode mode,
-                  PassEnd* end) {
-  return SourceReader(source, writer, mode).Run(end);
+                  ObjectParser parser, PassEnd* end) {
+  return SourceReader(source, writer, mode, parser).Run(end);
 }
 
 }  // namespace wqsource

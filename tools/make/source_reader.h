@@ -21,19 +21,30 @@ enum class ReadMode {
   kCareful,
 };
 
+// How a pass reads the elements of "objects" arrays.
+enum class ObjectParser {
+  // In windows, with simdjson (ObjectWindows); a fault found in a pass that
+  // read any is placed by a pass with the events.
+  kWindows,
+  // With the events of the parser of the rest of the source.
+  kEvents,
+};
+
 // How a pass ended.
 enum class PassEnd {
   kDone,              // the source is read; see the status
   kNeedsCarefulPass,  // a number or object size came after objects were added
+  kNeedsEventPass,    // a fault came after objects were read in windows
 };
 
 // Reads `source` into `writer`, which must be empty. Fails with the first
 // fault of the source, "LINE:COLUMN: detail" (see SourceText). Only the fast
-// mode can end in kNeedsCarefulPass, without a fault. On a failure, or when
-// it needs the careful pass, the writer holds part of the repository and
+// mode can end in kNeedsCarefulPass, without a fault, and only kWindows in
+// kNeedsEventPass, with a fault whose message may be wrong. On a failure, or
+// when it needs another pass, the writer holds part of the repository and
 // should be dropped.
 Status ReadSource(const SourceText& source, wqstore::RepositoryWriter& writer, ReadMode mode,
-                  PassEnd* end);
+                  ObjectParser parser, PassEnd* end);
 
 }  // namespace wqsource
 
