@@ -14,7 +14,8 @@ namespace wqsource {
 using wqstore::RepositoryWriter;
 
 Status BuildFromJson(std::string_view text, std::unique_ptr<RepositoryWriter>* writer,
-                     std::string_view source_name, const std::string& spill_near) {
+                     std::string_view source_name, const std::string& spill_near,
+                     const std::string* csv_folder) {
   const SourceText source(text, source_name);
   auto fresh = [&spill_near](std::unique_ptr<RepositoryWriter>* w) {
     w->reset();  // the scratch files of a first pass go before the second's come
@@ -28,7 +29,7 @@ Status BuildFromJson(std::string_view text, std::unique_ptr<RepositoryWriter>* w
   for (;;) {
     WQ_RETURN_IF_ERROR(fresh(&built));
     PassEnd end = PassEnd::kDone;
-    read = ReadSource(source, *built, mode, parser, &end);
+    read = ReadSource(source, *built, mode, parser, csv_folder, &end);
     if (end == PassEnd::kNeedsCarefulPass) {
       mode = ReadMode::kCareful;
     } else if (end == PassEnd::kNeedsEventPass) {
@@ -44,7 +45,8 @@ Status BuildFromJson(std::string_view text, std::unique_ptr<RepositoryWriter>* w
 
 Status BuildFromJsonCarefully(std::string_view text, RepositoryWriter& writer) {
   PassEnd end = PassEnd::kDone;
-  return ReadSource(SourceText(text), writer, ReadMode::kCareful, ObjectParser::kEvents, &end);
+  return ReadSource(SourceText(text), writer, ReadMode::kCareful, ObjectParser::kEvents, nullptr,
+                    &end);
 }
 
 }  // namespace wqsource

@@ -22,12 +22,17 @@ Status MakeRepository(const std::string& source_path, const std::string& repo_pa
   {
     SourceFile source;
     std::string_view source_name = shown_source;
+    // The CSV files a source names are found beside it; beside standard
+    // input means in the current directory.
+    std::string csv_folder;
     if (source_path == SourceFile::kStandardInputPath) {
       WQ_RETURN_IF_ERROR(source.OpenStandardInput());
       source_name = SourceFile::kStandardInputName;
     } else {
       struct stat source_info;
       WQ_RETURN_IF_ERROR(source.Open(source_path, &source_info));
+      const size_t slash = source_path.rfind('/');
+      if (slash != std::string::npos) csv_folder = source_path.substr(0, slash == 0 ? 1 : slash);
       // Committing over the source would destroy it.
       struct stat target_info;
       if (::stat(repo_path.c_str(), &target_info) == 0 &&
@@ -37,7 +42,7 @@ Status MakeRepository(const std::string& source_path, const std::string& repo_pa
     }
     // The records and the heap wait in scratch files beside the target, so
     // that a source of any size builds in bounded memory.
-    WQ_RETURN_IF_ERROR(BuildFromJson(source.text(), &writer, source_name, repo_path));
+    WQ_RETURN_IF_ERROR(BuildFromJson(source.text(), &writer, source_name, repo_path, &csv_folder));
   }  // the source text is released before the file image is written
   return writer->Commit(repo_path).Prefixed("cannot write " + shown_repo + ": ");
 }

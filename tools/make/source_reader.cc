@@ -28,6 +28,7 @@
 #include "tools/make/buffered_objects.h"
 #include "tools/make/class_definitions.h"
 #include "tools/make/class_model.h"
+#include "tools/make/csv_objects.h"
 #include "tools/make/json_events.h"
 #include "tools/make/json_scalar.h"
 #include "tools/make/object_builder.h"
@@ -68,8 +69,10 @@ struct Frame {
 class SourceReader : public ScalarEvents<SourceReader> {
  public:
   SourceReader(const SourceText& source, wqstore::RepositoryWriter& writer, ReadMode mode,
-               ObjectParser parser)
+               ObjectParser parser, const std::string* csv_folder)
       : source_(source),
+        csv_allowed_(csv_folder != nullptr),
+        csv_files_(csv_folder != nullptr ? *csv_folder : std::string()),
         text_(source.text()),
         fast_(mode == ReadMode::kFast),
         use_windows_(parser == ObjectParser::kWindows),
@@ -257,6 +260,7 @@ class SourceReader : public ScalarEvents<SourceReader> {
           return KindFault(Ctx::kClasses, "each class must be a JSON object, not ", v);
         }
         definitions_.BeginClass(TokenStart());
+        csv_offset_ = kNoCsv;
         frames_.push_back(Frame{Ctx::kClass});
         return Status::OK();
       case Ctx::kClass: return ClassValue(f, v);
@@ -326,8 +330,36 @@ class SourceReader : public ScalarEvents<SourceReader> {
         }
         c.buffering = true;
         return Status::OK();
+      case kClassCsv:
+        if (v.kind != Scalar::kString) {
+          return KindFault(Ctx::kClass, "\"csv\" must be a string, not ", v);
+        }
+        if (!csv_allowed_) {
+          return source_.FaultAt(TokenStart(), ClassLabel(c) + ": CSV files are not read here");
+        }
+        csv_path_.assign(v.s);
+        csv_offset_ = TokenStart();
+        return Status::OK();
       default: return definitions_.ClassField(static_cast<ClassKey>(f.field), v, TokenStart());
     }
+  }
+
+  // The objects of the current class from the CSV file it names, after
+  // those of its "objects".
+  Status ReadCsv() {
+    ClassState& c = Cur();
+    const SourceText* csv = nullptr;
+    const Status opened = csv_files_.Open(csv_path_, &csv);
+    if (!opened.ok()) {
+      // A fault inside the file is placed there; one opening it at "csv".
+      if (csv != nullptr) return opened;
+      return source_.FaultAt(csv_offset_, ClassLabel(c) + ": " + opened.message());
+    }
+    builder_.UseCsv(csv);
+    const Status read = ReadCsvObjects(*csv, c, definitions_.current_index(),
+                                       definitions_.member_by_name(), builder_);
+    builder_.UseCsv(nullptr);
+    return read;
   }
 
   Status Flush() {
@@ -344,6 +376,7 @@ class SourceReader : public ScalarEvents<SourceReader> {
       WQ_RETURN_IF_ERROR(buffer_.Replay(c, definitions_.member_by_name(),
                                         definitions_.current_index(), source_, builder_));
     }
+    if (csv_offset_ != kNoCsv) WQ_RETURN_IF_ERROR(ReadCsv());
     buffer_.Clear();
     return definitions_.EndClass();
   }
@@ -545,7 +578,13 @@ class SourceReader : public ScalarEvents<SourceReader> {
     return Status::OK();
   }
 
+  static constexpr size_t kNoCsv = SIZE_MAX;
+
   const SourceText& source_;
+  const bool csv_allowed_;
+  CsvFiles csv_files_;          // before the builder, whose ids point into them
+  std::string csv_path_;        // the current class's "csv"
+  size_t csv_offset_ = kNoCsv;  // its offset, or kNoCsv
   std::string_view text_;
   const bool fast_;
   const bool use_windows_;
@@ -575,8 +614,8 @@ class SourceReader : public ScalarEvents<SourceReader> {
 }  // namespace
 
 Status ReadSource(const SourceText& source, wqstore::RepositoryWriter& writer, ReadMode mode,
-                  ObjectParser parser, PassEnd* end) {
-  return SourceReader(source, writer, mode, parser).Run(end);
+                  ObjectParser parser, const std::string* csv_folder, PassEnd* end) {
+  return SourceReader(source, writer, mode, parser, csv_folder).Run(end);
 }
 
 }  // namespace wqsource

@@ -3,6 +3,8 @@
 #ifndef WQSQL_TOOLS_MAKE_SOURCE_READER_H_
 #define WQSQL_TOOLS_MAKE_SOURCE_READER_H_
 
+#include <string>
+
 #include "platform/status.h"
 #include "store/writer.h"
 #include "tools/make/source_faults.h"
@@ -43,8 +45,11 @@ enum class PassEnd {
 // kNeedsEventPass, with a fault whose message may be wrong. On a failure, or
 // when it needs another pass, the writer holds part of the repository and
 // should be dropped.
+// `csv_folder` is the folder of the CSV files the source names with
+// relative paths ("" for the current directory); when it is null, a class
+// that names one is a fault.
 Status ReadSource(const SourceText& source, wqstore::RepositoryWriter& writer, ReadMode mode,
-                  ObjectParser parser, PassEnd* end);
+                  ObjectParser parser, const std::string* csv_folder, PassEnd* end);
 
 }  // namespace wqsource
 
