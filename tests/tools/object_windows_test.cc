@@ -110,6 +110,22 @@ TEST(ObjectWindows, BuildWhatTheEventsBuild) {
   }
 }
 
+// Member names that a key holds escaped: keys are compared as they are in
+// the text only where that cannot match the wrong name.
+TEST(ObjectWindows, KeysWithEscapes) {
+  const std::string source =
+      "{\"classes\": [{\"name\": \"K\", \"members\": [{\"name\": \"q\\\"x\", \"type\": \"int\"},"
+      " {\"name\": \"q\\\\\", \"type\": \"int\"}, {\"name\": \"b\\\\y\", \"type\": \"int\"}],"
+      " \"objects\": [\n{\"values\": {\"q\\\"x\": 1, \"q\\\\\": 2, \"b\\\\y\": 3}},\n"
+      "{\"values\": {\"q\\u0022x\": 4, \"b\\u005cy\": 5}},\n"
+      "{\"values\": {\"q\\\\\": 6, \"q\\\"x\": 7}}]}]}";
+  EXPECT_EQ(BothWays(source), "");
+  EXPECT_NE(BothWays(source.substr(0, source.size() - 4) + ",\n{\"values\": {\"q\\\\\": 8, "
+                                                           "\"q\\u005c\": 9}}]}]}")
+                .find("duplicate key"),
+            std::string::npos);
+}
+
 // Many windows, on lines and on one line, with references back and forward
 // across them, and an element longer than a window takes between others.
 TEST(ObjectWindows, ManyWindowsAndLongElements) {

@@ -416,6 +416,13 @@ class SourceReader : public ScalarEvents<SourceReader> {
   // element that no window holds.
   Status ReadObjectWindows() {
     windows_used_ = true;
+    // The member names a key's text can be compared with as it is: those
+    // without a quote or backslash, which a key would hold escaped.
+    const ClassState& c = Cur();
+    plain_names_.resize(c.members.size());
+    for (size_t m = 0; m < c.members.size(); ++m) {
+      plain_names_[m] = c.members[m].name.find_first_of("\"\\") == std::string::npos;
+    }
     const char* t = text_.data();
     const size_t n = text_.size();
     size_t p = SkipBlanks(static_cast<size_t>(cursor_->pos - t));
@@ -474,16 +481,26 @@ class SourceReader : public ScalarEvents<SourceReader> {
     WQ_RETURN_IF_ERROR(
         builder_.AddObject(c, definitions_.current_index(), object_name_, brace, &object_));
     uint32_t seen = 0;
-    for (auto field : object) {
-      std::string_view key;
+    for (auto item : object) {
+      simdjson::ondemand::field field;
       simdjson::ondemand::value value;
-      if (field.unescaped_key().get(key) != simdjson::SUCCESS) return WindowFault();
-      const int k = key == kObjectKeys[kObjectId]       ? kObjectId
-                    : key == kObjectKeys[kObjectValues] ? kObjectValues
-                                                        : -1;
+      if (std::move(item).get(field) != simdjson::SUCCESS) return WindowFault();
+      // Keys compared as they are in the text, and unescaped only when they
+      // hold an escape.
+      const simdjson::ondemand::raw_json_string raw = field.key();
+      int k = raw.unsafe_is_equal(kObjectKeys[kObjectValues]) ? kObjectValues
+              : raw.unsafe_is_equal(kObjectKeys[kObjectId])   ? kObjectId
+                                                              : -1;
+      if (k < 0) {
+        std::string_view key;
+        if (field.unescaped_key().get(key) != simdjson::SUCCESS) return WindowFault();
+        k = key == kObjectKeys[kObjectId]       ? kObjectId
+            : key == kObjectKeys[kObjectValues] ? kObjectValues
+                                                : -1;
+      }
       if (k < 0 || (seen & (1u << k)) != 0) return WindowFault();
       seen |= 1u << k;
-      if (field.value().get(value) != simdjson::SUCCESS) return WindowFault();
+      value = field.value();
       if (k == kObjectId) {
         Scalar v;
         size_t at;
@@ -497,17 +514,22 @@ class SourceReader : public ScalarEvents<SourceReader> {
       }
       simdjson::ondemand::object values;
       if (value.get_object().get(values) != simdjson::SUCCESS) return WindowFault();
-      for (auto member : values) {
-        std::string_view name;
-        if (member.unescaped_key().get(name) != simdjson::SUCCESS) return WindowFault();
-        uint32_t m;
-        if (!FindMember(c, name, &m) || !builder_.Give(m)) return WindowFault();
+      for (auto item : values) {
+        simdjson::ondemand::field member;
+        if (std::move(item).get(member) != simdjson::SUCCESS) return WindowFault();
+        uint32_t m = next_guess_;
+        if (m < c.members.size() && plain_names_[m] &&
+            member.key().unsafe_is_equal(c.members[m].name)) {
+          next_guess_ = m + 1;
+        } else {
+          std::string_view name;
+          if (member.unescaped_key().get(name) != simdjson::SUCCESS) return WindowFault();
+          if (!FindMember(c, name, &m)) return WindowFault();
+        }
+        if (!builder_.Give(m)) return WindowFault();
         Scalar v;
         size_t at;
-        if (member.value().get(value) != simdjson::SUCCESS ||
-            !WindowScalar(value, windows_, &v, &at)) {
-          return WindowFault();
-        }
+        if (!WindowScalar(member.value(), windows_, &v, &at)) return WindowFault();
         WQ_RETURN_IF_ERROR(builder_.SetValue(c, object_name_, object_, m, v, at));
       }
     }
@@ -590,6 +612,7 @@ class SourceReader : public ScalarEvents<SourceReader> {
   const bool use_windows_;
   bool windows_used_ = false;
   ObjectWindows windows_;
+  std::vector<bool> plain_names_;  // per member of the class read in windows
   Cursor* cursor_ = nullptr;
   size_t mark_ = 0;        // end of the previous event's token
   size_t token_from_ = 0;  // where the scan for this event's token starts
