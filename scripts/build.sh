@@ -8,7 +8,7 @@
 # configure step.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/deps.sh cmake ninja-build g++ nlohmann-json3-dev libreadline-dev \
+scripts/deps.sh cmake ninja-build g++ nlohmann-json3-dev libsimdjson-dev libreadline-dev \
   libsqlite3-dev sqlite3 python3-dev python3-pybind11 pybind11-dev python3-numpy python3-pandas
 # -O2: Release's -O3 costs more compile time than it gains here. The whole
 # build takes about 90 s of CPU time.

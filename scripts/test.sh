@@ -15,7 +15,7 @@ cd "$(dirname "$0")/.."
 # packages (dpkg-dev, debhelper, dh-python, fakeroot, lintian); the Python
 # test pytest, numpy, pandas, Dask and its distributed scheduler; the style
 # check clang-format and clang-tidy.
-scripts/deps.sh cmake ninja-build g++ nlohmann-json3-dev libgtest-dev libreadline-dev \
+scripts/deps.sh cmake ninja-build g++ nlohmann-json3-dev libsimdjson-dev libgtest-dev libreadline-dev \
   libsqlite3-dev sqlite3 python3-dev python3-pybind11 pybind11-dev python3-numpy python3-pandas \
   debhelper dh-python lintian fakeroot clang-format clang-tidy
 scripts/deps.sh valgrind tmux less zsh python3 clang libclang-rt-14-dev mandoc pkgconf dpkg-dev \

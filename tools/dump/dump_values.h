@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "store/scan.h"
+#include "tools/common/id_column.h"
 #include "tools/common/text_encoding.h"
 #include "tools/common/text_sink.h"
 
@@ -68,22 +69,11 @@ inline void HeapText(const wqstore::Reader& reader, uint64_t off, const char** s
 }
 
 // The name of the column or key that holds the object's id in CSV and
-// JSONL: "id", or "_id", "__id", ... when a member of the class has it:
-// the fewest underscores no member's name has. One pass over the members.
+// JSONL (tools/common/id_column.h).
 inline std::string IdColumnName(const wqstore::ClassInfo& c) {
-  // taken[k]: a member is named k underscores and "id". Only the first
-  // member_count + 1 counts can all be taken.
-  std::vector<bool> taken(size_t{c.member_count} + 1, false);
-  for (uint32_t i = 0; i < c.member_count; i++) {
-    const std::string_view name(c.members[i].name, c.members[i].name_length);
-    const size_t k = name.find_first_not_of('_');
-    if (k < taken.size() && name.size() == k + 2 && name.compare(k, 2, "id") == 0) {
-      taken[k] = true;
-    }
-  }
-  size_t k = 0;
-  while (taken[k]) k++;
-  return std::string(k, '_') + "id";
+  return IdColumnName(c.member_count, [&c](size_t i) {
+    return std::string_view(c.members[i].name, c.members[i].name_length);
+  });
 }
 
 }  // namespace wqtools

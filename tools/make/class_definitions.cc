@@ -67,7 +67,7 @@ Status ClassDefinitions::ClassField(ClassKey key, const Scalar& v, size_t at) {
       c.has_object_size = true;
       return Status::OK();
     }
-    default: return Status::OK();  // members and objects are the reader's
+    default: return Status::OK();  // members, objects and csv are the reader's
   }
 }
 

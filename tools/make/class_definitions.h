@@ -24,10 +24,17 @@ namespace wqsource {
 
 // The keys of a class and of a member, in the order of the tables below; a
 // key's index is its bit in the reader's set of keys seen.
-enum ClassKey { kClassName, kClassNumber, kClassObjectSize, kClassMembers, kClassObjects };
+enum ClassKey {
+  kClassName,
+  kClassNumber,
+  kClassObjectSize,
+  kClassMembers,
+  kClassObjects,
+  kClassCsv
+};
 enum MemberKey { kMemberName, kMemberType, kMemberNumber, kMemberNullable };
-constexpr std::string_view kClassKeys[] = {"name",    "number",  "objectSize",
-                                           "members", "objects", {}};
+constexpr std::string_view kClassKeys[] = {"name", "number", "objectSize", "members", "objects",
+                                           "csv",  {}};
 constexpr std::string_view kMemberKeys[] = {"name", "type", "number", "nullable", {}};
 
 // The most a source may define: what the file format and the store's

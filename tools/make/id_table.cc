@@ -2,6 +2,10 @@
 // probing over a keyed hash; the ids' text stays in the source.
 #include "tools/make/id_table.h"
 
+#include <algorithm>
+
+#include "tools/make/csv_records.h"
+
 namespace wqsource {
 namespace {
 
@@ -11,9 +15,29 @@ size_t SlotEntry(uint64_t slot) { return static_cast<size_t>(slot & 0xffffffffu)
 
 }  // namespace
 
+uint64_t IdTable::AddCsvText(std::string_view csv) {
+  const uint64_t base = texts_end_;
+  csv_texts_.push_back(CsvText{base, csv});
+  texts_end_ += csv.size();
+  return base;
+}
+
+const IdTable::CsvText& IdTable::CsvAt(uint64_t offset) const {
+  auto it = std::upper_bound(csv_texts_.begin(), csv_texts_.end(), offset,
+                             [](uint64_t o, const CsvText& t) { return o < t.base; });
+  return *(it - 1);
+}
+
 std::string_view IdTable::Text(const Entry& e) const {
+  const uint64_t offset = e.text & ~kEscaped;
+  if (offset >= source_.size()) {
+    const CsvText& csv = CsvAt(offset);
+    if ((e.text & kEscaped) == 0) return csv.text.substr(offset - csv.base, e.size);
+    csv_reread_ = CsvFieldAt(csv.text, offset - csv.base);
+    return csv_reread_;
+  }
   if ((e.text & kEscaped) == 0) return source_.substr(e.text, e.size);
-  return reread_.Read(source_, e.text & ~kEscaped).s;
+  return reread_.Read(source_, offset).s;
 }
 
 void IdTable::Grow() {
@@ -45,16 +69,28 @@ Status IdTable::Insert(std::string_view id, size_t token, wqstore::ObjectRef obj
     if (e.size == id.size() && Text(e) == id) return Status::OK();
   }
   // A token whose text between its quotes is the id itself, without a
-  // backslash, has no escapes.
-  const bool plain = token + 1 + id.size() < source_.size() && source_[token] == '"' &&
-                     id.find('\\') == std::string_view::npos &&
-                     source_.compare(token + 1, id.size(), id) == 0 &&
-                     source_[token + 1 + id.size()] == '"';
+  // backslash, has no escapes; nor has a CSV field that is the id, in
+  // quotes or not.
+  bool plain;
+  uint64_t at = token + 1;
+  if (token >= source_.size()) {
+    const CsvText& csv = CsvAt(token);
+    const size_t local = static_cast<size_t>(token - csv.base);
+    plain = local < csv.text.size() && csv.text[local] == '"' &&
+            csv.text.compare(local + 1, id.size(), id) == 0;
+    if (!plain && csv.text.compare(local, id.size(), id) == 0) {
+      plain = true;
+      at = token;
+    }
+  } else {
+    plain = token + 1 + id.size() < source_.size() && source_[token] == '"' &&
+            id.find('\\') == std::string_view::npos &&
+            source_.compare(token + 1, id.size(), id) == 0 && source_[token + 1 + id.size()] == '"';
+  }
   if ((size_ >> kBlockShift) == blocks_.size()) {
     blocks_.emplace_back(new Entry[size_t{1} << kBlockShift]);
   }
-  At(size_) =
-      Entry{plain ? token + 1 : token | kEscaped, static_cast<uint32_t>(id.size()), h, object};
+  At(size_) = Entry{plain ? at : token | kEscaped, static_cast<uint32_t>(id.size()), h, object};
   slots_[s] = Slot(h, size_);
   ++size_;
   *inserted = true;

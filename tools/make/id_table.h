@@ -31,10 +31,17 @@ class IdTable {
 
   // An empty table, with a fresh random key, for the ids of the JSON text
   // `source`, which must outlive it.
-  explicit IdTable(std::string_view source) : source_(source), key_(RandomHashKey()) {}
+  explicit IdTable(std::string_view source)
+      : source_(source), key_(RandomHashKey()), texts_end_(source.size()) {}
+
+  // Adds a CSV text whose ids Insert may name: its offsets follow those of
+  // the source and of the CSV texts added before it, starting at the offset
+  // returned. The text must outlive the table.
+  uint64_t AddCsvText(std::string_view csv);
 
   // Maps `id`, the text of the string token at offset `token` of the
-  // source, to `object`. Sets *inserted to false, and changes nothing, when
+  // source (or of the CSV field at offset `token` of a CSV text), to
+  // `object`. Sets *inserted to false, and changes nothing, when
   // `id` is already mapped. Fails only past the table's limits: 2^32 - 2
   // ids, each under 4 GiB.
   Status Insert(std::string_view id, size_t token, wqstore::ObjectRef object, bool* inserted);
@@ -51,9 +58,9 @@ class IdTable {
   uint64_t ProbeDistance() const;
 
  private:
-  // An id: where its text is in the source (the top bit set when the token
-  // holds escapes, the offset then being the token's), its size, hash and
-  // object.
+  // An id: where its text is in the source or a CSV text (the top bit set
+  // when the token holds escapes, the offset then being the token's), its
+  // size, hash and object.
   struct Entry {
     uint64_t text;
     uint32_t size;
@@ -70,6 +77,12 @@ class IdTable {
   // The id of `e`; one that holds escapes is read again from the source.
   std::string_view Text(const Entry& e) const;
   void Grow();
+  // The CSV text that holds `offset`, which is past the source.
+  struct CsvText {
+    uint64_t base;
+    std::string_view text;
+  };
+  const CsvText& CsvAt(uint64_t offset) const;
 
   std::string_view source_;
   HashKey key_;
@@ -80,6 +93,9 @@ class IdTable {
   // entries.
   std::vector<uint64_t> slots_;
   mutable OneValue reread_;  // for ids with escapes
+  std::vector<CsvText> csv_texts_;
+  uint64_t texts_end_;
+  mutable std::string csv_reread_;
 };
 
 }  // namespace wqsource

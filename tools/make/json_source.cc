@@ -1,5 +1,7 @@
-// BuildFromJson: a fast pass over the source, and a careful one when the fast
-// pass finds that it added objects too early.
+// BuildFromJson: a fast pass over the source, a careful one when the fast
+// pass finds that it added objects too early, and one with the parser's
+// events alone when a pass that read objects in windows meets a fault, to
+// place it.
 #include "tools/make/json_source.h"
 
 #include <utility>
@@ -11,16 +13,9 @@ namespace wqsource {
 
 using wqstore::RepositoryWriter;
 
-namespace {
-
-Status ReadInto(const SourceText& source, RepositoryWriter& writer, ReadMode mode, PassEnd* end) {
-  return ReadSource(source, writer, mode, end);
-}
-
-}  // namespace
-
 Status BuildFromJson(std::string_view text, std::unique_ptr<RepositoryWriter>* writer,
-                     std::string_view source_name, const std::string& spill_near) {
+                     std::string_view source_name, const std::string& spill_near,
+                     const std::string* csv_folder) {
   const SourceText source(text, source_name);
   auto fresh = [&spill_near](std::unique_ptr<RepositoryWriter>* w) {
     w->reset();  // the scratch files of a first pass go before the second's come
@@ -28,12 +23,20 @@ Status BuildFromJson(std::string_view text, std::unique_ptr<RepositoryWriter>* w
     return spill_near.empty() ? Status::OK() : (*w)->SpillNear(spill_near);
   };
   std::unique_ptr<RepositoryWriter> built;
-  WQ_RETURN_IF_ERROR(fresh(&built));
-  PassEnd end = PassEnd::kDone;
-  Status read = ReadInto(source, *built, ReadMode::kFast, &end);
-  if (end == PassEnd::kNeedsCarefulPass) {
+  ReadMode mode = ReadMode::kFast;
+  ObjectParser parser = ObjectParser::kWindows;
+  Status read;
+  for (;;) {
     WQ_RETURN_IF_ERROR(fresh(&built));
-    read = ReadInto(source, *built, ReadMode::kCareful, &end);
+    PassEnd end = PassEnd::kDone;
+    read = ReadSource(source, *built, mode, parser, csv_folder, &end);
+    if (end == PassEnd::kNeedsCarefulPass) {
+      mode = ReadMode::kCareful;
+    } else if (end == PassEnd::kNeedsEventPass) {
+      parser = ObjectParser::kEvents;
+    } else {
+      break;
+    }
   }
   WQ_RETURN_IF_ERROR(read);
   *writer = std::move(built);
@@ -42,7 +45,8 @@ Status BuildFromJson(std::string_view text, std::unique_ptr<RepositoryWriter>* w
 
 Status BuildFromJsonCarefully(std::string_view text, RepositoryWriter& writer) {
   PassEnd end = PassEnd::kDone;
-  return ReadInto(SourceText(text), writer, ReadMode::kCareful, &end);
+  return ReadSource(SourceText(text), writer, ReadMode::kCareful, ObjectParser::kEvents, nullptr,
+                    &end);
 }
 
 }  // namespace wqsource

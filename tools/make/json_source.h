@@ -1,6 +1,7 @@
-// BuildFromJson: turns the text of a JSON source into a RepositoryWriter
-// holding the repository it describes, ready to commit. The text is read
-// with a SAX parser; no document tree is built.
+// BuildFromJson: turns the text of a JSON source, and of the CSV files it
+// names, into a RepositoryWriter holding the repository it describes, ready
+// to commit. The text is read with a SAX parser and, object by object, with
+// simdjson's On-Demand parser; no document tree is built.
 #ifndef WQSQL_TOOLS_MAKE_JSON_SOURCE_H_
 #define WQSQL_TOOLS_MAKE_JSON_SOURCE_H_
 
@@ -22,8 +23,13 @@ namespace wqsource {
 // keeps the records and the heap in scratch files in that path's folder
 // (RepositoryWriter::SpillNear), so its memory does not grow with the
 // source.
+//
+// A class may name a CSV file that holds its objects ("csv"); relative
+// paths are taken from `csv_folder` ("" for the current directory). Without
+// a `csv_folder`, a class that names one is a fault.
 Status BuildFromJson(std::string_view text, std::unique_ptr<wqstore::RepositoryWriter>* writer,
-                     std::string_view source_name = {}, const std::string& spill_near = {});
+                     std::string_view source_name = {}, const std::string& spill_near = {},
+                     const std::string* csv_folder = nullptr);
 
 // The same into a writer the caller owns, which must be empty, reading in
 // the careful mode only: objects that come before their class's number or

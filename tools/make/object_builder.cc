@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "store/scan.h"
+#include "tools/make/csv_records.h"
 #include "tools/make/value_conversion.h"
 
 namespace wqsource {
@@ -11,22 +12,30 @@ namespace wqsource {
 using wqstore::ObjectRef;
 using wqstore::ValueKind;
 
+void ObjectBuilder::UseCsv(const SourceText* csv) {
+  if (csv == nullptr) {
+    csv_ = nullptr;
+    return;
+  }
+  csv_texts_.push_back(CsvText{ids_.AddCsvText(csv->text()), csv});
+  csv_ = &csv_texts_.back();
+}
+
 Status ObjectBuilder::AddObject(const ClassState& c, uint32_t cls, const ObjectName& name,
                                 size_t offset, ObjectRef* o) {
   ++serial_;
   const Status added = writer_.AddObject(cls, o);
   if (added.ok()) return added;
-  return source_.FaultAtToken(offset,
-                              ClassLabel(c) + ", " + ObjectLabel(name) + ": " + added.message());
+  return FaultAt(offset, ClassLabel(c) + ", " + ObjectLabel(name) + ": " + added.message());
 }
 
 Status ObjectBuilder::MapId(const ClassState& c, const ObjectName& name, std::string_view id,
                             ObjectRef o, size_t offset) {
   bool inserted;
-  WQ_RETURN_IF_ERROR(ids_.Insert(id, source_.TokenStart(offset), o, &inserted));
+  WQ_RETURN_IF_ERROR(ids_.Insert(id, KeptOffset(offset), o, &inserted));
   if (inserted) return Status::OK();
-  return source_.FaultAtToken(
-      offset, ClassLabel(c) + ", " + ObjectLabel(name) + ": duplicate object id " + Quote(id));
+  return FaultAt(offset,
+                 ClassLabel(c) + ", " + ObjectLabel(name) + ": duplicate object id " + Quote(id));
 }
 
 // Each case keeps its statuses local and returns a fresh one, which costs
@@ -80,7 +89,7 @@ Status ObjectBuilder::SetReference(const ClassState& c, const ObjectName& name, 
   if (target != nullptr) return Written(writer_.SetRef(o, m, *target), c, name, m, from);
   // Set when the whole source has been read.
   if (pending_.size() == kPendingInMemory) WQ_RETURN_IF_ERROR(SpillPending());
-  pending_.push_back(PendingRef{o, m, 0, source_.TokenStart(from)});
+  pending_.push_back(PendingRef{o, m, 0, KeptOffset(from)});
   return Status::OK();
 }
 
@@ -100,16 +109,15 @@ Status ObjectBuilder::Written(const Status& written, const ClassState& c, const 
 
 Status ObjectBuilder::ValueFault(const ClassState& c, const ObjectName& name, uint32_t m,
                                  size_t from, const Status& detail) const {
-  return source_.FaultAtToken(from, ValueLabel(c, name, m) + ": " + detail.message());
+  return FaultAt(from, ValueLabel(c, name, m) + ": " + detail.message());
 }
 
 Status ObjectBuilder::CheckRequired(const ClassState& c, const ObjectName& name,
                                     size_t from) const {
   for (uint32_t m : c.required) {
     if (given_[m] != serial_) {
-      return source_.FaultAtToken(from, ClassLabel(c) + ", " + ObjectLabel(name) +
-                                            ": no value for member " + Quote(c.members[m].name) +
-                                            ", which is not nullable");
+      return FaultAt(from, ClassLabel(c) + ", " + ObjectLabel(name) + ": no value for member " +
+                               Quote(c.members[m].name) + ", which is not nullable");
     }
   }
   return Status::OK();
@@ -130,7 +138,22 @@ Status ObjectBuilder::ResolvePending(const ClassList& classes) {
 }
 
 Status ObjectBuilder::ResolveOne(const ClassList& classes, const PendingRef& p) {
-  const std::string_view target_id = reread_.Read(source_.text(), p.offset).s;
+  // The target's id is read again from the source or the CSV text.
+  const SourceText* text = &source_;
+  uint64_t offset = p.offset;
+  std::string csv_id;
+  std::string_view target_id;
+  if (p.offset >= source_.text().size()) {
+    auto it = std::upper_bound(csv_texts_.begin(), csv_texts_.end(), p.offset,
+                               [](uint64_t o, const CsvText& t) { return o < t.base; });
+    --it;
+    text = it->text;
+    offset -= it->base;
+    csv_id = CsvFieldAt(text->text(), offset);
+    target_id = csv_id;
+  } else {
+    target_id = reread_.Read(source_.text(), p.offset).s;
+  }
   const ObjectRef* target = ids_.Find(target_id);
   const Status set = target == nullptr ? Status::Error("unknown object id " + Quote(target_id))
                                        : writer_.SetRef(p.source, p.member, *target);
@@ -138,8 +161,8 @@ Status ObjectBuilder::ResolveOne(const ClassList& classes, const PendingRef& p) 
   ObjectName name;
   name.ordinal = p.source.obj + 1;
   name.has_id = ids_.FindIdOf(p.source, &name.id);
-  return source_.FaultAt(p.offset,
-                         ValueLabel(classes[p.source.cls], name, p.member) + ": " + set.message());
+  return text->FaultAt(offset,
+                       ValueLabel(classes[p.source.cls], name, p.member) + ": " + set.message());
 }
 
 }  // namespace wqsource

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -33,13 +34,18 @@ class ObjectBuilder {
   // The class `c` has gone into the writer; its objects come next.
   void StartClass(const ClassState& c) { given_.assign(c.members.size(), 0); }
 
+  // The objects that follow come from the CSV text `csv`, which must
+  // outlive the builder, or from the source again when it is null. Offsets
+  // are then offsets in it, and faults are placed in it.
+  void UseCsv(const SourceText* csv);
+
   // Adds an object of class `cls` (its index) for the source's object at
   // `offset`, and starts counting the members it gives.
   Status AddObject(const ClassState& c, uint32_t cls, const ObjectName& name, size_t offset,
                    wqstore::ObjectRef* o);
 
-  // Maps the id whose token a scan from `offset` finds to `o`; a duplicate
-  // id is a fault there.
+  // Maps the id whose token a scan from `offset` finds (in a CSV text: the
+  // id's field at `offset`) to `o`; a duplicate id is a fault there.
   Status MapId(const ClassState& c, const ObjectName& name, std::string_view id,
                wqstore::ObjectRef o, size_t offset);
 
@@ -68,8 +74,21 @@ class ObjectBuilder {
     wqstore::ObjectRef source;
     uint32_t member;
     uint32_t unused = 0;  // no padding goes to the scratch file unset
-    uint64_t offset;      // of the value, the target's id
+    uint64_t offset;      // of the value, the target's id (past the source: in a CSV text)
   };
+  struct CsvText {
+    uint64_t base;  // its offsets for the id table and the pending references
+    const SourceText* text;
+  };
+  // A fault at the token a scan from `from` finds, or at `from` in a CSV
+  // text.
+  Status FaultAt(size_t from, const std::string& detail) const {
+    return csv_ == nullptr ? source_.FaultAtToken(from, detail) : csv_->text->FaultAt(from, detail);
+  }
+  // The offset the id table and the pending references keep for `from`.
+  uint64_t KeptOffset(size_t from) const {
+    return csv_ == nullptr ? source_.TokenStart(from) : csv_->base + from;
+  }
   // Moves the references kept in memory to the scratch file.
   Status SpillPending();
   Status ResolveOne(const ClassList& classes, const PendingRef& p);
@@ -91,8 +110,10 @@ class ObjectBuilder {
   std::unique_ptr<wqstore::ScratchFile> spilled_;  // the earlier ones
   uint64_t spilled_count_ = 0;
   OneValue reread_;
-  uint64_t serial_ = 0;          // counts objects
-  std::vector<uint64_t> given_;  // per member: serial_ of the last object giving it
+  std::vector<CsvText> csv_texts_;
+  const CsvText* csv_ = nullptr;  // where the current objects come from, if not the source
+  uint64_t serial_ = 0;           // counts objects
+  std::vector<uint64_t> given_;   // per member: serial_ of the last object giving it
   std::vector<uint8_t> blob_;
 };
 

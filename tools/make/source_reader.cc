@@ -10,6 +10,12 @@
 // buffered until the class ends. References are set at once when their
 // target is known and kept as pending otherwise, to be resolved when the
 // whole source has been read.
+//
+// The elements of an "objects" array whose class is in the writer are read
+// in windows (ObjectWindows) rather than through the events: the parser is
+// then moved on to the array's ']', or to an element too long for a window.
+// A fault after that is only found, not placed: the pass ends asking for
+// one with the events alone, which gives the message.
 #include "tools/make/source_reader.h"
 
 #include <cstddef>
@@ -22,9 +28,11 @@
 #include "tools/make/buffered_objects.h"
 #include "tools/make/class_definitions.h"
 #include "tools/make/class_model.h"
+#include "tools/make/csv_objects.h"
 #include "tools/make/json_events.h"
 #include "tools/make/json_scalar.h"
 #include "tools/make/object_builder.h"
+#include "tools/make/object_windows.h"
 #include "tools/make/source_progress.h"
 
 namespace wqsource {
@@ -61,10 +69,15 @@ struct Frame {
 
 class SourceReader : public ScalarEvents<SourceReader> {
  public:
-  SourceReader(const SourceText& source, wqstore::RepositoryWriter& writer, ReadMode mode)
+  SourceReader(const SourceText& source, wqstore::RepositoryWriter& writer, ReadMode mode,
+               ObjectParser parser, const std::string* csv_folder)
       : source_(source),
+        csv_allowed_(csv_folder != nullptr),
+        csv_files_(csv_folder != nullptr ? *csv_folder : std::string()),
         text_(source.text()),
         fast_(mode == ReadMode::kFast),
+        use_windows_(parser == ObjectParser::kWindows),
+        windows_(source.text()),
         definitions_(source, writer),
         builder_(source, writer) {}
 
@@ -80,6 +93,7 @@ class SourceReader : public ScalarEvents<SourceReader> {
       parsed = Check(NulFault(static_cast<size_t>(cursor.pos - 1 - text_.data())));
     }
     *end = needs_careful_pass_ ? PassEnd::kNeedsCarefulPass : PassEnd::kDone;
+    if (!parsed && windows_used_) *end = PassEnd::kNeedsEventPass;
     if (!parsed || needs_careful_pass_) return fault_;
     return builder_.ResolvePending(definitions_.classes());
   }
@@ -248,6 +262,7 @@ class SourceReader : public ScalarEvents<SourceReader> {
           return KindFault(Ctx::kClasses, "each class must be a JSON object, not ", v);
         }
         definitions_.BeginClass(TokenStart());
+        csv_offset_ = kNoCsv;
         frames_.push_back(Frame{Ctx::kClass});
         return Status::OK();
       case Ctx::kClass: return ClassValue(f, v);
@@ -312,12 +327,41 @@ class SourceReader : public ScalarEvents<SourceReader> {
         // Straight into the writer when nothing the writer needs first can
         // still come; otherwise keep the objects until the class ends.
         if (c.has_name && c.has_members && (fast_ || (c.has_number && c.has_object_size))) {
-          return Flush();
+          WQ_RETURN_IF_ERROR(Flush());
+          return use_windows_ ? ReadObjectWindows() : Status::OK();
         }
         c.buffering = true;
         return Status::OK();
+      case kClassCsv:
+        if (v.kind != Scalar::kString) {
+          return KindFault(Ctx::kClass, "\"csv\" must be a string, not ", v);
+        }
+        if (!csv_allowed_) {
+          return source_.FaultAt(TokenStart(), ClassLabel(c) + ": CSV files are not read here");
+        }
+        csv_path_.assign(v.s);
+        csv_offset_ = TokenStart();
+        return Status::OK();
       default: return definitions_.ClassField(static_cast<ClassKey>(f.field), v, TokenStart());
     }
+  }
+
+  // The objects of the current class from the CSV file it names, after
+  // those of its "objects".
+  Status ReadCsv() {
+    ClassState& c = Cur();
+    const SourceText* csv = nullptr;
+    const Status opened = csv_files_.Open(csv_path_, &csv);
+    if (!opened.ok()) {
+      // A fault inside the file is placed there; one opening it at "csv".
+      if (csv != nullptr) return opened;
+      return source_.FaultAt(csv_offset_, ClassLabel(c) + ": " + opened.message());
+    }
+    builder_.UseCsv(csv);
+    const Status read = ReadCsvObjects(*csv, c, definitions_.current_index(),
+                                       definitions_.member_by_name(), builder_);
+    builder_.UseCsv(nullptr);
+    return read;
   }
 
   Status Flush() {
@@ -334,6 +378,7 @@ class SourceReader : public ScalarEvents<SourceReader> {
       WQ_RETURN_IF_ERROR(buffer_.Replay(c, definitions_.member_by_name(),
                                         definitions_.current_index(), source_, builder_));
     }
+    if (csv_offset_ != kNoCsv) WQ_RETURN_IF_ERROR(ReadCsv());
     buffer_.Clear();
     return definitions_.EndClass();
   }
@@ -351,6 +396,162 @@ class SourceReader : public ScalarEvents<SourceReader> {
     object_from_ = token_from_;
     next_guess_ = 0;
     return builder_.AddObject(c, definitions_.current_index(), object_name_, token_from_, &object_);
+  }
+
+  // --- Objects in windows ------------------------------------------------------
+
+  // Where a window cannot go on; the pass with the events finds the fault.
+  [[gnu::cold]] [[gnu::noinline]] static Status WindowFault() {
+    return Status::Error("fault in a window of objects");
+  }
+
+  size_t SkipBlanks(size_t p) const {
+    while (p < text_.size() &&
+           (text_[p] == ' ' || text_[p] == '\t' || text_[p] == '\n' || text_[p] == '\r')) {
+      ++p;
+    }
+    return p;
+  }
+
+  // Reads the elements of the "objects" array whose '[' the parser has just
+  // read, in windows, and moves the parser on to its ']', or to the first
+  // element that no window holds.
+  Status ReadObjectWindows() {
+    windows_used_ = true;
+    // The member names a key's text can be compared with as it is: those
+    // without a quote or backslash, which a key would hold escaped.
+    const ClassState& c = Cur();
+    plain_names_.resize(c.members.size());
+    for (size_t m = 0; m < c.members.size(); ++m) {
+      plain_names_[m] = c.members[m].name.find_first_of("\"\\") == std::string::npos;
+    }
+    const char* t = text_.data();
+    const size_t n = text_.size();
+    size_t p = SkipBlanks(static_cast<size_t>(cursor_->pos - t));
+    for (bool first = true; p < n && t[p] != ']'; first = false) {
+      if (!first) {
+        if (t[p] != ',') break;  // the parser finds the fault
+        p = SkipBlanks(p + 1);
+        if (p >= n || t[p] != '{') return WindowFault();
+      } else if (t[p] != '{') {
+        break;  // the parser reads what is not an object
+      }
+      size_t end;
+      if (!windows_.Cut(p, &end)) break;
+      simdjson::ondemand::document doc;
+      if (!windows_.Parse(p, end, &doc)) return WindowFault();
+      size_t closed = 0;
+      WQ_RETURN_IF_ERROR(ReadWindow(doc, &closed));
+      p = closed != 0 ? closed : SkipBlanks(end);
+      SourceReached(p);
+    }
+    cursor_->pos = t + p;
+    mark_ = p;
+    return Status::OK();
+  }
+
+  // The elements of one window. When the array ends inside the window (which
+  // may reach past it), sets *closed to the offset of its ']'.
+  Status ReadWindow(simdjson::ondemand::document& doc, size_t* closed) {
+    simdjson::ondemand::array elements;
+    if (doc.get_array().get(elements) != simdjson::SUCCESS) return WindowFault();
+    for (auto element : elements) {
+      simdjson::ondemand::value value;
+      simdjson::ondemand::object object;
+      if (element.get(value) != simdjson::SUCCESS) return WindowFault();
+      const size_t brace = windows_.OffsetOf(value.raw_json_token().data());
+      if (value.get_object().get(object) != simdjson::SUCCESS) return WindowFault();
+      WQ_RETURN_IF_ERROR(ReadWindowObject(object, brace));
+    }
+    const char* rest;
+    if (doc.current_location().get(rest) == simdjson::SUCCESS) {
+      size_t q = windows_.OffsetOf(rest);
+      while (q > 0 && text_[q - 1] != ']') --q;
+      if (q == 0) return WindowFault();
+      *closed = q - 1;
+    }
+    return Status::OK();
+  }
+
+  // One element of a window, whose '{' is at `brace`, as BeginObject,
+  // ObjectValue, ValuesKey, MemberValue and End read it from the events.
+  Status ReadWindowObject(simdjson::ondemand::object& object, size_t brace) {
+    ClassState& c = Cur();
+    object_name_.ordinal = ++c.object_count;
+    object_name_.has_id = false;
+    object_from_ = brace;
+    next_guess_ = 0;
+    WQ_RETURN_IF_ERROR(
+        builder_.AddObject(c, definitions_.current_index(), object_name_, brace, &object_));
+    uint32_t seen = 0;
+    for (auto item : object) {
+      simdjson::ondemand::field field;
+      simdjson::ondemand::value value;
+      if (std::move(item).get(field) != simdjson::SUCCESS) return WindowFault();
+      // Keys compared as they are in the text, and unescaped only when they
+      // hold an escape.
+      const simdjson::ondemand::raw_json_string raw = field.key();
+      int k = raw.unsafe_is_equal(kObjectKeys[kObjectValues]) ? kObjectValues
+              : raw.unsafe_is_equal(kObjectKeys[kObjectId])   ? kObjectId
+                                                              : -1;
+      if (k < 0) {
+        std::string_view key;
+        if (field.unescaped_key().get(key) != simdjson::SUCCESS) return WindowFault();
+        k = key == kObjectKeys[kObjectId]       ? kObjectId
+            : key == kObjectKeys[kObjectValues] ? kObjectValues
+                                                : -1;
+      }
+      if (k < 0 || (seen & (1u << k)) != 0) return WindowFault();
+      seen |= 1u << k;
+      value = field.value();
+      if (k == kObjectId) {
+        Scalar v;
+        size_t at;
+        if (!WindowScalar(value, windows_, &v, &at) || v.kind != Scalar::kString) {
+          return WindowFault();
+        }
+        object_name_.id.assign(v.s);
+        WQ_RETURN_IF_ERROR(builder_.MapId(c, object_name_, v.s, object_, at));
+        object_name_.has_id = true;
+        continue;
+      }
+      simdjson::ondemand::object values;
+      if (value.get_object().get(values) != simdjson::SUCCESS) return WindowFault();
+      for (auto item : values) {
+        simdjson::ondemand::field member;
+        if (std::move(item).get(member) != simdjson::SUCCESS) return WindowFault();
+        uint32_t m = next_guess_;
+        if (m < c.members.size() && plain_names_[m] &&
+            member.key().unsafe_is_equal(c.members[m].name)) {
+          next_guess_ = m + 1;
+        } else {
+          std::string_view name;
+          if (member.unescaped_key().get(name) != simdjson::SUCCESS) return WindowFault();
+          if (!FindMember(c, name, &m)) return WindowFault();
+        }
+        if (!builder_.Give(m)) return WindowFault();
+        Scalar v;
+        size_t at;
+        if (!WindowScalar(member.value(), windows_, &v, &at)) return WindowFault();
+        WQ_RETURN_IF_ERROR(builder_.SetValue(c, object_name_, object_, m, v, at));
+      }
+    }
+    return builder_.CheckRequired(c, object_name_, brace);
+  }
+
+  // The index of the member named `k`; members usually come in the order of
+  // their definitions.
+  bool FindMember(const ClassState& c, std::string_view k, uint32_t* m) {
+    if (next_guess_ < c.members.size() && c.members[next_guess_].name == k) {
+      *m = next_guess_;
+    } else {
+      key_text_.assign(k);
+      auto it = definitions_.member_by_name().find(key_text_);
+      if (it == definitions_.member_by_name().end()) return false;
+      *m = it->second;
+    }
+    next_guess_ = *m + 1;
+    return true;
   }
 
   Status ObjectValue(Frame& f, const Scalar& v) {
@@ -384,16 +585,7 @@ class SourceReader : public ScalarEvents<SourceReader> {
       return Status::OK();
     }
     uint32_t m;
-    // Members usually come in the order of their definitions.
-    if (next_guess_ < c.members.size() && c.members[next_guess_].name == k) {
-      m = next_guess_;
-    } else {
-      key_text_.assign(k);
-      auto it = definitions_.member_by_name().find(key_text_);
-      if (it == definitions_.member_by_name().end()) return KeyFault(f, "unknown member ", k);
-      m = it->second;
-    }
-    next_guess_ = m + 1;
+    if (!FindMember(c, k, &m)) return KeyFault(f, "unknown member ", k);
     if (!builder_.Give(m)) return KeyFault(f, "duplicate key ", k);
     f.field = static_cast<int>(m);
     return Status::OK();
@@ -411,10 +603,20 @@ class SourceReader : public ScalarEvents<SourceReader> {
     return Status::OK();
   }
 
+  static constexpr size_t kNoCsv = SIZE_MAX;
+
   const SourceText& source_;
+  const bool csv_allowed_;
+  CsvFiles csv_files_;          // before the builder, whose ids point into them
+  std::string csv_path_;        // the current class's "csv"
+  size_t csv_offset_ = kNoCsv;  // its offset, or kNoCsv
   std::string_view text_;
   const bool fast_;
-  const Cursor* cursor_ = nullptr;
+  const bool use_windows_;
+  bool windows_used_ = false;
+  ObjectWindows windows_;
+  std::vector<bool> plain_names_;  // per member of the class read in windows
+  Cursor* cursor_ = nullptr;
   size_t mark_ = 0;        // end of the previous event's token
   size_t token_from_ = 0;  // where the scan for this event's token starts
   size_t skip_ = 0;        // depth inside a value being skipped
@@ -438,8 +640,8 @@ class SourceReader : public ScalarEvents<SourceReader> {
 }  // namespace
 
 Status ReadSource(const SourceText& source, wqstore::RepositoryWriter& writer, ReadMode mode,
-                  PassEnd* end) {
-  return SourceReader(source, writer, mode).Run(end);
+                  ObjectParser parser, const std::string* csv_folder, PassEnd* end) {
+  return SourceReader(source, writer, mode, parser, csv_folder).Run(end);
 }
 
 }  // namespace wqsource
