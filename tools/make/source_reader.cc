@@ -517,9 +517,9 @@ class SourceReader : public ScalarEvents<SourceReader> {
       }
       simdjson::ondemand::object values;
       if (value.get_object().get(values) != simdjson::SUCCESS) return WindowFault();
-      for (auto item : values) {
+      for (auto entry : values) {
         simdjson::ondemand::field member;
-        if (std::move(item).get(member) != simdjson::SUCCESS) return WindowFault();
+        if (std::move(entry).get(member) != simdjson::SUCCESS) return WindowFault();
         uint32_t m = next_guess_;
         if (m < c.members.size() && plain_names_[m] &&
             member.key().unsafe_is_equal(c.members[m].name)) {
