@@ -12,7 +12,7 @@ shift || true
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] ||
   targets=(repository_fuzzer dispatcher_fuzzer source_fuzzer public_fuzzer dump_fuzzer)
-scripts/deps.sh clang libclang-rt-14-dev
+scripts/deps.sh clang libclang-rt-14-dev cmake ninja-build nlohmann-json3-dev libsimdjson-dev libreadline-dev
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DWQ_FUZZ=ON -DWQ_TESTS=OFF >/dev/null
 cmake --build build-fuzz -j2
