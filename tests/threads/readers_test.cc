@@ -128,4 +128,25 @@ TEST(PublicReadersTest, WqcheckOfSeveralFiles) {
   EXPECT_EQ(oks, 3u) << text;
 }
 
+// wqdump writes a large class's table on two threads: each line once, in
+// order.
+TEST(PublicReadersTest, WqdumpOfALargeClass) {
+  wqtest::TempFolder folder;
+  const std::string path = folder.File("items.rtm");
+  constexpr int kItems = 100000;
+  BuildItems(path, kItems);
+  const std::string out = folder.File("items.csv");
+  ASSERT_EQ(wqtest::RunCommand("'" WQDUMP_PATH "' --format csv --class Item '" + path + "' > '" +
+                               out + "' 2>&1"),
+            0)
+      << wqtest::ReadFile(out);
+  const std::string text = wqtest::ReadFile(out);
+  size_t lines = 0, at = text.find("\r\n") + 2;  // after the header
+  for (; at < text.size(); at = text.find("\r\n", at) + 2, lines++) {
+    const std::string want = "1:" + std::to_string(lines) + "," + std::to_string(lines) + ",";
+    if (text.compare(at, want.size(), want) != 0) break;
+  }
+  EXPECT_EQ(lines, static_cast<size_t>(kItems));
+}
+
 }  // namespace

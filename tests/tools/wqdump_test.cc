@@ -297,4 +297,37 @@ TEST(WqdumpText, NonFiniteDoubles) {
   }
 }
 
+// A class large enough to be written in blocks by two threads, with a last
+// block cut short: every line in order, with its own id and values, in
+// both table formats.
+TEST(WqdumpText, LargeClassLinesInOrder) {
+  TempFolder t;
+  constexpr int kObjects = 4 * 8192 + 8192 / 2 + 3;
+  std::string source = R"({ "classes": [ { "name": "Big", "number": 3, "members": [
+      { "name": "n", "type": "int" }, { "name": "s", "type": "string" } ], "objects": [)";
+  for (int i = 0; i < kObjects; i++) {
+    source += (i ? "," : "") + std::string("{\"values\":{\"n\":") + std::to_string(i * 7) +
+              ",\"s\":\"s" + std::to_string(i) + "\"}}";
+  }
+  source += "] } ] }";
+  wqtest::WriteFile(t.File("big.json"), source);
+  ASSERT_EQ(RunTool(Quote(kMake) + " " + Quote(t.File("big.json")) + " " + Quote(t.File("big.rtm")))
+                .status,
+            0);
+  for (const bool json : {false, true}) {
+    const ToolResult r = RunTool(Quote(kDump) + (json ? " --format jsonl" : " --format csv") +
+                                 " --class Big " + Quote(t.File("big.rtm")));
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string want = json ? "" : "id,n,s\r\n";
+    for (int i = 0; i < kObjects; i++) {
+      const std::string id = "3:" + std::to_string(i), n = std::to_string(i * 7);
+      const std::string str = "s" + std::to_string(i);
+      want += json ? "{\"id\":\"" + id + "\",\"n\":" + n + ",\"s\":\"" + str + "\"}\n"
+                   : id + "," + n + "," + str + "\r\n";
+    }
+    EXPECT_TRUE(r.out == want) << (json ? "jsonl" : "csv") << ": output differs from the "
+                               << kObjects << " lines expected";
+  }
+}
+
 }  // namespace

@@ -302,7 +302,7 @@ char* PutJsonString(char* p, const char* s, size_t n) {
   return p;
 }
 
-void JsonString(TextSink& out, const char* s, size_t n) {
+void JsonString(BufferedWriter& out, const char* s, size_t n) {
   if (n <= kChunk) {
     out.Commit(PutJsonString(out.Room(JsonStringRoom(n)), s, n));
     return;
@@ -354,7 +354,7 @@ char* PutCsvField(char* p, const char* s, size_t n, bool quote_empty) {
   return p;
 }
 
-void CsvField(TextSink& out, const char* s, size_t n, bool quote_empty) {
+void CsvField(BufferedWriter& out, const char* s, size_t n, bool quote_empty) {
   if (n <= kChunk) {
     out.Commit(PutCsvField(out.Room(CsvFieldRoom(n)), s, n, quote_empty));
     return;
@@ -445,7 +445,7 @@ char* PutHex(char* p, const unsigned char* data, size_t n) {
   return p;
 }
 
-void HexText(TextSink& out, const unsigned char* data, size_t n) {
+void HexText(BufferedWriter& out, const unsigned char* data, size_t n) {
   while (n > 0) {
     const size_t part = std::min(n, TextSink::kRoomMax / 2);
     out.Commit(PutHex(out.Room(part * 2), data, part));

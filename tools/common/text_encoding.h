@@ -1,7 +1,8 @@
 // How wqdump writes a value as text: JSON strings, CSV fields (RFC 4180),
 // doubles in the shortest form that reads back to the same bits, blobs as
 // hexadecimal digit pairs, characters 0-255 as UTF-8 and object ids
-// "CLASSNUMBER:POSITION". Everything goes straight into a TextSink.
+// "CLASSNUMBER:POSITION". Everything goes straight into a BufferedWriter
+// (a TextSink, or a block of text in memory).
 #ifndef WQSQL_TOOLS_COMMON_TEXT_ENCODING_H_
 #define WQSQL_TOOLS_COMMON_TEXT_ENCODING_H_
 
@@ -25,7 +26,7 @@ constexpr uint64_t kSourceNaNBits = 0x7FF8000000000000u;
 // `s` (n bytes of UTF-8) as a JSON string in double quotes: the quote, the
 // backslash and the control characters U+0000 to U+001F escaped, every
 // other character as it is.
-void JsonString(TextSink& out, const char* s, size_t n);
+void JsonString(BufferedWriter& out, const char* s, size_t n);
 // The same written at `to`, which has room for JsonStringRoom(n) bytes;
 // returns the end.
 constexpr size_t JsonStringRoom(size_t n) { return 6 * n + 2; }
@@ -37,7 +38,7 @@ std::string JsonQuoted(std::string_view s);
 // doubled when it holds a comma, a quote, a carriage return or a line feed,
 // or when it is empty and `quote_empty` is set (the empty string, as
 // opposed to an empty field).
-void CsvField(TextSink& out, const char* s, size_t n, bool quote_empty);
+void CsvField(BufferedWriter& out, const char* s, size_t n, bool quote_empty);
 // The same written at `to`, which has room for CsvFieldRoom(n) bytes;
 // returns the end.
 constexpr size_t CsvFieldRoom(size_t n) { return 2 * n + 2; }
@@ -65,7 +66,7 @@ size_t ObjectIdText(int32_t class_number, uint32_t position, char* to);
 size_t Latin1CharText(uint8_t c, char* to);
 
 // The bytes as lower-case hexadecimal digit pairs.
-void HexText(TextSink& out, const unsigned char* data, size_t n);
+void HexText(BufferedWriter& out, const unsigned char* data, size_t n);
 // The same written at `to`, which has room for 2 * n bytes; returns the end.
 char* PutHex(char* to, const unsigned char* data, size_t n);
 

@@ -8,11 +8,19 @@
 // goes before it (the comma, or the key) is taken once, with the bytes of a
 // string or blob known from its stored length; only a value too long for
 // one piece of room goes through the sink piece by piece.
+//
+// A large class is written by two threads: the rows go in blocks, and a
+// worker formats every other block into memory while this thread formats
+// the blocks between into the sink and copies the worker's in after each,
+// so the bytes come out in order and the memory is two blocks' text.
 #include "tools/dump/dump_table.h"
 
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "store/scan.h"
@@ -31,7 +39,7 @@ namespace {
 // Room for what goes before a cell and for a cell of `value` bytes; the
 // start of the cell. In CSV what goes before is always the comma.
 template <bool kJson>
-inline char* CellRoom(TextSink& out, const Column& col, size_t value) {
+inline char* CellRoom(BufferedWriter& out, const Column& col, size_t value) {
   char* p = out.Room(col.key.size() + value);
   if (!kJson) {
     *p = ',';
@@ -45,8 +53,8 @@ inline char* CellRoom(TextSink& out, const Column& col, size_t value) {
 // room: true when room was taken and *p is where it goes; otherwise what
 // goes before it is written.
 template <bool kJson>
-inline bool Fits(TextSink& out, const Column& col, size_t room, char** p) {
-  if (col.key.size() + room > TextSink::kRoomMax) {
+inline bool Fits(BufferedWriter& out, const Column& col, size_t room, char** p) {
+  if (col.key.size() + room > BufferedWriter::kRoomMax) {
     out.Commit(CellRoom<kJson>(out, col, 0));
     return false;
   }
@@ -56,7 +64,7 @@ inline bool Fits(TextSink& out, const Column& col, size_t room, char** p) {
 
 template <bool kJson>
 void WriteCell(const Reader& reader, const Column& col, const unsigned char* record,
-               TextSink& out) {
+               BufferedWriter& out) {
   const MemberInfo& m = *col.member;
   char* p;
   switch (col.kind) {
@@ -154,15 +162,15 @@ void WriteCell(const Reader& reader, const Column& col, const unsigned char* rec
 // for the position is one more than the last one's.
 class IdCounter {
  public:
-  // `before` goes before each id: "{\"id\":\"" in JSONL, nothing in CSV.
-  IdCounter(const std::string& before, int32_t class_number) {
-    text_ = before + std::string(kNumberTextMax, '\0');
+  // `before` goes before each id: "{\"id\":\"" in JSONL, nothing in CSV;
+  // the first id is that of position `start`.
+  IdCounter(const std::string& before, int32_t class_number, uint32_t start) {
+    text_ = before + std::string(2 * kNumberTextMax, '\0');
     char* p = &text_[before.size()];
     p += IntText(class_number, p);
     *p++ = ':';
     first_ = static_cast<size_t>(p - text_.data());
-    *p++ = '0';
-    size_ = first_ + 1;
+    size_ = first_ + IntText(start, p);
   }
   // What goes before the id and the id of the position after the last.
   const char* text() const { return text_.data(); }
@@ -184,12 +192,14 @@ class IdCounter {
   size_t size_;
 };
 
-// The lines of the objects; `id_key` goes before each object's id.
+// The lines of the objects at positions [begin, end); `id_key` goes before
+// each object's id.
 template <bool kJson>
-void WriteRows(const Reader& reader, const ClassInfo& c, const std::vector<Column>& columns,
-               const std::string& id_key, TextSink& out, const DumpProgress* progress) {
-  IdCounter id(id_key, c.number);
-  for (uint32_t i = 0; i < c.object_count && !out.failed(); i++, id.Next()) {
+void WriteRowRange(const Reader& reader, const ClassInfo& c, const std::vector<Column>& columns,
+                   const std::string& id_key, uint32_t begin, uint32_t end, BufferedWriter& out,
+                   const DumpProgress* progress) {
+  IdCounter id(id_key, c.number, begin);
+  for (uint32_t i = begin; i < end && !out.failed(); i++, id.Next()) {
     if (progress != nullptr) progress->At(c, i);
     const unsigned char* record = c.Record(i);
     out.Write(id.text(), id.size());
@@ -199,6 +209,108 @@ void WriteRows(const Reader& reader, const ClassInfo& c, const std::vector<Colum
       out.Text("}\n");
     } else {
       out.Text("\r\n");
+    }
+  }
+}
+
+// The text of one block of rows, kept in memory.
+class BlockText final : public BufferedWriter {
+ public:
+  BlockText() : BufferedWriter(2 * kRoomMax) {}
+  // Everything written since the last Clear.
+  const std::string& text() {
+    Flush();
+    return text_;
+  }
+  void Clear() { text_.clear(); }
+
+ private:
+  bool Emit(const char* p, size_t n) override {
+    text_.append(p, n);
+    return true;
+  }
+  std::string text_;
+};
+
+// Rows per block: a few hundred KiB of text, so that handing a block over
+// costs little beside formatting it.
+constexpr uint32_t kBlockRows = 8192;
+
+// The worker's side: it formats the odd blocks, each into one of two
+// slots, which this thread empties in order.
+class BlockWorker {
+ public:
+  template <typename Format>
+  BlockWorker(uint32_t blocks, Format format)
+      : thread_([this, blocks, format] {
+          for (uint32_t b = 1; b < blocks; b += 2) {
+            Slot& slot = slots_[(b / 2) % 2];
+            {
+              std::unique_lock<std::mutex> lock(mu_);
+              changed_.wait(lock, [&] { return stop_ || !slot.full; });
+              if (stop_) return;
+            }
+            format(b, slot.text);
+            std::lock_guard<std::mutex> lock(mu_);
+            slot.full = true;
+            changed_.notify_all();
+          }
+        }) {}
+  ~BlockWorker() {
+    {
+      std::lock_guard<std::mutex> lock(mu_);
+      stop_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+  }
+  // Copies odd block `b` into `out` once the worker has formatted it.
+  void CopyBlock(uint32_t b, BufferedWriter& out) {
+    Slot& slot = slots_[(b / 2) % 2];
+    {
+      std::unique_lock<std::mutex> lock(mu_);
+      changed_.wait(lock, [&] { return slot.full; });
+    }
+    const std::string& text = slot.text.text();
+    out.Write(text.data(), text.size());
+    slot.text.Clear();
+    std::lock_guard<std::mutex> lock(mu_);
+    slot.full = false;
+    changed_.notify_all();
+  }
+
+ private:
+  struct Slot {
+    BlockText text;
+    bool full = false;  // formatted, not yet copied
+  };
+  Slot slots_[2];
+  std::mutex mu_;
+  std::condition_variable changed_;
+  bool stop_ = false;
+  std::thread thread_;  // last: it starts once the rest is in place
+};
+
+template <bool kJson>
+void WriteRows(const Reader& reader, const ClassInfo& c, const std::vector<Column>& columns,
+               const std::string& id_key, TextSink& out, const DumpProgress* progress) {
+  const uint32_t n = c.object_count;
+  if (n < 4 * kBlockRows || std::thread::hardware_concurrency() < 2) {
+    WriteRowRange<kJson>(reader, c, columns, id_key, 0, n, out, progress);
+    return;
+  }
+  const uint32_t blocks = (n + kBlockRows - 1) / kBlockRows;
+  auto rows = [&](uint32_t b, BufferedWriter& to, const DumpProgress* shown) {
+    const uint32_t begin = b * kBlockRows;
+    const uint32_t end = n - begin < kBlockRows ? n : begin + kBlockRows;
+    WriteRowRange<kJson>(reader, c, columns, id_key, begin, end, to, shown);
+  };
+  BlockWorker worker(blocks, [&rows](uint32_t b, BlockText& text) { rows(b, text, nullptr); });
+  for (uint32_t b = 0; b < blocks && !out.failed(); b++) {
+    if (b % 2 == 0) {
+      rows(b, out, progress);
+    } else {
+      worker.CopyBlock(b, out);
     }
   }
 }

@@ -25,14 +25,14 @@ struct Column {
   std::string key;
 };
 
-inline void WriteNumber(TextSink& out, int64_t v) {
+inline void WriteNumber(BufferedWriter& out, int64_t v) {
   char* p = out.Room(kNumberTextMax);
   out.Commit(p + IntText(v, p));
 }
 
 // A double as CSV takes it, and as JSON does (non-finite ones in quotes);
 // in a source every NaN keeps its bits (SourceDoubleText).
-inline void WriteDouble(TextSink& out, double v, bool json, bool source = false) {
+inline void WriteDouble(BufferedWriter& out, double v, bool json, bool source = false) {
   char* p = out.Room(kNumberTextMax + 2);
   if (!json || std::isfinite(v)) {
     out.Commit(p + DoubleText(v, p));
@@ -47,7 +47,7 @@ inline void WriteDouble(TextSink& out, double v, bool json, bool source = false)
 // A reference's target id, in quotes for JSON; when unset nothing (CSV) or
 // null (JSON).
 inline void WriteRef(const wqstore::Reader& reader, const unsigned char* record,
-                     const wqstore::MemberInfo& m, bool json, TextSink& out) {
+                     const wqstore::MemberInfo& m, bool json, BufferedWriter& out) {
   const wqstore::RefTarget t = wqstore::RefField(record, m);
   if (!t.set() || t.cls >= reader.class_count()) {
     if (json) out.Text("null");
