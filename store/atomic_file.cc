@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <utility>
 
+#include "platform/fd_io.h"
 #include "platform/text.h"
 #include "store/file_io.h"
 

@@ -12,8 +12,8 @@
 #include <cerrno>
 #include <cstdint>
 
+#include "platform/fd_io.h"
 #include "platform/text.h"
-#include "store/file_io.h"
 
 namespace wqstore {
 namespace {

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "platform/fd_io.h"
 #include "platform/text.h"
 #include "store/file_io.h"
 

@@ -3,8 +3,8 @@
 
 #include <unistd.h>
 
+#include "platform/fd_io.h"
 #include "platform/text.h"
-#include "store/file_io.h"
 
 namespace wqtools {
 
@@ -28,7 +28,7 @@ bool TextSink::Emit(const char* p, size_t n) {
     status_ = file_->Append(p, n);  // names the temporary file and why
     return status_.ok();
   }
-  const int err = wqstore::WriteFully(STDOUT_FILENO, p, n, -1);
+  const int err = WriteFully(STDOUT_FILENO, p, n, -1);
   if (err != 0) status_ = Status::Error("cannot write to standard output: " + ErrnoText(err));
   return err == 0;
 }
